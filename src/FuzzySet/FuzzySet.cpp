@@ -1,0 +1,162 @@
+#include "FuzzySet/FuzzySet.h"
+
+#include "FuzzySet/Random.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace {
+std::size_t At(int Index) { return static_cast<std::size_t>(Index); }
+
+// Membership of a degree, formed in extended precision.
+long double Membership(std::int32_t Degree) { return static_cast<long double>(Degree) / 100.0L; }
+
+// Every running sum of the measures is held as a double and rounded back after
+// each extended-precision addition.
+double AddTerm(double Sum, long double Term) {
+  return static_cast<double>(static_cast<long double>(Sum) + Term);
+}
+} // namespace
+
+int TFuzzySet::Add(std::int32_t Degree) {
+  const TDegree d{Degree};
+  if (!d.IsValid()) return -1;
+  // The storage grows by exactly one slot per element.
+  if (Degrees.size() == Degrees.capacity()) Degrees.reserve(Degrees.size() + 1);
+  Degrees.push_back(Degree);
+  return Count() - 1;
+}
+
+bool TFuzzySet::SetDegree(int Index, std::int32_t Degree) {
+  if (Index < 0 || Index >= Count()) return false;
+  Degrees[At(Index)] = Degree;
+  return true;
+}
+
+std::int32_t TFuzzySet::GetDegree(int Index) const {
+  if (Index < 0 || Index >= Count()) return -1;
+  return Degrees[At(Index)];
+}
+
+void TFuzzySet::Clear() {
+  Degrees.clear();
+  Degrees.shrink_to_fit();
+}
+
+void TFuzzySet::Assign(const TFuzzySet& Source) {
+  if (&Source == this) return;
+  Clear();
+  Degrees.reserve(Source.Degrees.size());
+  for (const std::int32_t d : Source.Degrees) Add(d);
+}
+
+void TFuzzySet::Union(const TFuzzySet& A, const TFuzzySet& B) {
+  // Built in a temporary first, so that this set may be A or B.
+  TFuzzySet t;
+  const int n = std::min(A.Count(), B.Count());
+  t.Degrees.reserve(At(n));
+  TDegree scratch;
+  for (int i = 0; i < n; ++i) {
+    scratch.SetMax(TDegree{A.Degrees[At(i)]}, TDegree{B.Degrees[At(i)]});
+    t.Add(scratch.Value);
+  }
+  Degrees = std::move(t.Degrees);
+}
+
+void TFuzzySet::Intersection(const TFuzzySet& A, const TFuzzySet& B) {
+  TFuzzySet t;
+  const int n = std::min(A.Count(), B.Count());
+  t.Degrees.reserve(At(n));
+  TDegree scratch;
+  for (int i = 0; i < n; ++i) {
+    scratch.SetMin(TDegree{A.Degrees[At(i)]}, TDegree{B.Degrees[At(i)]});
+    t.Add(scratch.Value);
+  }
+  Degrees = std::move(t.Degrees);
+}
+
+void TFuzzySet::ZeroAll() { std::fill(Degrees.begin(), Degrees.end(), 0); }
+
+void TFuzzySet::Randomize(int N) {
+  Clear();
+  Rng::Randomize();
+  if (N > 0) Degrees.reserve(At(N));
+  for (int i = 0; i < N; ++i) Add(static_cast<std::int32_t>(Rng::RandomBelow(101)));
+}
+
+void TFuzzySet::Fill(int N, std::int32_t Degree) {
+  Clear();
+  if (N <= 0 || !TDegree{Degree}.IsValid()) return;
+  Degrees.assign(At(N), Degree);
+}
+
+void TFuzzySet::SetStep(std::int32_t Head, std::int32_t Tail, int K) {
+  if (K < 0 || K >= Count()) return;
+  std::fill(Degrees.begin(), Degrees.begin() + K + 1, Head);
+  std::fill(Degrees.begin() + K + 1, Degrees.end(), Tail);
+}
+
+double TFuzzySet::Cardinality() const {
+  double sum = 0.0;
+  for (const std::int32_t d : Degrees) sum = AddTerm(sum, Membership(d));
+  return sum;
+}
+
+double TFuzzySet::HammingDistance(const TFuzzySet& B) const {
+  const int n = std::min(Count(), B.Count());
+  double sum = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const long double diff = Membership(Degrees[At(i)]) - Membership(B.Degrees[At(i)]);
+    sum = AddTerm(sum, diff < 0 ? -diff : diff);
+  }
+  return sum;
+}
+
+double TFuzzySet::Subsethood(const TFuzzySet& B) const {
+  TFuzzySet t;
+  t.Intersection(*this, B);
+  const double c1 = t.Cardinality();
+  const double c2 = Cardinality();
+  if (c2 == 0.0) return 1.0;
+  return static_cast<double>(static_cast<long double>(c1) / static_cast<long double>(c2));
+}
+
+bool TFuzzySet::ApplyBlock(int Shape, int Periods, int First, int Last, int Operator) {
+  if (!(First >= 0 && First <= Last && Last < Count())) return false;
+  if (Periods < 0 || Periods > 7) Periods = 0;
+  if (Operator < 0 || Operator >= OperatorCount) Operator = 0;
+  if (Shape < 0 || Shape >= ShapeCount) Shape = 0;
+  const int n = Last - First + 1;
+  const int l = n / (Periods + 1);
+  auto stretch = [&](int S, int E) {
+    for (int x = S; x <= E; ++x) {
+      const std::int32_t v = ShapeValue(Shape, S, E, x);
+      SetDegree(x, CombineDegrees(Operator, GetDegree(x), v));
+    }
+  };
+  for (int p = 1; p <= Periods; ++p) stretch(First + (p - 1) * l, First + p * l - 1);
+  // The last sub-range takes the remainder of the division.
+  stretch(First + Periods * l, Last);
+  return true;
+}
+
+void TFuzzySet::MakeEnvironment(int N, bool Random) {
+  if (Random) {
+    Randomize(N);
+    return;
+  }
+  Fill(N, 0);
+  const int a = N / 3;
+  SetStep(33, 0, a);
+  const int b = 5 * N / 12;
+  ApplyBlock(16, 0, N / 4, b, 0);
+  ApplyBlock(16, 0, b, 11 * N / 12, 0);
+  TFuzzySet t;
+  t.Fill(N, 0);
+  const int m = 2 * N / 3;
+  t.SetStep(0, 66, m);
+  Union(*this, t);
+  t.ZeroAll();
+  t.ApplyBlock(16, 0, a, m, 2);
+  Union(*this, t);
+}

@@ -1,0 +1,95 @@
+// The shape functions and degree operators through which blocks are applied.
+// The floating-point steps run in extended precision, in the order written, and
+// round to the nearest integer with ties to even.
+
+#include "FuzzySet/FuzzySet.h"
+
+#include <cmath>
+
+namespace {
+using Ext = long double;
+
+std::int32_t R(Ext V) { return static_cast<std::int32_t>(std::nearbyint(V)); }
+
+// Quotient of two integers, formed in extended precision.
+Ext Q(std::int32_t Num, std::int32_t Den) { return static_cast<Ext>(Num) / static_cast<Ext>(Den); }
+
+// The even shapes; the odd ones are their complements.
+std::int32_t EvenShape(int Shape, std::int32_t w, std::int32_t d) {
+  const std::int32_t h = w / 2, q = w / 4, t = w / 3;
+  switch (Shape) {
+  case 0:
+    return w < 1 ? 0 : R(Q(d, w) * 100);
+  case 2:
+    if (w < 1) return 0;
+    return d <= h ? R(Q(2 * d, w) * 100) : R((2 - Q(2 * d, w)) * 100);
+  case 4:
+    return w < 1 ? 25 : (d <= h ? 25 : 75);
+  case 6:
+    // The plateau ends at the true three-quarter point 4d <= 3w; with d <= 3q the
+    // last ramp would start early when w leaves a remainder of 2 or 3 on division
+    // by 4, and push degrees above 100.
+    if (w < 1) return 0;
+    if (d <= q) return R(Q(4 * d, w) * 100);
+    if (4 * d <= 3 * w) return 100;
+    return R((1 - Q(d, w)) * 4 * 100);
+  case 8:
+    if (w < 1) return 50;
+    if (d <= q) return R((0.5L - Q(2 * d, w)) * 100);
+    if (4 * d <= 3 * w) return R((Q(2 * d, w) - 0.5L) * 100);
+    return R((2.5L - Q(2 * d, w)) * 100);
+  case 10:
+    if (w < 1) return 0;
+    return d <= h ? R(Q(2 * d, w) * 100) : R((Q(2 * d, w) - 1) * 100);
+  case 12:
+    if (w < 1) return 0;
+    if (d <= t) return R(Q(3 * d, 2 * w) * 100);
+    if (d <= 2 * t) return 50;
+    return R((Q(3 * d, 2 * w) - 0.5L) * 100);
+  case 14:
+    if (w < 1) return 50;
+    return d <= h ? R((0.5L - Q(d, w)) * 100) : R(Q(d, w) * 100);
+  case 16: {
+    if (w < 1) return 100;
+    // A two-element bell has no width to spread over: it is the limit of the
+    // formula, 100 at its centre and 0 beside it.
+    if (h == 0) return d == h ? 100 : 0;
+    const double k = static_cast<double>(5.298L / static_cast<Ext>(h * h));
+    const std::int32_t dd = (d - h) * (d - h);
+    return R(std::exp(-static_cast<Ext>(k) * static_cast<Ext>(dd)) * 100);
+  }
+  default:
+    return 0;
+  }
+}
+} // namespace
+
+std::int32_t ShapeValue(int Shape, std::int32_t Start, std::int32_t End, std::int32_t X) {
+  if (Shape < 0 || Shape >= ShapeCount) Shape = 0;
+  const std::int32_t w = End - Start, d = X - Start;
+  if (Shape % 2 == 0) return EvenShape(Shape, w, d);
+  return 100 - EvenShape(Shape - 1, w, d);
+}
+
+std::int32_t CombineDegrees(int Operator, std::int32_t A, std::int32_t B) {
+  const std::int32_t p = A * B / 100;
+  switch (Operator) {
+  case 0: return std::max(A, B);
+  case 1: return std::min(A, B);
+  case 2: return (A + B) / 2;
+  case 3: return 100 - (A + B) / 2;
+  case 4: return 100 - std::min(A, B);
+  case 5: return 100 - std::max(A, B);
+  case 6: return std::min(A, 100 - B);
+  case 7: return std::max(A, 100 - B);
+  case 8: return std::min(100 - A, B);
+  case 9: return std::max(100 - A, B);
+  case 10: return p;
+  case 11: return 100 - p;
+  case 12: return std::min(100 - A, p);
+  case 13: return std::max(100 - A, p);
+  case 14: return std::min(100 - B, p);
+  case 15: return std::max(100 - B, p);
+  default: return 0;
+  }
+}

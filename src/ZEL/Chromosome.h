@@ -1,0 +1,35 @@
+#pragma once
+// The genotype: a string of bits, 18 per block, packed eight to a byte with
+// bit i in bit (i mod 8) of byte (i div 8).
+
+#include <cstdint>
+#include <vector>
+
+class TChromosome {
+public:
+  std::vector<std::uint8_t> Bits;
+  std::int32_t BitCount = 0;
+
+  // Random bits, each 1 when its draw is at most POne. A partial last byte is drawn first.
+  void Create(std::int32_t NewBitCount, double POne);
+  void Clear();
+  void Assign(const TChromosome& Source);
+  bool GetBit(std::int32_t I) const {
+    return (Bits[static_cast<std::size_t>(I) >> 3] >> (static_cast<unsigned>(I) & 7u)) & 1u;
+  }
+  void SetBit(std::int32_t I, bool B) {
+    const auto mask = static_cast<std::uint8_t>(1u << (static_cast<unsigned>(I) & 7u));
+    auto& byte = Bits[static_cast<std::size_t>(I) >> 3];
+    byte = B ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
+  }
+  // A copy of Source with every bit flipped with probability PMutation.
+  void MutateFrom(const TChromosome& Source, double PMutation);
+  // This chromosome is the first parent; the children exchange the tails after a cut.
+  void Crossover(const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2, double PCrossover,
+                 double PMutation) const;
+
+  // Number of real draws that Create(BitCount, ...) makes.
+  static std::uint64_t CreateDraws(std::int32_t BitCount) { return BitCount > 0 ? static_cast<std::uint64_t>(BitCount) : 0; }
+
+  friend bool operator==(const TChromosome&, const TChromosome&) = default;
+};

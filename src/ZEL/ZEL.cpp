@@ -1,0 +1,146 @@
+#include "ZEL/ZEL.h"
+
+#include "FuzzySet/Random.h"
+
+#include <cmath>
+
+std::int32_t RandomInt(std::int32_t Lo, std::int32_t Hi) {
+  if (Hi <= Lo) return Lo;
+  const long double r = Rng::Random();
+  const long double v = r * static_cast<long double>(Hi - Lo) + static_cast<long double>(Lo);
+  return static_cast<std::int32_t>(std::nearbyint(v));
+}
+
+bool Flip(bool B, double P) { return Rng::Random() <= P ? !B : B; }
+
+bool TFuzzyBlock::IsValid() const {
+  return Shape >= 0 && Shape <= 15 && Position >= 0 && Position <= 15 && Spread >= 0 && Spread <= 7 &&
+         Periods >= 0 && Periods <= 7 && Operator >= 0 && Operator <= 15;
+}
+
+bool TFuzzyBlock::Validate() {
+  if (IsValid()) return true;
+  *this = TFuzzyBlock{};
+  return false;
+}
+
+void TFuzzyBlock::Mutate(double P) {
+  if (Rng::Random() > P) return;
+  switch (RandomInt(1, 5)) {
+  case 1: Shape = RandomInt(0, 15); break;
+  case 2: Position = RandomInt(0, 15); break;
+  case 3: Spread = RandomInt(0, 7); break;
+  case 4: Periods = RandomInt(0, 7); break;
+  default: Operator = RandomInt(0, 15); break;
+  }
+}
+
+int TZEL::Add(TFuzzyBlock& Block) {
+  if (!Block.Validate() || FCount >= MaxBlocks) return -1;
+  Blocks[static_cast<std::size_t>(FCount)] = Block;
+  return FCount++;
+}
+
+void TZEL::Delete(int Index) {
+  for (int i = Index; i + 1 < FCount; ++i) Blocks[static_cast<std::size_t>(i)] = Blocks[static_cast<std::size_t>(i + 1)];
+  --FCount;
+}
+
+namespace {
+// Takes a random block out of From (picked with RandomInt) and returns it.
+TFuzzyBlock TakeRandomBlock(TZEL& From) {
+  const int k = RandomInt(0, From.Count() - 1);
+  const TFuzzyBlock b = From.Block(k);
+  From.Delete(k);
+  return b;
+}
+
+// Appends a copy of a random block of From, mutated with PNoise, to To.
+void MoveNoisyBlock(TZEL& From, TZEL& To, double PNoise) {
+  if (From.Count() == 0) return; // a second parent shorter than the first has nothing more to give
+  TFuzzyBlock b = TakeRandomBlock(From);
+  b.Mutate(PNoise);
+  To.Add(b);
+}
+} // namespace
+
+void TZEL::Shuffle() {
+  TZEL t;
+  while (FCount > 0) {
+    TFuzzyBlock b = TakeRandomBlock(*this);
+    t.Add(b);
+  }
+  *this = t;
+}
+
+void TZEL::Reproduce(const TZEL& Source, double PNoise) {
+  Assign(Source);
+  Shuffle();
+  for (int i = 0; i < FCount; ++i) Blocks[static_cast<std::size_t>(i)].Mutate(PNoise);
+}
+
+void TZEL::Crossover(const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover, double PNoise) const {
+  const int n = FCount;
+  const int cut = Flip(false, PCrossover) ? RandomInt(0, n - 1) : n - 1;
+  TZEL a = *this, b = Parent2;
+  Child1.Clear();
+  Child2.Clear();
+  for (int i = 0; i <= cut; ++i) {
+    MoveNoisyBlock(a, Child1, PNoise);
+    MoveNoisyBlock(b, Child2, PNoise);
+  }
+  for (int i = 0; i < n - 1 - cut; ++i) {
+    MoveNoisyBlock(b, Child1, PNoise);
+    MoveNoisyBlock(a, Child2, PNoise);
+  }
+}
+
+void IntToHexChar(int N, std::string& S) {
+  if (N >= 0 && N <= 9)
+    S = std::string(1, static_cast<char>(48 + N));
+  else if (N >= 10 && N <= 15)
+    S = std::string(1, static_cast<char>(55 + N));
+}
+
+int HexCharToInt(char C) {
+  if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+  if (C >= '0' && C <= '9') return C - '0';
+  return static_cast<unsigned char>(C) - 87;
+}
+
+void TZEL::ToText(std::string& S) const {
+  std::string text, digit;
+  text.reserve(static_cast<std::size_t>(5 * FCount));
+  for (int i = 0; i < FCount; ++i) {
+    const TFuzzyBlock& b = Block(i);
+    for (const std::int32_t field : {b.Shape, b.Position, b.Spread, b.Periods, b.Operator}) {
+      IntToHexChar(field, digit);
+      text += digit;
+    }
+  }
+  S = std::move(text);
+}
+
+std::string TZEL::ToText() const {
+  std::string s;
+  ToText(s);
+  return s;
+}
+
+void TZEL::FromText(const std::string& S) {
+  if (S.size() % 5 != 0) return;
+  Clear();
+  for (std::size_t g = 0; g < S.size(); g += 5) {
+    TFuzzyBlock b{HexCharToInt(S[g]), HexCharToInt(S[g + 1]), HexCharToInt(S[g + 2]), HexCharToInt(S[g + 3]),
+                  HexCharToInt(S[g + 4])};
+    b.Validate();
+    Add(b);
+  }
+}
+
+bool operator==(const TZEL& A, const TZEL& B) {
+  if (A.FCount != B.FCount) return false;
+  for (int i = 0; i < A.FCount; ++i)
+    if (!(A.Block(i) == B.Block(i))) return false;
+  return true;
+}

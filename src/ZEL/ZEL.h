@@ -1,0 +1,67 @@
+#pragma once
+// Fuzzy blocks and development programs (ZELs), with their random variation
+// and their text form of five hexadecimal digits per block.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// A random integer in Lo..Hi: one real draw r, r * (Hi - Lo) + Lo rounded half to
+// even, so the two end values come half as often as each inner one. No draw when Hi <= Lo.
+std::int32_t RandomInt(std::int32_t Lo, std::int32_t Hi);
+// Not B when one real draw is at most P, otherwise B. Always exactly one draw.
+bool Flip(bool B, double P);
+
+struct TFuzzyBlock {
+  std::int32_t Shape = 0;    // 0..15
+  std::int32_t Position = 0; // 0..15, start in sixteenths of the set
+  std::int32_t Spread = 0;   // 0..7, widening on both sides in sixteenths
+  std::int32_t Periods = 0;  // 0..7
+  std::int32_t Operator = 0; // 0..15
+
+  bool IsValid() const;
+  // True when valid; otherwise every field becomes 0 and the result is false.
+  bool Validate();
+  void Assign(const TFuzzyBlock& Source) { *this = Source; }
+  // With probability P one random field gets a random legal value (three draws then, one otherwise).
+  void Mutate(double P);
+
+  friend bool operator==(const TFuzzyBlock&, const TFuzzyBlock&) = default;
+};
+
+// A development program: an ordered list of at most MaxBlocks valid blocks.
+class TZEL {
+public:
+  static constexpr int MaxBlocks = 32;
+
+  int Count() const { return FCount; }
+  const TFuzzyBlock& Block(int Index) const { return Blocks[static_cast<std::size_t>(Index)]; }
+
+  // Validates Block (an invalid one is zeroed) and appends it when valid and there is room.
+  // The new index, or -1.
+  int Add(TFuzzyBlock& Block);
+  void Assign(const TZEL& Source) { *this = Source; }
+  void Clear() { FCount = 0; }
+  void Delete(int Index);
+
+  void Shuffle();
+  void Reproduce(const TZEL& Source, double PNoise);
+  // This program is the first parent; both children get its block count.
+  void Crossover(const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover, double PNoise) const;
+
+  void ToText(std::string& S) const;
+  std::string ToText() const;
+  // Replaces the program by the blocks read from S when its length is a multiple of 5.
+  void FromText(const std::string& S);
+
+  friend bool operator==(const TZEL& A, const TZEL& B);
+
+private:
+  std::array<TFuzzyBlock, MaxBlocks> Blocks{};
+  int FCount = 0;
+};
+
+// One hexadecimal digit ('0'..'9', 'A'..'F') for N in 0..15; any other N leaves S unchanged.
+void IntToHexChar(int N, std::string& S);
+// Value of one hexadecimal digit, either case; other characters give other values.
+int HexCharToInt(char C);

@@ -1,0 +1,105 @@
+#include "ZEL/ZELAgent.h"
+
+#include <algorithm>
+#include <cmath>
+
+std::int32_t FitnessFromHamming(double H, int Count) {
+  const int n = std::max(Count, 1);
+  const double d = static_cast<double>(static_cast<long double>(H) / static_cast<long double>(n));
+  if (d <= FitnessThreshold) return 100;
+  return static_cast<std::int32_t>(std::nearbyint(static_cast<long double>(FitnessNumerator) / d));
+}
+
+void TZELAgent::Create(std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype) {
+  BlockCount = (NewBlockCount < 1 || NewBlockCount > TZEL::MaxBlocks) ? 1 : NewBlockCount;
+  Elements = NewElements;
+  Genotype = NewGenotype;
+  Fitness = 0;
+  Chromosome.Create(BitsPerBlock * BlockCount, 0.5);
+  ZEL.Clear();
+  Decode();
+}
+
+std::uint64_t TZELAgent::CreateDraws(std::int32_t BlockCount) {
+  if (BlockCount < 1 || BlockCount > TZEL::MaxBlocks) BlockCount = 1;
+  return TChromosome::CreateDraws(BitsPerBlock * BlockCount);
+}
+
+void TZELAgent::FreeContents() {
+  Chromosome.Clear();
+  ZEL.Clear();
+}
+
+TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
+  const int base = BitsPerBlock * B;
+  auto field = [&](int Offset, int Width) {
+    std::int32_t v = 0;
+    for (int k = 0; k < Width; ++k) v = 2 * v + (Chromosome.GetBit(base + Offset + k) ? 1 : 0);
+    return v;
+  };
+  return TFuzzyBlock{field(0, 4), field(4, 4), field(8, 3), field(11, 3), field(14, 4)};
+}
+
+void TZELAgent::Decode() {
+  ZEL.Clear();
+  for (int b = 0; b < BlockCount; ++b) {
+    TFuzzyBlock block = DecodeBlock(Chromosome, b);
+    ZEL.Add(block);
+  }
+}
+
+TBlockRange BlockRange(const TFuzzyBlock& Block, int N) {
+  const int u = N / 16;
+  int lo = Block.Position * u - Block.Spread * u;
+  int hi = Block.Position * u + u - 1 + Block.Spread * u;
+  if (lo < 0) lo = 0;
+  // A block that reaches the end of the sixteenth stretch takes the remainder too.
+  if (hi >= 16 * u - 1) hi = N - 1;
+  return {lo, hi};
+}
+
+void TZELAgent::Develop(TFuzzySet& FS) const {
+  FS.Clear();
+  FS.Fill(Elements, 50);
+  const int blocks = std::min(BlockCount, ZEL.Count());
+  for (int i = 0; i < blocks; ++i) {
+    const TFuzzyBlock& b = ZEL.Block(i);
+    const TBlockRange r = BlockRange(b, Elements);
+    FS.ApplyBlock(b.Shape, b.Periods, r.Lo, r.Hi, b.Operator);
+  }
+}
+
+void TZELAgent::Evaluate(const TFuzzySet& Developed, const TFuzzySet& Environment) {
+  Fitness = FitnessFromHamming(Developed.HammingDistance(Environment), Developed.Count());
+}
+
+void TZELAgent::MutateFrom(const TZELAgent& Source, double PMutation, double PNoise) {
+  Fitness = Source.Fitness;
+  BlockCount = Source.BlockCount;
+  Elements = Source.Elements;
+  Genotype = Source.Genotype;
+  if (Genotype) {
+    Chromosome.MutateFrom(Source.Chromosome, PMutation);
+    Decode();
+  } else {
+    ZEL.Reproduce(Source.ZEL, PNoise);
+  }
+}
+
+void TZELAgent::Breed(const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover,
+                      double PMutation, double PNoise) const {
+  if (Genotype && Parent2.Genotype) {
+    Chromosome.Crossover(Parent2.Chromosome, Child1.Chromosome, Child2.Chromosome, PCrossover, PMutation);
+    Child1.Genotype = true;
+    Child2.Genotype = true;
+    Child1.Decode();
+    Child2.Decode();
+  } else if (!Genotype && !Parent2.Genotype) {
+    ZEL.Crossover(Parent2.ZEL, Child1.ZEL, Child2.ZEL, PCrossover, PNoise);
+    Child1.Genotype = false;
+    Child2.Genotype = false;
+  } else {
+    Child1.MutateFrom(*this, PMutation, PNoise);
+    Child2.MutateFrom(Parent2, PMutation, PNoise);
+  }
+}

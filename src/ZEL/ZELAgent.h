@@ -1,0 +1,56 @@
+#pragma once
+// An agent: a development program (phenotype) and the chromosome that encodes
+// one, a fitness, and the flag that says through which of the two it reproduces.
+
+#include "FuzzySet/FuzzySet.h"
+#include "ZEL/Chromosome.h"
+#include "ZEL/ZEL.h"
+
+#include <cstdint>
+
+inline constexpr int BitsPerBlock = 18;
+// The normalised distance at or below which fitness is 100, and the numerator of the fitness formula.
+inline constexpr double FitnessThreshold = 0.05;
+inline constexpr double FitnessNumerator = 5.0;
+
+// Fitness for a Hamming distance H over a developed set of Count elements:
+// 100 when H / Count <= 0.05, otherwise 5 / (H / Count) rounded half to even.
+std::int32_t FitnessFromHamming(double H, int Count);
+
+class TZELAgent {
+public:
+  TChromosome Chromosome;
+  TZEL ZEL;
+  std::int32_t Fitness = 0;
+  std::int32_t BlockCount = 1;
+  std::int32_t Elements = 0;
+  bool Genotype = false;
+
+  TZELAgent() = default;
+  // A new agent with a random chromosome (18 x BlockCount draws) decoded into its program.
+  TZELAgent(std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype) {
+    Create(NewBlockCount, NewElements, NewGenotype);
+  }
+  void Create(std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype);
+  // Number of real draws that Create makes for a block count.
+  static std::uint64_t CreateDraws(std::int32_t BlockCount);
+  void FreeContents();
+  void Assign(const TZELAgent& Source) { *this = Source; }
+  void Decode();
+  // Develops the program into FS: N elements at 50, then every block in order. A
+  // program with fewer than BlockCount blocks develops the blocks it has.
+  void Develop(TFuzzySet& FS) const;
+  void Evaluate(const TFuzzySet& Developed, const TFuzzySet& Environment);
+  void MutateFrom(const TZELAgent& Source, double PMutation, double PNoise);
+  // This agent is the first parent; the children's contents are overwritten.
+  void Breed(const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover, double PMutation,
+             double PNoise) const;
+};
+
+// The element range Lo..Hi that a block covers in a set of N elements.
+struct TBlockRange {
+  int Lo, Hi;
+};
+TBlockRange BlockRange(const TFuzzyBlock& Block, int N);
+// Reads block B of a chromosome (bits 18B .. 18B + 17, the first bit of a field the most significant).
+TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B);
