@@ -1,0 +1,1 @@
+# The desktop program: zel_gui and zelworld.

@@ -1,0 +1,192 @@
+#include "ZEL/ZELAgentPopulation.h"
+
+#include "FuzzySet/Random.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+// An agent of the population's shape that draws nothing: it only receives children,
+// whose breeding overwrites everything that is ever read of it.
+std::unique_ptr<TZELAgent> BlankAgent(const TZELAgent& Shape) {
+  auto a = std::make_unique<TZELAgent>();
+  a->BlockCount = Shape.BlockCount;
+  a->Elements = Shape.Elements;
+  a->Genotype = Shape.Genotype;
+  a->Chromosome.BitCount = Shape.Chromosome.BitCount;
+  a->Chromosome.Bits.assign(Shape.Chromosome.Bits.size(), 0);
+  return a;
+}
+} // namespace
+
+TZELAgentPopulation::TZELAgentPopulation() = default;
+
+TZELAgentPopulation::TZELAgentPopulation(int PopSize, int BlockCount, int Elements, int NewReproductionType) {
+  Create(PopSize, BlockCount, Elements, NewReproductionType);
+}
+
+TZELAgentPopulation::~TZELAgentPopulation() = default;
+
+void TZELAgentPopulation::Create(int PopSize, int BlockCount, int Elements, int NewReproductionType) {
+  Clear();
+  AvgFitness = 0;
+  GenFitMax = GenFitMin = MaxFitAll = FitnessSum = 0;
+  if (NewReproductionType < 0 || NewReproductionType > 2) NewReproductionType = 0;
+  ReproductionType = NewReproductionType;
+  const int programOnly = ReproductionType == 0 ? PopSize : ReproductionType == 1 ? 0 : PopSize / 2;
+  for (int i = 0; i < PopSize; ++i)
+    Agents.push_back(std::make_unique<TZELAgent>(BlockCount, Elements, i >= programOnly));
+  const bool holderGenotype = ReproductionType != 0;
+  GenBest.Create(BlockCount, Elements, holderGenotype);
+  BestAll.Create(BlockCount, Elements, holderGenotype);
+}
+
+void TZELAgentPopulation::Clear() {
+  Agents.clear();
+  Nursery.clear();
+}
+
+void TZELAgentPopulation::Assign(const TZELAgentPopulation& Source) {
+  if (&Source == this) return;
+  Clear();
+  AvgFitness = Source.AvgFitness;
+  GenFitMax = Source.GenFitMax;
+  GenFitMin = Source.GenFitMin;
+  MaxFitAll = Source.MaxFitAll;
+  FitnessSum = Source.FitnessSum;
+  GenBest.Assign(Source.GenBest);
+  BestAll.Assign(Source.BestAll);
+  for (const auto& a : Source.Agents) {
+    auto copy = std::make_unique<TZELAgent>(a->BlockCount, a->Elements, a->Genotype);
+    copy->Assign(*a);
+    Agents.push_back(std::move(copy));
+  }
+}
+
+void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
+  TFuzzySet developed;
+  for (auto& a : Agents) {
+    a->Develop(developed);
+    a->Evaluate(developed, Environment);
+  }
+}
+
+void TZELAgentPopulation::UpdateStatistics() {
+  if (Agents.empty()) return;
+  FitnessSum = GenFitMax = GenFitMin = Agents[0]->Fitness;
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < Agents.size(); ++i) {
+    const std::int32_t f = Agents[i]->Fitness;
+    FitnessSum += f;
+    // The last of several equally fit agents becomes GenBest.
+    if (f >= GenFitMax) {
+      GenFitMax = f;
+      best = i;
+    }
+    if (f < GenFitMin) GenFitMin = f;
+  }
+  GenBest.Assign(*Agents[best]);
+  AvgFitness = static_cast<double>(static_cast<long double>(FitnessSum) / static_cast<long double>(Count()));
+  if (GenFitMax > MaxFitAll) {
+    BestAll.Assign(GenBest);
+    MaxFitAll = GenFitMax;
+  }
+}
+
+int TZELAgentPopulation::GenotypeRatio() const {
+  if (Agents.empty()) return 0;
+  const auto g = std::count_if(Agents.begin(), Agents.end(), [](const auto& a) { return a->Genotype; });
+  const long double share = static_cast<long double>(g) / static_cast<long double>(Count());
+  return static_cast<int>(std::nearbyint(share * 100));
+}
+
+int TZELAgentPopulation::SelectByRate() const {
+  const double r = Rng::Random();
+  const double wheel = static_cast<double>(static_cast<long double>(r) * FitnessSum);
+  std::int64_t sum = 0;
+  for (int i = 0; i < Count(); ++i) {
+    sum += Agent(i).Fitness;
+    if (static_cast<double>(sum) >= wheel) return i;
+  }
+  return Count() - 1;
+}
+
+void TZELAgentPopulation::NextGeneration(bool RatesSelection, double PCrossover, double PMutation, double PNoise) {
+  if (Agents.empty()) return;
+  // The spare agent of the selection step, and the sink of a second child without a slot.
+  TZELAgent spare(BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
+  if (RatesSelection)
+    NextGenerationByRates(spare, PCrossover, PMutation, PNoise);
+  else
+    NextGenerationByElite(spare, PCrossover, PMutation, PNoise);
+}
+
+// The selection step brought, for i = 0, 1, ..., the first of the fittest remaining agents to
+// position i, shifting the others up: a stable sort by fitness, highest first. The agents are
+// moved rather than copied, and the draws of the agents that the copying would have created
+// (a second population of Count agents and its two holders, and the Count agents appended by
+// each of the two population copies) are skipped over in the random sequence.
+void TZELAgentPopulation::NextGenerationByRates(TZELAgent& Spare, double PCrossover, double PMutation,
+                                                double PNoise) {
+  std::stable_sort(Agents.begin(), Agents.end(),
+                   [](const auto& a, const auto& b) { return a->Fitness > b->Fitness; });
+  const int n = Count();
+  const std::uint64_t perAgent = TZELAgent::CreateDraws(Agents[0]->BlockCount);
+  Rng::Skip(static_cast<std::uint64_t>(2 * n + 2) * perAgent);
+
+  while (static_cast<int>(Nursery.size()) < n) Nursery.push_back(BlankAgent(*Agents[0]));
+  Nursery.resize(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; j += 2) {
+    const int a = SelectByRate();
+    const int b = SelectByRate();
+    TZELAgent& child1 = *Nursery[static_cast<std::size_t>(j)];
+    TZELAgent& child2 = j < n - 1 ? *Nursery[static_cast<std::size_t>(j + 1)] : Spare;
+    Agent(a).Breed(Agent(b), child1, child2, PCrossover, PMutation, PNoise);
+  }
+  Rng::Skip(static_cast<std::uint64_t>(n) * perAgent);
+  Agents.swap(Nursery);
+}
+
+void TZELAgentPopulation::NextGenerationByElite(TZELAgent& Spare, double PCrossover, double PMutation,
+                                                double PNoise) {
+  const int n = Count();
+  int e = static_cast<int>(std::nearbyint(static_cast<long double>(n) * EliteFraction));
+  if (e < 1) e = 1;
+  if (e > n) e = n;
+
+  // The E selection steps pick the first E agents of a stable sort by fitness, in that
+  // order; the others keep their relative order behind them.
+  std::vector<int> order(static_cast<std::size_t>(n));
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [this](int a, int b) { return Agent(a).Fitness > Agent(b).Fitness; });
+  std::vector<char> elite(static_cast<std::size_t>(n), 0);
+  TAgentList next;
+  next.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < e; ++i) {
+    const auto k = static_cast<std::size_t>(order[static_cast<std::size_t>(i)]);
+    elite[k] = 1;
+    next.push_back(std::move(Agents[k]));
+    if (!next.back()->Genotype) next.back()->ZEL.Shuffle();
+  }
+  for (std::size_t k = 0; k < Agents.size(); ++k)
+    if (!elite[k]) next.push_back(std::move(Agents[k]));
+  Agents.swap(next);
+
+  for (int j = e; j <= n - 1; j += 2) {
+    const int a = RandomInt(0, e - 1);
+    const int b = RandomInt(0, e - 1);
+    TZELAgent& child2 = j < n - 1 ? Agent(j + 1) : Spare;
+    Agent(a).Breed(Agent(b), Agent(j), child2, PCrossover, PMutation, PNoise);
+  }
+}
+
+void TZELAgentPopulation::SetThreads(int Threads) { ThreadCount = Threads; }
+
+std::string ModeTitle(int ReproductionType, bool RatesSelection) {
+  static const char* const stems[3] = {"Reproduction of ZELs alone", "Reproduction with GA with ZEL encoding",
+                                       "Coexistence of Agents with both reproduction types"};
+  if (ReproductionType < 0 || ReproductionType > 2) return {};
+  return std::string(stems[ReproductionType]) + (RatesSelection ? " (Rates of Reproduction)" : " (Elite)");
+}
