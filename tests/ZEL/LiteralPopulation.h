@@ -1,0 +1,89 @@
+#pragma once
+// The generation step done the slow, literal way: every agent copy is a new agent made
+// with TZELAgent::Create and then assigned, and the selection step shifts agents one by
+// one. The population's own step moves agents instead; the two must agree exactly.
+
+#include "FuzzySet/Random.h"
+#include "ZEL/ZELAgentPopulation.h"
+
+#include <cmath>
+#include <vector>
+
+struct TLiteralPopulation {
+  std::vector<TZELAgent> Agents;
+  std::int32_t FitnessSum = 0;
+  TZELAgent BestAll;
+  int ReproductionType = 0;
+
+  int Count() const { return static_cast<int>(Agents.size()); }
+
+  // A copy of the population's agents (drawing nothing).
+  static TLiteralPopulation From(const TZELAgentPopulation& P) {
+    TLiteralPopulation l;
+    for (int i = 0; i < P.Count(); ++i) l.Agents.push_back(P.Agent(i));
+    l.FitnessSum = P.FitnessSum;
+    l.BestAll = P.BestAll;
+    l.ReproductionType = P.ReproductionType;
+    return l;
+  }
+
+  int SelectByRate() const {
+    const double r = Rng::Random();
+    const double wheel = static_cast<double>(static_cast<long double>(r) * FitnessSum);
+    std::int64_t sum = 0;
+    for (int i = 0; i < Count(); ++i) {
+      sum += Agents[static_cast<std::size_t>(i)].Fitness;
+      if (static_cast<double>(sum) >= wheel) return i;
+    }
+    return Count() - 1;
+  }
+
+  void SelectionStep(int I, TZELAgent& S, bool Elite) {
+    int found = I;
+    for (int k = I + 1; k < Count(); ++k)
+      if (Agents[static_cast<std::size_t>(k)].Fitness > Agents[static_cast<std::size_t>(found)].Fitness) found = k;
+    S.Assign(Agents[static_cast<std::size_t>(found)]);
+    if (Elite && !S.Genotype) S.ZEL.Shuffle();
+    for (int k = found; k > I; --k) Agents[static_cast<std::size_t>(k)].Assign(Agents[static_cast<std::size_t>(k - 1)]);
+    Agents[static_cast<std::size_t>(I)].Assign(S);
+  }
+
+  // A new agent made by Create, then assigned: the copying of a population.
+  static TZELAgent CopyOf(const TZELAgent& A) {
+    TZELAgent c(A.BlockCount, A.Elements, A.Genotype);
+    c.Assign(A);
+    return c;
+  }
+
+  void NextGeneration(bool Rates, double PCrossover, double PMutation, double PNoise) {
+    TZELAgent s(BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
+    const int n = Count();
+    if (Rates) {
+      for (int i = 0; i < n; ++i) SelectionStep(i, s, false);
+      // The second population: created (n agents and two holders), then assigned from this one.
+      TZELAgentPopulation created(n, Agents[0].BlockCount, Agents[0].Elements, ReproductionType);
+      std::vector<TZELAgent> q;
+      for (const TZELAgent& a : Agents) q.push_back(CopyOf(a));
+      for (int j = 0; j < n; j += 2) {
+        const int a = SelectByRate();
+        const int b = SelectByRate();
+        TZELAgent& c2 = j < n - 1 ? q[static_cast<std::size_t>(j + 1)] : s;
+        Agents[static_cast<std::size_t>(a)].Breed(Agents[static_cast<std::size_t>(b)], q[static_cast<std::size_t>(j)],
+                                                  c2, PCrossover, PMutation, PNoise);
+      }
+      Agents.clear();
+      for (const TZELAgent& a : q) Agents.push_back(CopyOf(a));
+    } else {
+      int e = static_cast<int>(std::nearbyint(static_cast<long double>(n) * 0.2));
+      if (e < 1) e = 1;
+      for (int i = 0; i < e; ++i) SelectionStep(i, s, true);
+      for (int j = e; j <= n - 1; j += 2) {
+        const int a = RandomInt(0, e - 1);
+        const int b = RandomInt(0, e - 1);
+        TZELAgent& c2 = j < n - 1 ? Agents[static_cast<std::size_t>(j + 1)] : s;
+        Agents[static_cast<std::size_t>(a)].Breed(Agents[static_cast<std::size_t>(b)], Agents[static_cast<std::size_t>(j)],
+                                                  c2, PCrossover, PMutation, PNoise);
+      }
+    }
+  }
+};

@@ -1,0 +1,132 @@
+#include "LiteralPopulation.h"
+
+#include "FuzzySet/Random.h"
+#include "ZEL/ZELAgentPopulation.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+void SetFitness(TZELAgentPopulation& P, std::initializer_list<int> F) {
+  int i = 0;
+  for (int f : F) P.Agent(i++).Fitness = f;
+}
+} // namespace
+
+TEST(Population, CreateKindsAndDraws) {
+  Rng::SetSeed(3);
+  TZELAgentPopulation p(7, 4, 50, 2);
+  EXPECT_EQ(p.Count(), 7);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(p.Agent(i).Genotype, i >= 3);
+  EXPECT_TRUE(p.GenBest.Genotype);
+  EXPECT_TRUE(p.BestAll.Genotype);
+  EXPECT_EQ(p.GenotypeRatio(), 57);
+  // Seven agents and the two holders, 18 x 4 draws each.
+  EXPECT_EQ(Rng::GetSeed(), Rng::SeedAfter(3, 9 * 72));
+  TZELAgentPopulation q(3, 1, 10, 5);
+  EXPECT_EQ(q.ReproductionType, 0);
+  EXPECT_EQ(q.GenotypeRatio(), 0);
+  TZELAgentPopulation r(8, 1, 10, 1);
+  EXPECT_EQ(r.GenotypeRatio(), 100);
+  for (int i = 0; i < 7; ++i) r.Agent(i).Genotype = false;
+  EXPECT_EQ(r.GenotypeRatio(), 12);
+  r.Agent(0).Genotype = r.Agent(1).Genotype = true;
+  EXPECT_EQ(r.GenotypeRatio(), 38);
+}
+
+TEST(Population, UpdateStatisticsAndAssign) {
+  TZELAgentPopulation p(4, 2, 20, 0);
+  SetFitness(p, {40, 70, 70, 10});
+  p.UpdateStatistics();
+  EXPECT_EQ(p.GenFitMax, 70);
+  EXPECT_EQ(p.GenFitMin, 10);
+  EXPECT_EQ(p.FitnessSum, 190);
+  EXPECT_EQ(p.AvgFitness, 47.5);
+  EXPECT_EQ(p.GenBest.ZEL, p.Agent(2).ZEL);
+  EXPECT_EQ(p.MaxFitAll, 70);
+  EXPECT_EQ(p.BestAll.ZEL, p.Agent(2).ZEL);
+  // Only a strictly better generation replaces BestAll.
+  SetFitness(p, {70, 5, 5, 5});
+  p.UpdateStatistics();
+  EXPECT_EQ(p.GenBest.ZEL, p.Agent(0).ZEL);
+  EXPECT_NE(p.BestAll.ZEL, p.Agent(0).ZEL);
+
+  const std::uint32_t seed = Rng::GetSeed();
+  TZELAgentPopulation c;
+  c.Assign(p);
+  EXPECT_EQ(Rng::GetSeed(), Rng::SeedAfter(seed, 4 * 36));
+  EXPECT_EQ(c.Count(), 4);
+  EXPECT_EQ(c.Agent(3).ZEL, p.Agent(3).ZEL);
+  EXPECT_EQ(c.FitnessSum, p.FitnessSum);
+  EXPECT_EQ(c.BestAll.ZEL, p.BestAll.ZEL);
+}
+
+TEST(Population, SelectByRateWalksTheWheel) {
+  TZELAgentPopulation p(3, 1, 10, 0);
+  SetFitness(p, {50, 30, 20});
+  p.UpdateStatistics();
+  std::uint32_t inv = 1;
+  for (int i = 0; i < 5; ++i) inv *= 2u - Rng::Multiplier * inv;
+  auto drawing = [&](std::uint32_t Next) { Rng::SetSeed(inv * (Next - 1u)); return p.SelectByRate(); };
+  EXPECT_EQ(drawing(0), 0);
+  EXPECT_EQ(drawing(2147483648u), 0);     // r = 0.5
+  EXPECT_EQ(drawing(2147483649u), 1);
+  EXPECT_EQ(drawing(3435973836u), 1);     // r just below 0.8
+  EXPECT_EQ(drawing(3435973838u), 2);
+  EXPECT_EQ(drawing(4294967295u), 2);
+}
+
+TEST(Population, EliteOfTwoBreedsTheFitterIntoTheSecondSlot) {
+  Rng::SetSeed(17);
+  TZELAgentPopulation p(2, 3, 32, 1);
+  SetFitness(p, {30, 30});
+  p.UpdateStatistics();
+  const TZELAgent first = p.Agent(0);
+  p.NextGeneration(false, 0.0, 0.0, 0.0);
+  EXPECT_EQ(p.Agent(0).Chromosome, first.Chromosome);
+  // Both parents are agent 0; without crossover or mutation the child is its copy.
+  EXPECT_EQ(p.Agent(1).Chromosome, first.Chromosome);
+}
+
+TEST(Population, EqualFitnessEliteStaysInPlace) {
+  Rng::SetSeed(21);
+  TZELAgentPopulation p(10, 3, 32, 1);
+  for (int i = 0; i < 10; ++i) p.Agent(i).Fitness = 50;
+  p.UpdateStatistics();
+  std::vector<TChromosome> before;
+  for (int i = 0; i < 10; ++i) before.push_back(p.Agent(i).Chromosome);
+  p.NextGeneration(false, 1.0, 0.01, 0.0);
+  EXPECT_EQ(p.Agent(0).Chromosome, before[0]);
+  EXPECT_EQ(p.Agent(1).Chromosome, before[1]);
+}
+
+// Every combination of reproduction type and selection scheme, odd and even sizes:
+// moving agents must give exactly what copying them gives, draw for draw.
+TEST(Population, GenerationStepMatchesTheLiteralCopyingStep) {
+  for (int type = 0; type <= 2; ++type)
+    for (bool rates : {false, true})
+      for (int size : {2, 5, 12}) {
+        Rng::SetSeed(1000u + static_cast<unsigned>(type * 100 + size));
+        TZELAgentPopulation p(size, 5, 40, type);
+        TFuzzySet env;
+        env.MakeEnvironment(40, false);
+        for (int g = 0; g < 6; ++g) {
+          p.Evaluate(env);
+          p.UpdateStatistics();
+          TLiteralPopulation lit = TLiteralPopulation::From(p);
+          const std::uint32_t seed = Rng::GetSeed();
+          lit.NextGeneration(rates, 0.7, 0.05, 0.2);
+          const std::uint32_t literalSeed = Rng::GetSeed();
+          Rng::SetSeed(seed);
+          p.NextGeneration(rates, 0.7, 0.05, 0.2);
+          ASSERT_EQ(Rng::GetSeed(), literalSeed) << "type " << type << " rates " << rates << " size " << size;
+          for (int i = 0; i < size; ++i) {
+            ASSERT_EQ(p.Agent(i).Genotype, lit.Agents[static_cast<std::size_t>(i)].Genotype);
+            ASSERT_EQ(p.Agent(i).ZEL, lit.Agents[static_cast<std::size_t>(i)].ZEL)
+                << "type " << type << " rates " << rates << " size " << size << " agent " << i;
+            if (p.Agent(i).Genotype) {
+              ASSERT_EQ(p.Agent(i).Chromosome, lit.Agents[static_cast<std::size_t>(i)].Chromosome);
+            }
+          }
+        }
+      }
+}
