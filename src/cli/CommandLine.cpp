@@ -1,0 +1,260 @@
+#include "cli/CommandLine.h"
+
+#include "ZEL/ReportFormat.h"
+#include "ZEL/ZEL.h"
+
+#include <CLI/CLI.hpp>
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <string_view>
+
+namespace ZelCli {
+
+namespace {
+
+// Options are taken as text and read afterwards, so that every bad value gets the
+// same kind of message naming the option.
+struct TTextOption {
+  CLI::Option* Opt = nullptr;
+  std::string Text;
+  bool Given() const { return Opt != nullptr && Opt->count() > 0; }
+  std::string Name() const { return Opt->get_name(); }
+};
+
+void AddText(CLI::App& App, TTextOption& T, const std::string& Name, const std::string& Type,
+             const std::string& Help) {
+  T.Opt = App.add_option(Name, T.Text, Help)->type_name(Type);
+}
+
+void ReadInt(const TTextOption& T, long long Lo, long long Hi, int& Into) {
+  if (T.Given()) Into = static_cast<int>(ParseInteger(T.Name(), T.Text, Lo, Hi));
+}
+
+struct TWorldOptions {
+  TTextOption Elements, Seed;
+  bool Random = false;
+};
+
+void AddWorld(CLI::App& App, TWorldOptions& W, bool ElementsRequired) {
+  AddText(App, W.Elements, "--elements", "N", "number of fuzzy-set elements, 1..2048 (default 100)");
+  if (ElementsRequired) W.Elements.Opt->required();
+  App.add_flag("--random-environment", W.Random, "a random environment instead of the fixed landscape");
+  AddText(App, W.Seed, "--seed", "S",
+          "seed of the random generator, 0..4294967295; without it the time of day is used and printed");
+}
+
+TWorldSettings ReadWorld(const TWorldOptions& W) {
+  TWorldSettings S;
+  ReadInt(W.Elements, 1, 2048, S.Elements);
+  S.RandomEnvironment = W.Random;
+  if (W.Seed.Given())
+    S.Seed = static_cast<std::uint32_t>(ParseInteger(W.Seed.Name(), W.Seed.Text, 0, 4294967295LL));
+  return S;
+}
+
+struct TRunOptions {
+  TWorldOptions World;
+  TTextOption PopSize, Generations, Blocks, Reproduction, PCrossover, PMutation, PNoise, Report, BestList,
+      Series, Threads;
+  bool Rates = false;
+};
+
+void AddRun(CLI::App& App, TRunOptions& R) {
+  AddText(App, R.PopSize, "--pop-size", "N", "population size, 2..1000 (default 100)");
+  AddText(App, R.Generations, "--generations", "N", "generations per run, 1..1000 (default 100)");
+  AddWorld(App, R.World, false);
+  AddText(App, R.Blocks, "--blocks", "N", "fuzzy blocks per program, 1..32 (default 8)");
+  AddText(App, R.Reproduction, "--reproduction", "KIND", "phenotype, genotype or both (default genotype)");
+  App.add_flag("--rates-selection", R.Rates, "select parents by rates of reproduction instead of the elite");
+  AddText(App, R.PCrossover, "--p-crossover", "P", "crossover probability (default 1.0)");
+  AddText(App, R.PMutation, "--p-mutation", "P", "mutation probability (default 0.0001)");
+  AddText(App, R.PNoise, "--p-noise", "P", "noise probability (default 0.0001)");
+  AddText(App, R.Report, "--report", "FILE", "the report file");
+  R.Report.Opt->required();
+  AddText(App, R.BestList, "--best-list", "FILE", "write the best programs there, one per line");
+  AddText(App, R.Series, "--series", "FILE", "write the chart's two series there as CSV");
+  AddText(App, R.Threads, "--threads", "N", "evaluation threads, 0..1024 (default 0: all cores)");
+}
+
+int ReadReproduction(const TTextOption& T) {
+  static const std::array<const char*, 3> names = {"phenotype", "genotype", "both"};
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (T.Text == names[i] || T.Text == std::to_string(i)) return static_cast<int>(i);
+  throw TUsageError(T.Name() + ": '" + T.Text + "' is not one of phenotype, genotype, both");
+}
+
+std::string ShortText(double Value) {
+  std::array<char, 32> buffer{};
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value);
+  return std::string(buffer.data(), result.ptr);
+}
+
+// The drivers replace a probability outside 0..1; the user is told which value the run uses.
+void ReadProbability(const TTextOption& T, double Fallback, double& Into,
+                     std::vector<std::string>& Warnings) {
+  if (!T.Given()) return;
+  Into = ParseReal(T.Name(), T.Text);
+  const double used = ProbabilityInRange(Into, Fallback);
+  if (used != Into)
+    Warnings.push_back(T.Name() + " " + T.Text + " is outside 0..1; the run uses " + ShortText(used));
+}
+
+std::filesystem::path SamePathKey(const std::string& Path) {
+  std::error_code ec;
+  auto key = std::filesystem::weakly_canonical(std::filesystem::absolute(Path, ec), ec);
+  return ec ? std::filesystem::path(Path).lexically_normal() : key;
+}
+
+// Two outputs on one file would overwrite each other.
+void CheckDistinctOutputs(const std::vector<const TTextOption*>& Outputs) {
+  for (std::size_t i = 0; i < Outputs.size(); ++i) {
+    if (!Outputs[i]->Given()) continue;
+    if (Outputs[i]->Text.empty()) throw TUsageError(Outputs[i]->Name() + ": the file name is empty");
+    for (std::size_t j = 0; j < i; ++j)
+      if (Outputs[j]->Given() && SamePathKey(Outputs[i]->Text) == SamePathKey(Outputs[j]->Text))
+        throw TUsageError(Outputs[i]->Name() + " and " + Outputs[j]->Name() + " name the same file '" +
+                          Outputs[i]->Text + "'");
+  }
+}
+
+TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
+  TRunSettings S;
+  ReadInt(R.PopSize, 2, 1000, S.PopSize);
+  ReadInt(R.Generations, 1, 1000, S.Generations);
+  S.World = ReadWorld(R.World);
+  ReadInt(R.Blocks, 1, 32, S.Blocks);
+  if (R.Reproduction.Given()) S.ReproductionType = ReadReproduction(R.Reproduction);
+  S.RatesSelection = R.Rates;
+  ReadProbability(R.PCrossover, 1.0, S.PCrossover, Warnings);
+  ReadProbability(R.PMutation, 0.0, S.PMutation, Warnings);
+  ReadProbability(R.PNoise, 0.0, S.PNoise, Warnings);
+  CheckDistinctOutputs({&R.Report, &R.BestList, &R.Series});
+  S.Report = R.Report.Text;
+  S.BestList = R.BestList.Text;
+  S.Series = R.Series.Text;
+  ReadInt(R.Threads, 0, 1024, S.Threads);
+  return S;
+}
+
+// Five hexadecimal digits per block; a group with a field out of range is read as the
+// all-zero block, which deserves a warning since the user probably meant something else.
+void ReadProgram(const std::string& Option, const std::string& Text, std::vector<std::string>& Warnings) {
+  const std::size_t blocks = Text.size() / 5;
+  if (Text.empty())
+    throw TUsageError(Option + ": the program is empty; it takes five hexadecimal digits per block");
+  if (Text.size() % 5 != 0)
+    throw TUsageError(Option + ": '" + Text + "' has " + std::to_string(Text.size()) +
+                      " characters, not five per block");
+  if (blocks > static_cast<std::size_t>(TZEL::MaxBlocks))
+    throw TUsageError(Option + ": " + std::to_string(blocks) + " blocks, at most " +
+                      std::to_string(TZEL::MaxBlocks));
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::string group = Text.substr(5 * b, 5);
+    const std::string where = "group " + std::to_string(b + 1) + " '" + group + "'";
+    for (char c : group)
+      if (!std::isxdigit(static_cast<unsigned char>(c)))
+        throw TUsageError(Option + ": '" + std::string(1, c) + "' in " + where +
+                          " is not a hexadecimal digit");
+    TFuzzyBlock block{HexCharToInt(group[0]), HexCharToInt(group[1]), HexCharToInt(group[2]),
+                      HexCharToInt(group[3]), HexCharToInt(group[4])};
+    if (!block.IsValid())
+      Warnings.push_back(Option + ": " + where +
+                         " has a digit out of its field's range; it becomes the all-zero block");
+  }
+}
+
+[[noreturn]] void Rethrow(const CLI::ParseError& E) {
+  throw TUsageError(E.what());
+}
+
+} // namespace
+
+long long ParseInteger(const std::string& Option, const std::string& Text, long long Lo, long long Hi) {
+  std::string_view s = Text;
+  if (s.size() > 1 && s[0] == '+' && s[1] != '-') s.remove_prefix(1);
+  long long value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+  const bool whole = end == s.data() + s.size();
+  if (ec == std::errc::invalid_argument || !whole || s.empty())
+    throw TUsageError(Option + ": '" + Text + "' is not an integer");
+  if (ec == std::errc::result_out_of_range || value < Lo || value > Hi)
+    throw TUsageError(Option + ": " + Text + " is outside " + std::to_string(Lo) + ".." + std::to_string(Hi));
+  return value;
+}
+
+double ParseReal(const std::string& Option, const std::string& Text) {
+  std::string_view s = Text;
+  if (s.size() > 1 && s[0] == '+' && s[1] != '-') s.remove_prefix(1);
+  double value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range)
+    throw TUsageError(Option + ": '" + Text + "' is out of the range of a double");
+  if (ec != std::errc{} || end != s.data() + s.size() || !std::isfinite(value))
+    throw TUsageError(Option + ": '" + Text + "' is not a valid floating point value");
+  return value;
+}
+
+TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
+  CLI::App app("Runs ZELWorld's simulations without a window.", "zelworld-cli");
+  app.require_subcommand(1);
+  app.failure_message(CLI::FailureMessage::simple);
+
+  TRunOptions run, batch;
+  AddRun(*app.add_subcommand("run", "one simulation run, as the window's \"Start Simulation\""), run);
+  AddRun(*app.add_subcommand("batch", "a batch of ten runs, as the window's \"Batch\""), batch);
+
+  TWorldOptions envWorld;
+  bool envJson = false;
+  CLI::App* env = app.add_subcommand("environment", "print the environment's degrees");
+  AddWorld(*env, envWorld, true);
+  env->add_flag("--json", envJson, "write JSON");
+
+  TWorldOptions devWorld;
+  TTextOption program, devBlocks;
+  bool devJson = false;
+  CLI::App* dev = app.add_subcommand("develop", "develop a program against the environment and measure it");
+  AddText(*dev, program, "--program", "TEXT", "the program, five hexadecimal digits per block");
+  program.Opt->required();
+  AddWorld(*dev, devWorld, true);
+  AddText(*dev, devBlocks, "--blocks", "B", "blocks to develop, 1..32 (default: the blocks in TEXT)");
+  dev->add_flag("--json", devJson, "write JSON");
+
+  TCommandLine result;
+  try {
+    app.parse(Argc, Argv);
+  } catch (const CLI::CallForHelp&) {
+    result.HelpText = app.help();
+    return result;
+  } catch (const CLI::CallForAllHelp&) {
+    result.HelpText = app.help("", CLI::AppFormatMode::All);
+    return result;
+  } catch (const CLI::ParseError& e) {
+    Rethrow(e);
+  }
+
+  const CLI::App* chosen = app.get_subcommands().front();
+  const std::string name = chosen->get_name();
+  if (name == "run" || name == "batch") {
+    result.Command = name == "run" ? TCommand::Run : TCommand::Batch;
+    result.Run = ReadRun(name == "run" ? run : batch, result.Warnings);
+  } else if (name == "environment") {
+    result.Command = TCommand::Environment;
+    result.Environment.World = ReadWorld(envWorld);
+    result.Environment.Json = envJson;
+  } else {
+    result.Command = TCommand::Develop;
+    ReadProgram(program.Name(), program.Text, result.Warnings);
+    result.Develop.Program = program.Text;
+    result.Develop.World = ReadWorld(devWorld);
+    result.Develop.Blocks = static_cast<int>(program.Text.size() / 5);
+    ReadInt(devBlocks, 1, TZEL::MaxBlocks, result.Develop.Blocks);
+    result.Develop.Json = devJson;
+  }
+  return result;
+}
+
+} // namespace ZelCli

@@ -1,0 +1,123 @@
+#include "cli/Output.h"
+
+#include "ZEL/ReportFormat.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace ZelCli {
+
+std::string ShortestReal(double Value) {
+  std::array<char, 32> buffer{};
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value);
+  return std::string(buffer.data(), result.ptr);
+}
+
+std::string BestListText(const TStringList& BestList) {
+  std::string text;
+  for (const std::string& entry : BestList)
+    text += entry + "\n";
+  return text;
+}
+
+std::string SeriesCsv(const THeadlessChart& Chart) {
+  std::string text = "x,MaxGen,w/ Genotype\n";
+  const std::size_t points = std::max(Chart.Series[0].size(), Chart.Series[1].size());
+  for (std::size_t i = 0; i < points; ++i) {
+    text += std::to_string(i);
+    for (const auto& series : Chart.Series) {
+      text += ',';
+      if (i < series.size()) text += ShortestReal(series[i]);
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+void WriteTextFile(const std::string& FileName, const std::string& Text) {
+  auto fail = [&](const char* What) {
+    throw std::runtime_error(std::string(What) + " '" + FileName + "': " + std::strerror(errno));
+  };
+  // Binary mode keeps the LF line ends as they are.
+  std::FILE* file = std::fopen(FileName.c_str(), "wb");
+  if (!file) fail("Cannot create file");
+  const bool written = std::fwrite(Text.data(), 1, Text.size(), file) == Text.size();
+  const int saved = errno;
+  if (std::fclose(file) != 0 || !written) {
+    if (!written) errno = saved;
+    fail("Cannot write file");
+  }
+}
+
+namespace {
+std::string DegreeList(const TFuzzySet& Set, const char* Separator) {
+  std::string text;
+  for (std::int32_t d : Set.Values()) {
+    if (!text.empty()) text += Separator;
+    text += std::to_string(d);
+  }
+  return text;
+}
+} // namespace
+
+std::string EnvironmentJson(const TFuzzySet& Set) {
+  return "{\"degrees\": [" + DegreeList(Set, ", ") +
+         "], \"cardinality\": " + ShortestReal(Set.Cardinality()) + "}\n";
+}
+
+std::string EnvironmentPlain(const TFuzzySet& Set) {
+  return "Degrees: " + DegreeList(Set, ",") + "\nCardinality:" + FormatReal(Set.Cardinality(), 8, 2) + "\n";
+}
+
+std::string DevelopJson(const TFuzzySet& Set, const TMeasures& M) {
+  return "{\"degrees\": [" + DegreeList(Set, ", ") + "], \"cardinality\": " + ShortestReal(M.Cardinality) +
+         ", \"subsethood\": " + ShortestReal(M.Subsethood) + ", \"hamming\": " + ShortestReal(M.Hamming) +
+         ", \"fitness\": " + std::to_string(M.Fitness) + "}\n";
+}
+
+std::string DevelopPlain(const TFuzzySet& Set, const TMeasures& M) {
+  return "Degrees: " + DegreeList(Set, ",") + "\nCardinality:" + FormatReal(M.Cardinality, 8, 2) +
+         "\nSubsethood: " + FormatReal(M.Subsethood, 8, 2) + "\nHamming:    " + FormatReal(M.Hamming, 8, 2) +
+         "\nFitness:    " + FormatInt(M.Fitness, 10) + "\n";
+}
+
+TProgressPrinter::TProgressPrinter(std::ostream& E, TUnit U)
+    : Err(E), Unit(U), Start(std::chrono::steady_clock::now()) {}
+
+std::string TProgressPrinter::Line(TUnit Unit, int Position, int Max, std::chrono::seconds Elapsed) {
+  // A run's bar stands at the generation reached; a batch's bar starts at 1 and
+  // moves one step after each finished run.
+  const int done = std::clamp(Unit == TUnit::Run ? Position - 1 : Position, 0, std::max(Max, 0));
+  const int current = Unit == TUnit::Run ? std::clamp(Position, 1, std::max(Max, 1)) : done;
+  constexpr int Width = 30;
+  const int filled = Max > 0 ? done * Width / Max : Width;
+  const long long seconds = Elapsed.count();
+  std::array<char, 32> clock{};
+  std::snprintf(clock.data(), clock.size(), "%lld:%02lld", seconds / 60, seconds % 60);
+  std::string line = "[";
+  line.append(static_cast<std::size_t>(filled), '#');
+  line.append(static_cast<std::size_t>(Width - filled), '.');
+  line += Unit == TUnit::Run ? "] run " : "] generation ";
+  line += std::to_string(current) + "/" + std::to_string(Max) + "  " + clock.data();
+  return line;
+}
+
+void TProgressPrinter::Repaint(const THeadlessProgress& Bar) {
+  if (Finished) return;
+  const auto elapsed =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - Start);
+  Err << '\r' << Line(Unit, Bar.GetPosition(), Bar.Max, elapsed) << "\x1b[K" << std::flush;
+  Drawn = true;
+}
+
+void TProgressPrinter::Finish() {
+  if (Drawn && !Finished) Err << "\r\x1b[K" << std::flush;
+  Finished = true;
+}
+
+} // namespace ZelCli

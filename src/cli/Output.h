@@ -1,0 +1,60 @@
+#pragma once
+// What zelworld-cli writes: the shortest round-trip form of doubles, the best-list and
+// series files, the plain and JSON forms of a fuzzy set and its measures, and the
+// progress bar on a terminal.
+
+#include "Display/Headless.h"
+#include "FuzzySet/FuzzySet.h"
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace ZelCli {
+
+// The shortest text that reads back to the same double (63, not 63.0).
+std::string ShortestReal(double Value);
+
+// One entry per line, each line ending in LF.
+std::string BestListText(const TStringList& BestList);
+// Header "x,MaxGen,w/ Genotype", then one row per chart point.
+std::string SeriesCsv(const THeadlessChart& Chart);
+// Replaces the file by Text; a failure raises std::runtime_error naming the file.
+void WriteTextFile(const std::string& FileName, const std::string& Text);
+
+// The measures of a developed set against the environment, as the window shows them.
+struct TMeasures {
+  double Cardinality = 0;
+  double Subsethood = 0;
+  double Hamming = 0;
+  std::int32_t Fitness = 0;
+};
+
+std::string EnvironmentJson(const TFuzzySet& Set);
+std::string EnvironmentPlain(const TFuzzySet& Set);
+std::string DevelopJson(const TFuzzySet& Set, const TMeasures& M);
+// The window's label formats: measures in 8 characters with 2 decimals, fitness in 10.
+std::string DevelopPlain(const TFuzzySet& Set, const TMeasures& M);
+
+// Draws the run's progress on one terminal line, redrawn at every repaint of the
+// driver's progress indicator.
+class TProgressPrinter {
+public:
+  enum class TUnit { Generation, Run };
+  TProgressPrinter(std::ostream& Err, TUnit Unit);
+  void Repaint(const THeadlessProgress& Bar);
+  // Clears the line; later repaints are ignored.
+  void Finish();
+  // The line for a position, without the carriage return; exposed for the tests.
+  static std::string Line(TUnit Unit, int Position, int Max, std::chrono::seconds Elapsed);
+
+private:
+  std::ostream& Err;
+  TUnit Unit;
+  std::chrono::steady_clock::time_point Start;
+  bool Drawn = false;
+  bool Finished = false;
+};
+
+} // namespace ZelCli
