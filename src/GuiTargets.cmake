@@ -1,1 +1,13 @@
-# The desktop program: zel_gui and zelworld.
+# The desktop program: the Qt front-end library and the zelworld executable.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Charts)
+
+add_library(zel_gui STATIC
+  ZELWorldHome/FloatText.cpp
+  ZELWorldHome/QtDisplay.cpp
+  ZELWorldHome/ZELWorldHome.cpp
+  ZELList/ZELList.cpp)
+target_include_directories(zel_gui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(zel_gui PUBLIC zel_engine Qt6::Widgets Qt6::Charts PRIVATE zel_warnings)
+
+add_executable(zelworld ZELWorld.cpp)
+target_link_libraries(zelworld PRIVATE zel_gui zel_warnings)

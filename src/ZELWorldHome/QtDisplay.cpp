@@ -1,0 +1,202 @@
+#include "ZELWorldHome/QtDisplay.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPen>
+
+#include <stdexcept>
+
+namespace {
+QColor ToQColor(TColor C) {
+  return QColor(C.R, C.G, C.B);
+}
+
+QString ToQString(const std::string& S) {
+  return QString::fromStdString(S);
+}
+
+// "text files|*.txt|bitmap files|*.bmp" becomes {"text files (*.txt)", "bitmap files (*.bmp)"}.
+QStringList NameFilters(const std::string& Filter) {
+  const QStringList parts = ToQString(Filter).split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+    filters << parts[i] + " (" + parts[i + 1] + ")";
+  return filters;
+}
+
+const QColor SurroundColor(148, 187, 226);
+} // namespace
+
+TEvolProgressBar::TEvolProgressBar(QWidget* Parent) : QProgressBar(Parent) {
+  setRange(0, 100);
+  setValue(0);
+  setTextVisible(false);
+  setFixedHeight(10);
+  setVisible(false);
+}
+
+void TEvolProgressBar::SetPosition(int Position) {
+  // QProgressBar ignores a value outside its range; the drivers count on the nearer bound.
+  if (Position > maximum()) Position = maximum();
+  if (Position < minimum()) Position = minimum();
+  setValue(Position);
+}
+
+TEvolChart::TEvolChart(QWidget* Parent) : QChartView(Parent) {
+  auto* chart = new QChart;
+  chart->setTitle("Agent Evolution");
+  QFont titleFont = chart->titleFont();
+  titleFont.setBold(true);
+  chart->setTitleFont(titleFont);
+  chart->setBackgroundBrush(Qt::white);
+  chart->setBackgroundRoundness(0);
+  chart->setPlotAreaBackgroundBrush(Qt::white);
+  chart->setPlotAreaBackgroundVisible(true);
+  chart->legend()->setAlignment(Qt::AlignBottom);
+
+  AxisX = new QValueAxis;
+  AxisX->setTitleText("Generations");
+  AxisX->setTitleBrush(QColor(128, 0, 0));
+  AxisX->setLabelFormat("%d");
+  AxisX->setRange(0, 100);
+  AxisY = new QValueAxis;
+  AxisY->setTitleText("Fitness/Ratio");
+  AxisY->setTitleBrush(QColor(0, 0, 128));
+  AxisY->setLabelFormat("%d");
+  AxisY->setRange(0, 100);
+  // Grid lines every 5; labels every 20 stay readable on a chart of a few hundred pixels.
+  AxisY->setTickCount(6);
+  AxisY->setMinorTickCount(3);
+  chart->addAxis(AxisX, Qt::AlignBottom);
+  chart->addAxis(AxisY, Qt::AlignLeft);
+
+  const std::array<const char*, 2> titles{"MaxGen", "w/ Genotype"};
+  const std::array<QColor, 2> colours{QColor(255, 0, 0), QColor(0, 128, 255)};
+  for (std::size_t i = 0; i < Lines.size(); ++i) {
+    Lines[i] = new QLineSeries;
+    Lines[i]->setName(titles[i]);
+    Lines[i]->setPen(QPen(colours[i], 2));
+    Lines[i]->setPointsVisible(false);
+    Lines[i]->setPointLabelsVisible(false);
+    chart->addSeries(Lines[i]);
+    Lines[i]->attachAxis(AxisX);
+    Lines[i]->attachAxis(AxisY);
+  }
+  setChart(chart);
+  // A band of the surrounding colour frames the white chart.
+  setViewportMargins(4, 4, 4, 4);
+  QPalette frame = palette();
+  frame.setColor(QPalette::Window, SurroundColor);
+  setPalette(frame);
+  setAutoFillBackground(true);
+  setFrameShape(QFrame::NoFrame);
+}
+
+void TEvolChart::ClearSeries(int Series) {
+  if (Series >= 0 && Series < static_cast<int>(Lines.size()))
+    Lines[static_cast<std::size_t>(Series)]->clear();
+}
+
+void TEvolChart::AppendValue(int Series, double Value) {
+  if (Series < 0 || Series >= static_cast<int>(Lines.size())) return;
+  QLineSeries* line = Lines[static_cast<std::size_t>(Series)];
+  line->append(line->count(), Value);
+}
+
+void TEvolChart::SetBottomAxisRange(double Min, double Max) {
+  AxisX->setRange(Min, Max);
+}
+
+void TEvolChart::SetBottomAxisTitle(const std::string& Title) {
+  AxisX->setTitleText(ToQString(Title));
+}
+
+QImage TEvolChart::RenderImage() {
+  QImage image(size(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  render(&painter);
+  return image;
+}
+
+TFSImage::TFSImage(QWidget* Parent) : QWidget(Parent) {
+  setMinimumSize(1, 1);
+}
+
+int TFSImage::ClientWidth() const {
+  return Bitmap.isNull() ? width() : Bitmap.width();
+}
+
+int TFSImage::ClientHeight() const {
+  return Bitmap.isNull() ? height() : Bitmap.height();
+}
+
+QImage& TFSImage::Canvas() {
+  if (Bitmap.isNull()) {
+    Bitmap = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+    Bitmap.fill(Qt::white);
+  }
+  return Bitmap;
+}
+
+void TFSImage::FillRect(int X1, int Y1, int X2, int Y2) {
+  QPainter painter(&Canvas());
+  painter.fillRect(QRect(QPoint(X1, Y1), QPoint(X2 - 1, Y2 - 1)), ToQColor(Brush));
+}
+
+void TFSImage::MoveTo(int X, int Y) {
+  Canvas();
+  PenX = X;
+  PenY = Y;
+}
+
+void TFSImage::LineTo(int X, int Y) {
+  QPainter painter(&Canvas());
+  painter.setPen(QPen(ToQColor(Pen), 1));
+  painter.drawLine(PenX, PenY, X, Y);
+  PenX = X;
+  PenY = Y;
+}
+
+void TFSImage::paintEvent(QPaintEvent*) {
+  if (Bitmap.isNull()) return;
+  QPainter painter(this);
+  painter.drawImage(rect(), Bitmap);
+}
+
+bool TFSImage::SaveToFile(const std::string& FileName) const {
+  if (Bitmap.isNull()) return false;
+  SaveBitmap(Bitmap, FileName);
+  return true;
+}
+
+void SaveBitmap(const QImage& Image, const std::string& FileName) {
+  // The format is given, so a name without the .bmp extension is written as it is.
+  if (!Image.save(ToQString(FileName), "BMP"))
+    throw std::runtime_error("Cannot write the image file '" + FileName + "'");
+}
+
+bool TQtDialogService::ExecuteSaveDialog(TSaveDialog& Dialog) {
+  QFileDialog dialog(Owner, ToQString(Dialog.Title), QDir::currentPath());
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  const QStringList filters = NameFilters(Dialog.Filter);
+  dialog.setNameFilters(filters);
+  if (Dialog.FilterIndex >= 0 && Dialog.FilterIndex < filters.size())
+    dialog.selectNameFilter(filters[Dialog.FilterIndex]);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !Dialog.OverwritePrompt);
+  dialog.setSizeGripEnabled(true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  Dialog.FileName = dialog.selectedFiles().first().toStdString();
+  return true;
+}
+
+void TQtDialogService::ShowMessage(const std::string& Text) {
+  QMessageBox::information(Owner, "ZEL World", ToQString(Text));
+}
+
+void TQtDialogService::ShowError(const std::string& Text) {
+  QMessageBox::critical(Owner, "ZEL World", ToQString(Text));
+}

@@ -1,0 +1,105 @@
+#pragma once
+// The window's controls that the run drivers and the fuzzy-set picture write into:
+// Qt widgets that also implement the display interfaces of the engine.
+
+#include "Display/DisplayServices.h"
+#include "ZELWorldHome/DialogService.h"
+
+#include <QChartView>
+#include <QImage>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QValueAxis>
+#include <QWidget>
+
+#include <array>
+
+// The progress bar. Runs hold the GUI thread, so Repaint paints at once instead of
+// waiting for the event loop.
+class TEvolProgressBar final : public QProgressBar, public TProgressIndicator {
+public:
+  explicit TEvolProgressBar(QWidget* Parent = nullptr);
+  void SetVisible(bool Visible) override { setVisible(Visible); }
+  void SetMin(int Min) override { setMinimum(Min); }
+  void SetMax(int Max) override { setMaximum(Max); }
+  int GetPosition() const override { return value(); }
+  // A position outside the range is brought to the nearer bound.
+  void SetPosition(int Position) override;
+  void Repaint() override { repaint(); }
+};
+
+// The evolution chart: series 0 "MaxGen" and series 1 "w/ Genotype", left axis fixed at 0..100.
+class TEvolChart final : public QChartView, public TEvolutionChart {
+public:
+  explicit TEvolChart(QWidget* Parent = nullptr);
+  void ClearSeries(int Series) override;
+  void AppendValue(int Series, double Value) override;
+  void SetBottomAxisRange(double Min, double Max) override;
+  void SetBottomAxisTitle(const std::string& Title) override;
+
+  QLineSeries* Series(int Index) const { return Lines.at(static_cast<std::size_t>(Index)); }
+  QValueAxis* BottomAxis() const { return AxisX; }
+  QValueAxis* LeftAxis() const { return AxisY; }
+  // The chart at its current on-screen size on a white background.
+  QImage RenderImage();
+
+private:
+  std::array<QLineSeries*, 2> Lines{};
+  QValueAxis* AxisX = nullptr;
+  QValueAxis* AxisY = nullptr;
+};
+
+// The picture control. Its bitmap comes into being at the first drawing, with the
+// control's size at that moment, keeps that size, and is shown scaled to the control.
+class TFSImage final : public QWidget, public TImageSurface {
+public:
+  explicit TFSImage(QWidget* Parent = nullptr);
+  // The bitmap's size once it exists (so a drawing always fits it), else the control's.
+  int ClientWidth() const override;
+  int ClientHeight() const override;
+  void SetPenColor(TColor Color) override { Pen = Color; }
+  void SetBrushColor(TColor Color) override { Brush = Color; }
+  void FillRect(int X1, int Y1, int X2, int Y2) override;
+  void MoveTo(int X, int Y) override;
+  void LineTo(int X, int Y) override;
+  void Update() override { repaint(); }
+
+  const QImage& Picture() const { return Bitmap; }
+  // Writes the bitmap as a BMP file; false (and no file) while nothing has been drawn.
+  // A file that cannot be written raises std::runtime_error naming it.
+  bool SaveToFile(const std::string& FileName) const;
+
+protected:
+  void paintEvent(QPaintEvent* Event) override;
+
+private:
+  QImage& Canvas();
+  QImage Bitmap;
+  TColor Pen{}, Brush = clWhite;
+  int PenX = 0, PenY = 0;
+};
+
+// Writes Image as a BMP file under exactly FileName; raises std::runtime_error naming the file on failure.
+void SaveBitmap(const QImage& Image, const std::string& FileName);
+
+// The dialogs of a person at the screen.
+class TQtDialogService final : public TDialogService {
+public:
+  explicit TQtDialogService(QWidget* Owner) : Owner(Owner) {}
+  bool ExecuteSaveDialog(TSaveDialog& Dialog) override;
+  void ShowMessage(const std::string& Text) override;
+  void ShowError(const std::string& Text) override;
+
+private:
+  QWidget* Owner;
+};
+
+// The drivers' closing message, shown through the dialog service.
+class TDialogMessageBox final : public TMessageBox {
+public:
+  explicit TDialogMessageBox(TDialogService& Dialogs) : Dialogs(Dialogs) {}
+  void ShowMessage(const std::string& Text) override { Dialogs.ShowMessage(Text); }
+
+private:
+  TDialogService& Dialogs;
+};
