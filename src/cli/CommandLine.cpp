@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -222,6 +223,16 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
   AddWorld(*dev, devWorld, true);
   AddText(*dev, devBlocks, "--blocks", "B", "blocks to develop, 1..32 (default: the blocks in TEXT)");
   dev->add_flag("--json", devJson, "write JSON");
+
+  // Left to the library, an unknown subcommand would only be reported as a missing one.
+  const auto subcommands = app.get_subcommands([](const CLI::App* Sub) { return Sub != nullptr; });
+  const auto known = [&](const std::string& Name) {
+    return std::any_of(subcommands.begin(), subcommands.end(),
+                       [&](const CLI::App* Sub) { return Sub->check_name(Name); });
+  };
+  if (Argc > 1 && Argv[1][0] != '-' && !known(Argv[1]))
+    throw TUsageError(std::string("'") + Argv[1] +
+                      "' is not a subcommand; use run, batch, environment or develop");
 
   TCommandLine result;
   try {
