@@ -5,27 +5,23 @@
 
 namespace Rng {
 namespace {
-std::uint32_t RandSeed = 0;
 TClock& Clock() {
   static TClock clock = TimeOfDayMilliseconds;
   return clock;
 }
 } // namespace
 
-std::uint32_t GetSeed() { return RandSeed; }
-void SetSeed(std::uint32_t Seed) { RandSeed = Seed; }
-
-double Random() {
-  RandSeed = RandSeed * Multiplier + 1u;
-  return static_cast<double>(RandSeed) * (1.0 / 4294967296.0);
+TDrawThreshold::TDrawThreshold(double P) {
+  // seed / 2^32 is exact, and so is P * 2^32: compare there.
+  if (!(P >= 0.0)) {
+    Never = true;
+  } else {
+    const double limit = P * 4294967296.0;
+    Max = limit >= 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(limit);
+  }
 }
 
-std::uint32_t RandomBelow(std::uint32_t N) {
-  RandSeed = RandSeed * Multiplier + 1u;
-  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(N) * RandSeed) >> 32);
-}
-
-std::uint32_t SeedAfter(std::uint32_t Seed, std::uint64_t Count) {
+TJump JumpOf(std::uint64_t Count) {
   // Compose the affine step x -> a x + c with itself by repeated squaring.
   std::uint32_t a = Multiplier, c = 1u;       // the step raised to 2^k
   std::uint32_t accA = 1u, accC = 0u;         // the steps taken so far
@@ -38,10 +34,57 @@ std::uint32_t SeedAfter(std::uint32_t Seed, std::uint64_t Count) {
     a = a * a;
     Count >>= 1u;
   }
-  return accA * Seed + accC;
+  return {accA, accC};
 }
 
-void Skip(std::uint64_t Count) { RandSeed = SeedAfter(RandSeed, Count); }
+std::uint32_t SeedAfter(std::uint32_t Seed, std::uint64_t Count) {
+  const TJump j = JumpOf(Count);
+  return j.A * Seed + j.C;
+}
+
+namespace {
+template <int Stride>
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void DrawMasksOf(std::uint32_t Count, const TDrawThreshold& Threshold, std::uint8_t* const* Out) {
+  // Eight bit positions at a time: lane j holds the seed of draw j of the group, and
+  // every lane jumps a whole group ahead at once, so the lanes run side by side.
+  constexpr int lanes = 8 * Stride;
+  std::uint32_t s[lanes];
+  std::uint32_t seed = GetSeed();
+  for (int j = 0; j < lanes; ++j) s[j] = seed = seed * Multiplier + 1u;
+  const TJump jump = JumpOf(lanes);
+  const std::uint32_t max = Threshold.Never ? 0u : Threshold.Max;
+  const bool never = Threshold.Never;
+  const std::uint32_t fullBytes = Count / 8;
+  for (std::uint32_t g = 0; g < fullBytes; ++g) {
+    for (int k = 0; k < Stride; ++k) {
+      unsigned m = 0;
+      for (int j = 0; j < 8; ++j) m |= static_cast<unsigned>(s[j * Stride + k] <= max) << j;
+      Out[k][g] = never ? 0 : static_cast<std::uint8_t>(m);
+    }
+    for (int j = 0; j < lanes; ++j) s[j] = jump.A * s[j] + jump.C;
+  }
+  const std::uint32_t rest = Count % 8;
+  if (rest > 0)
+    for (int k = 0; k < Stride; ++k) {
+      unsigned m = 0;
+      for (std::uint32_t j = 0; j < rest; ++j) m |= static_cast<unsigned>(s[j * Stride + static_cast<unsigned>(k)] <= max) << j;
+      Out[k][fullBytes] = never ? 0 : static_cast<std::uint8_t>(m);
+    }
+  Skip(static_cast<std::uint64_t>(Count) * Stride);
+}
+} // namespace
+
+void DrawMasks(std::uint32_t Count, int Stride, const TDrawThreshold& Threshold, std::uint8_t* const* Out) {
+  if (Stride == 2)
+    DrawMasksOf<2>(Count, Threshold, Out);
+  else
+    DrawMasksOf<1>(Count, Threshold, Out);
+}
+
+void Skip(std::uint64_t Count) { SetSeed(SeedAfter(GetSeed(), Count)); }
 
 std::uint32_t TimeOfDayMilliseconds() {
   using namespace std::chrono;
@@ -57,6 +100,6 @@ TClock CounterClock(std::uint32_t First) {
   return [next] { return (*next)++; };
 }
 
-void Randomize() { RandSeed = Clock()(); }
+void Randomize() { SetSeed(Clock()()); }
 
 } // namespace Rng

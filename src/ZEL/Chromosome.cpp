@@ -3,6 +3,8 @@
 #include "FuzzySet/Random.h"
 #include "ZEL/ZEL.h"
 
+#include <algorithm>
+
 void TChromosome::Create(std::int32_t NewBitCount, double POne) {
   BitCount = NewBitCount > 0 ? NewBitCount : 0;
   const std::int32_t f = BitCount / 8, r = BitCount % 8;
@@ -28,9 +30,16 @@ void TChromosome::Assign(const TChromosome& Source) {
   Bits = Source.Bits;
 }
 
+// Both operations draw one real per copied bit, in bit order. The draws are made in bulk
+// as flip masks (the same draws, decided on the seeds) and applied a byte at a time.
+
 void TChromosome::MutateFrom(const TChromosome& Source, double PMutation) {
   Assign(Source);
-  for (std::int32_t i = 0; i < BitCount; ++i) SetBit(i, Flip(GetBit(i), PMutation));
+  if (BitCount <= 0) return;
+  std::vector<std::uint8_t> flips(Bits.size());
+  std::uint8_t* out[1] = {flips.data()};
+  Rng::DrawMasks(static_cast<std::uint32_t>(BitCount), 1, Rng::TDrawThreshold(PMutation), out);
+  for (std::size_t b = 0; b < Bits.size(); ++b) Bits[b] ^= flips[b];
 }
 
 void TChromosome::Crossover(const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
@@ -38,12 +47,24 @@ void TChromosome::Crossover(const TChromosome& Parent2, TChromosome& Child1, TCh
   const std::int32_t n = BitCount;
   std::int32_t cut = Flip(false, PCrossover) ? RandomInt(0, n - 1) : n - 1;
   if (cut > n - 1) cut = n - 1; // an empty chromosome has no bit to cut at
-  for (std::int32_t i = 0; i <= cut; ++i) {
-    Child1.SetBit(i, Flip(GetBit(i), PMutation));
-    Child2.SetBit(i, Flip(Parent2.GetBit(i), PMutation));
-  }
-  for (std::int32_t i = cut + 1; i < n; ++i) {
-    Child1.SetBit(i, Flip(Parent2.GetBit(i), PMutation));
-    Child2.SetBit(i, Flip(GetBit(i), PMutation));
+  if (n <= 0) return;
+  const std::size_t bytes = Bits.size();
+  for (TChromosome* c : {&Child1, &Child2})
+    if (c->Bits.size() < bytes) c->Bits.resize(bytes, 0);
+  std::vector<std::uint8_t> flips(2 * bytes);
+  std::uint8_t* out[2] = {flips.data(), flips.data() + bytes};
+  Rng::DrawMasks(static_cast<std::uint32_t>(n), 2, Rng::TDrawThreshold(PMutation), out);
+  for (std::size_t b = 0; b < bytes; ++b) {
+    const std::int64_t first = static_cast<std::int64_t>(b) * 8;
+    // Bits up to the cut come from the child's own parent, the rest from the other one.
+    const std::int64_t head = std::min<std::int64_t>(std::max<std::int64_t>(cut + 1 - first, 0), 8);
+    const std::int64_t used = std::min<std::int64_t>(n - first, 8);
+    const auto headMask = static_cast<std::uint8_t>((1u << head) - 1u);
+    const auto usedMask = static_cast<std::uint8_t>((1u << used) - 1u);
+    const std::uint8_t mine = Bits[b], theirs = b < Parent2.Bits.size() ? Parent2.Bits[b] : 0;
+    const auto c1 = static_cast<std::uint8_t>(((mine & headMask) | (theirs & ~headMask)) ^ out[0][b]);
+    const auto c2 = static_cast<std::uint8_t>(((theirs & headMask) | (mine & ~headMask)) ^ out[1][b]);
+    Child1.Bits[b] = static_cast<std::uint8_t>((c1 & usedMask) | (Child1.Bits[b] & ~usedMask));
+    Child2.Bits[b] = static_cast<std::uint8_t>((c2 & usedMask) | (Child2.Bits[b] & ~usedMask));
   }
 }

@@ -1,17 +1,5 @@
 #include "ZEL/ZEL.h"
 
-#include "FuzzySet/Random.h"
-
-#include <cmath>
-
-std::int32_t RandomInt(std::int32_t Lo, std::int32_t Hi) {
-  if (Hi <= Lo) return Lo;
-  const long double r = Rng::Random();
-  const long double v = r * static_cast<long double>(Hi - Lo) + static_cast<long double>(Lo);
-  return static_cast<std::int32_t>(std::nearbyint(v));
-}
-
-bool Flip(bool B, double P) { return Rng::Random() <= P ? !B : B; }
 
 bool TFuzzyBlock::IsValid() const {
   return Shape >= 0 && Shape <= 15 && Position >= 0 && Position <= 15 && Spread >= 0 && Spread <= 7 &&
@@ -41,36 +29,46 @@ int TZEL::Add(TFuzzyBlock& Block) {
   return FCount++;
 }
 
-void TZEL::Delete(int Index) {
-  for (int i = Index; i + 1 < FCount; ++i) Blocks[static_cast<std::size_t>(i)] = Blocks[static_cast<std::size_t>(i + 1)];
-  --FCount;
-}
-
 namespace {
-// Takes a random block out of From (picked with RandomInt) and returns it.
-TFuzzyBlock TakeRandomBlock(TZEL& From) {
-  const int k = RandomInt(0, From.Count() - 1);
-  const TFuzzyBlock b = From.Block(k);
-  From.Delete(k);
-  return b;
-}
+// The blocks of a program not yet picked, by index; picking one takes it out, so that the
+// following picks count among the remaining blocks only.
+class TPicks {
+public:
+  explicit TPicks(int Count) : Left(Count) {
+    for (int i = 0; i < Count; ++i) Index[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+  }
+  int Count() const { return Left; }
+  // RandomInt(0, Count - 1) chooses among the remaining blocks.
+  int Take() {
+    const int k = RandomInt(0, Left - 1);
+    const int picked = Index[static_cast<std::size_t>(k)];
+    for (int i = k; i + 1 < Left; ++i) Index[static_cast<std::size_t>(i)] = Index[static_cast<std::size_t>(i + 1)];
+    --Left;
+    return picked;
+  }
 
-// Appends a copy of a random block of From, mutated with PNoise, to To.
-void MoveNoisyBlock(TZEL& From, TZEL& To, double PNoise) {
-  if (From.Count() == 0) return; // a second parent shorter than the first has nothing more to give
-  TFuzzyBlock b = TakeRandomBlock(From);
+private:
+  std::array<std::uint8_t, TZEL::MaxBlocks> Index{};
+  int Left;
+};
+
+// Appends a copy of a random remaining block of From, mutated with PNoise, to To.
+void MoveNoisyBlock(const TZEL& From, TPicks& Picks, TZEL& To, double PNoise) {
+  if (Picks.Count() == 0) return; // a second parent shorter than the first has nothing more to give
+  TFuzzyBlock b = From.Block(Picks.Take());
   b.Mutate(PNoise);
   To.Add(b);
 }
 } // namespace
 
 void TZEL::Shuffle() {
-  TZEL t;
-  while (FCount > 0) {
-    TFuzzyBlock b = TakeRandomBlock(*this);
-    t.Add(b);
+  const TZEL source = *this;
+  TPicks picks(FCount);
+  Clear();
+  while (picks.Count() > 0) {
+    TFuzzyBlock b = source.Block(picks.Take());
+    Add(b);
   }
-  *this = t;
 }
 
 void TZEL::Reproduce(const TZEL& Source, double PNoise) {
@@ -82,16 +80,25 @@ void TZEL::Reproduce(const TZEL& Source, double PNoise) {
 void TZEL::Crossover(const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover, double PNoise) const {
   const int n = FCount;
   const int cut = Flip(false, PCrossover) ? RandomInt(0, n - 1) : n - 1;
-  TZEL a = *this, b = Parent2;
+  // The children may be written over a parent: read the parents from copies then.
+  const bool aliased = &Child1 == this || &Child2 == this || &Child1 == &Parent2 || &Child2 == &Parent2;
+  TZEL copyA, copyB;
+  if (aliased) {
+    copyA = *this;
+    copyB = Parent2;
+  }
+  const TZEL& a = aliased ? copyA : *this;
+  const TZEL& b = aliased ? copyB : Parent2;
+  TPicks fromA(a.Count()), fromB(b.Count());
   Child1.Clear();
   Child2.Clear();
   for (int i = 0; i <= cut; ++i) {
-    MoveNoisyBlock(a, Child1, PNoise);
-    MoveNoisyBlock(b, Child2, PNoise);
+    MoveNoisyBlock(a, fromA, Child1, PNoise);
+    MoveNoisyBlock(b, fromB, Child2, PNoise);
   }
   for (int i = 0; i < n - 1 - cut; ++i) {
-    MoveNoisyBlock(b, Child1, PNoise);
-    MoveNoisyBlock(a, Child2, PNoise);
+    MoveNoisyBlock(b, fromB, Child1, PNoise);
+    MoveNoisyBlock(a, fromA, Child2, PNoise);
   }
 }
 

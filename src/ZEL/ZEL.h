@@ -2,15 +2,29 @@
 // Fuzzy blocks and development programs (ZELs), with their random variation
 // and their text form of five hexadecimal digits per block.
 
+#include "FuzzySet/Random.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 
-// A random integer in Lo..Hi: one real draw r, r * (Hi - Lo) + Lo rounded half to
-// even, so the two end values come half as often as each inner one. No draw when Hi <= Lo.
-std::int32_t RandomInt(std::int32_t Lo, std::int32_t Hi);
+// A random integer in Lo..Hi: one real draw r, r * (Hi - Lo) + Lo (in extended precision)
+// rounded half to even, so the two end values come half as often as each inner one.
+// No draw when Hi <= Lo.
+//
+// With r = seed / 2^32 the value Lo + seed * (Hi - Lo) / 2^32 needs at most 63 significant
+// bits, so the extended-precision result is exact and integer arithmetic gives the same.
+inline std::int32_t RandomInt(std::int32_t Lo, std::int32_t Hi) {
+  if (Hi <= Lo) return Lo;
+  const std::uint64_t product =
+      static_cast<std::uint64_t>(Rng::NextSeed()) * static_cast<std::uint64_t>(static_cast<std::int64_t>(Hi) - Lo);
+  const std::int64_t whole = Lo + static_cast<std::int64_t>(product >> 32);
+  const std::uint32_t fraction = static_cast<std::uint32_t>(product);
+  const bool up = fraction > 0x80000000u || (fraction == 0x80000000u && (whole & 1) != 0);
+  return static_cast<std::int32_t>(whole + (up ? 1 : 0));
+}
 // Not B when one real draw is at most P, otherwise B. Always exactly one draw.
-bool Flip(bool B, double P);
+inline bool Flip(bool B, double P) { return Rng::Random() <= P ? !B : B; }
 
 struct TFuzzyBlock {
   std::int32_t Shape = 0;    // 0..15
@@ -42,7 +56,6 @@ public:
   int Add(TFuzzyBlock& Block);
   void Assign(const TZEL& Source) { *this = Source; }
   void Clear() { FCount = 0; }
-  void Delete(int Index);
 
   void Shuffle();
   void Reproduce(const TZEL& Source, double PNoise);

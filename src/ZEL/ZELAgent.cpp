@@ -31,10 +31,16 @@ void TZELAgent::FreeContents() {
 }
 
 TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
-  const int base = BitsPerBlock * B;
-  auto field = [&](int Offset, int Width) {
+  // The block's 18 bits, bit k of the window being chromosome bit 18B + k.
+  const std::size_t first = static_cast<std::size_t>(BitsPerBlock) * static_cast<std::size_t>(B);
+  std::uint32_t window = 0;
+  for (std::size_t i = 0; i < 4 && (first >> 3) + i < Chromosome.Bits.size(); ++i)
+    window |= static_cast<std::uint32_t>(Chromosome.Bits[(first >> 3) + i]) << (8 * i);
+  window >>= first & 7u;
+  // Within a field the first bit is the most significant: reverse the bits.
+  auto field = [window](int Offset, int Width) {
     std::int32_t v = 0;
-    for (int k = 0; k < Width; ++k) v = 2 * v + (Chromosome.GetBit(base + Offset + k) ? 1 : 0);
+    for (int k = 0; k < Width; ++k) v = 2 * v + static_cast<std::int32_t>((window >> (Offset + k)) & 1u);
     return v;
   };
   return TFuzzyBlock{field(0, 4), field(4, 4), field(8, 3), field(11, 3), field(14, 4)};

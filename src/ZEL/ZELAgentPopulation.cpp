@@ -1,6 +1,8 @@
 #include "ZEL/ZELAgentPopulation.h"
 
 #include "FuzzySet/Random.h"
+#include "ZEL/Developer.h"
+#include "ZEL/WorkerPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,11 +67,26 @@ void TZELAgentPopulation::Assign(const TZELAgentPopulation& Source) {
 }
 
 void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
-  TFuzzySet developed;
-  for (auto& a : Agents) {
-    a->Develop(developed);
-    a->Evaluate(developed, Environment);
+  if (Agents.empty()) return;
+  const int n = Agents[0]->Elements;
+  const bool uniform = std::all_of(Agents.begin(), Agents.end(), [n](const auto& a) { return a->Elements == n; });
+  if (!uniform) {
+    TFuzzySet developed;
+    for (auto& a : Agents) {
+      a->Develop(developed);
+      a->Evaluate(developed, Environment);
+    }
+    return;
   }
+  if (!Developer || !Developer->Serves(n, Environment)) Developer = std::make_unique<TDeveloper>(n, Environment);
+  if (!Pool) Pool = std::make_unique<TWorkerPool>(ThreadCount);
+  Scratch.resize(static_cast<std::size_t>(Pool->Size()));
+  // Evaluation draws no random numbers: the agents are shared out among the threads.
+  Pool->Run([this](int Part, int Parts) {
+    auto& scratch = Scratch[static_cast<std::size_t>(Part)];
+    for (std::size_t i = static_cast<std::size_t>(Part); i < Agents.size(); i += static_cast<std::size_t>(Parts))
+      Agents[i]->Fitness = Developer->Evaluate(*Agents[i], scratch);
+  });
 }
 
 void TZELAgentPopulation::UpdateStatistics() {
@@ -182,7 +199,11 @@ void TZELAgentPopulation::NextGenerationByElite(TZELAgent& Spare, double PCrosso
   }
 }
 
-void TZELAgentPopulation::SetThreads(int Threads) { ThreadCount = Threads; }
+void TZELAgentPopulation::SetThreads(int Threads) {
+  if (Threads == ThreadCount && Pool) return;
+  ThreadCount = Threads;
+  Pool.reset();
+}
 
 std::string ModeTitle(int ReproductionType, bool RatesSelection) {
   static const char* const stems[3] = {"Reproduction of ZELs alone", "Reproduction with GA with ZEL encoding",

@@ -16,6 +16,9 @@ inline constexpr double EliteFraction = 0.2;
 inline constexpr int BatchRunCount = 10;
 
 
+class TDeveloper;
+class TWorkerPool;
+
 class TZELAgentPopulation {
 public:
   TZELAgentPopulation();
@@ -69,6 +72,10 @@ private:
   // Agents of the right shape that receive the children of a rates generation.
   TAgentList Nursery;
   int ThreadCount = 0;
+  // Evaluation machinery, kept across generations and the runs of a batch.
+  std::unique_ptr<TDeveloper> Developer;
+  std::unique_ptr<TWorkerPool> Pool;
+  std::vector<std::vector<std::uint8_t>> Scratch;
 
   void NextGenerationByRates(TZELAgent& Spare, double PCrossover, double PMutation, double PNoise);
   void NextGenerationByElite(TZELAgent& Spare, double PCrossover, double PMutation, double PNoise);

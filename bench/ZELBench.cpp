@@ -1,0 +1,58 @@
+// Speed of development, evaluation and the generation step, at small and at the largest settings.
+
+#include "Display/Headless.h"
+#include "FuzzySet/Random.h"
+#include "ZEL/ZELAgentPopulation.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+// Arguments: population size, elements, blocks.
+void Develop(benchmark::State& State) {
+  Rng::SetSeed(1);
+  TZELAgent agent(static_cast<int>(State.range(1)), static_cast<int>(State.range(0)), true);
+  TFuzzySet fs;
+  for (auto _ : State) {
+    agent.Develop(fs);
+    benchmark::DoNotOptimize(fs.Values().data());
+  }
+}
+BENCHMARK(Develop)->Args({100, 8})->Args({2048, 32});
+
+void Evaluate(benchmark::State& State) {
+  Rng::SetSeed(1);
+  const int n = static_cast<int>(State.range(1));
+  TZELAgentPopulation pop(static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n, 1);
+  TFuzzySet env;
+  env.MakeEnvironment(n, false);
+  for (auto _ : State) pop.Evaluate(env);
+  State.SetItemsProcessed(State.iterations() * State.range(0));
+}
+BENCHMARK(Evaluate)->Args({100, 100, 8})->Args({1000, 2048, 32})->Unit(benchmark::kMicrosecond);
+
+// Arguments: population size, elements, blocks, reproduction type, rates selection.
+void GenerationStep(benchmark::State& State) {
+  Rng::SetSeed(1);
+  const int n = static_cast<int>(State.range(1));
+  TZELAgentPopulation pop(static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n,
+                          static_cast<int>(State.range(3)));
+  TFuzzySet env;
+  env.MakeEnvironment(n, false);
+  pop.Evaluate(env);
+  pop.UpdateStatistics();
+  for (auto _ : State) {
+    pop.NextGeneration(State.range(4) != 0, 1.0, 0.0001, 0.0001);
+    pop.Evaluate(env);
+    pop.UpdateStatistics();
+  }
+}
+BENCHMARK(GenerationStep)
+    ->Args({100, 100, 8, 1, 0})
+    ->Args({1000, 2048, 32, 0, 0})
+    ->Args({1000, 2048, 32, 0, 1})
+    ->Args({1000, 2048, 32, 1, 0})
+    ->Args({1000, 2048, 32, 1, 1})
+    ->Args({1000, 2048, 32, 2, 0})
+    ->Args({1000, 2048, 32, 2, 1})
+    ->Unit(benchmark::kMillisecond);
+} // namespace
