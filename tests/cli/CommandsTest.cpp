@@ -178,6 +178,11 @@ TEST(Commands, DevelopMeasuresTheProgramAgainstTheEnvironment) {
   const TCliResult plain = RunCli({"develop", "--program", "A310F0F772", "--elements", "12", "--seed", "3"});
   EXPECT_EQ(plain.Out, DevelopPlain(developed, m));
 
+  // Fewer blocks than the program holds: only the first ones are developed.
+  EXPECT_EQ(
+      RunCli({"develop", "--program", "A310F0F772", "--elements", "12", "--seed", "3", "--blocks", "1"}).Out,
+      RunCli({"develop", "--program", "A310F", "--elements", "12", "--seed", "3"}).Out);
+
   // An out-of-range group develops as the all-zero block.
   const TCliResult zeroed =
       RunCli({"develop", "--program", "00800", "--elements", "12", "--seed", "3", "--json"});
