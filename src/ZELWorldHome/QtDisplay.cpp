@@ -142,8 +142,10 @@ QImage& TFSImage::Canvas() {
 }
 
 void TFSImage::FillRect(int X1, int Y1, int X2, int Y2) {
-  QPainter painter(&Canvas());
-  painter.fillRect(QRect(QPoint(X1, Y1), QPoint(X2 - 1, Y2 - 1)), ToQColor(Brush));
+  QImage& canvas = Canvas();
+  if (X2 <= X1 || Y2 <= Y1) return;
+  QPainter painter(&canvas);
+  painter.fillRect(QRect(X1, Y1, X2 - X1, Y2 - Y1), ToQColor(Brush));
 }
 
 void TFSImage::MoveTo(int X, int Y) {
