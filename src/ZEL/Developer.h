@@ -39,6 +39,7 @@ private:
   };
 
   int N;
+  bool Avx2;
   std::vector<std::int32_t> EnvironmentDegrees;
   std::vector<std::uint8_t> EnvironmentBytes;
   std::vector<TStretch> Stretches;
