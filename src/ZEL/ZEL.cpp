@@ -1,17 +1,6 @@
 #include "ZEL/ZEL.h"
 
 
-bool TFuzzyBlock::IsValid() const {
-  return Shape >= 0 && Shape <= 15 && Position >= 0 && Position <= 15 && Spread >= 0 && Spread <= 7 &&
-         Periods >= 0 && Periods <= 7 && Operator >= 0 && Operator <= 15;
-}
-
-bool TFuzzyBlock::Validate() {
-  if (IsValid()) return true;
-  *this = TFuzzyBlock{};
-  return false;
-}
-
 void TFuzzyBlock::Mutate(double P) {
   if (Rng::Random() > P) return;
   switch (RandomInt(1, 5)) {
@@ -21,12 +10,6 @@ void TFuzzyBlock::Mutate(double P) {
   case 4: Periods = RandomInt(0, 7); break;
   default: Operator = RandomInt(0, 15); break;
   }
-}
-
-int TZEL::Add(TFuzzyBlock& Block) {
-  if (!Block.Validate() || FCount >= MaxBlocks) return -1;
-  Blocks[static_cast<std::size_t>(FCount)] = Block;
-  return FCount++;
 }
 
 namespace {

@@ -33,9 +33,18 @@ struct TFuzzyBlock {
   std::int32_t Periods = 0;  // 0..7
   std::int32_t Operator = 0; // 0..15
 
-  bool IsValid() const;
+  bool IsValid() const {
+    // One unsigned comparison per field tests both ends of its range.
+    return static_cast<std::uint32_t>(Shape) <= 15u && static_cast<std::uint32_t>(Position) <= 15u &&
+           static_cast<std::uint32_t>(Spread) <= 7u && static_cast<std::uint32_t>(Periods) <= 7u &&
+           static_cast<std::uint32_t>(Operator) <= 15u;
+  }
   // True when valid; otherwise every field becomes 0 and the result is false.
-  bool Validate();
+  bool Validate() {
+    if (IsValid()) return true;
+    *this = TFuzzyBlock{};
+    return false;
+  }
   void Assign(const TFuzzyBlock& Source) { *this = Source; }
   // With probability P one random field gets a random legal value (three draws then, one otherwise).
   void Mutate(double P);
@@ -53,7 +62,11 @@ public:
 
   // Validates Block (an invalid one is zeroed) and appends it when valid and there is room.
   // The new index, or -1.
-  int Add(TFuzzyBlock& Block);
+  int Add(TFuzzyBlock& Block) {
+    if (!Block.Validate() || FCount >= MaxBlocks) return -1;
+    Blocks[static_cast<std::size_t>(FCount)] = Block;
+    return FCount++;
+  }
   void Assign(const TZEL& Source) { *this = Source; }
   void Clear() { FCount = 0; }
 

@@ -129,6 +129,15 @@ int TZELAgentPopulation::SelectByRate() const {
   return Count() - 1;
 }
 
+int TZELAgentPopulation::SelectByRate(const std::vector<std::int64_t>& RunningSums) const {
+  // The same draw and the same first index as the walk, found by bisection.
+  const double r = Rng::Random();
+  const double wheel = static_cast<double>(static_cast<long double>(r) * FitnessSum);
+  const auto it = std::partition_point(RunningSums.begin(), RunningSums.end(),
+                                       [wheel](std::int64_t Sum) { return static_cast<double>(Sum) < wheel; });
+  return it == RunningSums.end() ? Count() - 1 : static_cast<int>(it - RunningSums.begin());
+}
+
 void TZELAgentPopulation::NextGeneration(bool RatesSelection, double PCrossover, double PMutation, double PNoise) {
   if (Agents.empty()) return;
   // The spare agent of the selection step, and the sink of a second child without a slot.
@@ -154,9 +163,12 @@ void TZELAgentPopulation::NextGenerationByRates(TZELAgent& Spare, double PCrosso
 
   while (static_cast<int>(Nursery.size()) < n) Nursery.push_back(BlankAgent(*Agents[0]));
   Nursery.resize(static_cast<std::size_t>(n));
+  std::vector<std::int64_t> runningSums(static_cast<std::size_t>(n));
+  std::int64_t sum = 0;
+  for (int i = 0; i < n; ++i) runningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
   for (int j = 0; j < n; j += 2) {
-    const int a = SelectByRate();
-    const int b = SelectByRate();
+    const int a = SelectByRate(runningSums);
+    const int b = SelectByRate(runningSums);
     TZELAgent& child1 = *Nursery[static_cast<std::size_t>(j)];
     TZELAgent& child2 = j < n - 1 ? *Nursery[static_cast<std::size_t>(j + 1)] : Spare;
     Agent(a).Breed(Agent(b), child1, child2, PCrossover, PMutation, PNoise);

@@ -77,6 +77,7 @@ private:
   std::unique_ptr<TWorkerPool> Pool;
   std::vector<std::vector<std::uint8_t>> Scratch;
 
+  int SelectByRate(const std::vector<std::int64_t>& RunningSums) const;
   void NextGenerationByRates(TZELAgent& Spare, double PCrossover, double PMutation, double PNoise);
   void NextGenerationByElite(TZELAgent& Spare, double PCrossover, double PMutation, double PNoise);
 };
