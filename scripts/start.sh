@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_GUI=ON >/dev/null
 cmake --build build -j "$(nproc)"
 if [ -x build/bin/zelworld ]; then
   exec build/bin/zelworld "$@"
