@@ -11,7 +11,6 @@
 
 namespace {
 constexpr int BlockShapes = 16;
-constexpr int Padding = TDeveloper::Padding;
 
 int PlanIndex(int Position, int Spread, int Periods) { return (Position * 8 + Spread) * 8 + Periods; }
 
