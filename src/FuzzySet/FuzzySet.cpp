@@ -50,29 +50,27 @@ void TFuzzySet::Assign(const TFuzzySet& Source) {
   for (const std::int32_t d : Source.Degrees) Add(d);
 }
 
-void TFuzzySet::Union(const TFuzzySet& A, const TFuzzySet& B) {
-  // Built in a temporary first, so that this set may be A or B.
+// Builds the element-wise combination of A and B over their common prefix in a temporary
+// first, so that the set written to may be A or B.
+template <typename Pick>
+void TFuzzySet::CombineSets(const TFuzzySet& A, const TFuzzySet& B, Pick PickDegree) {
   TFuzzySet t;
   const int n = std::min(A.Count(), B.Count());
   t.Degrees.reserve(At(n));
   TDegree scratch;
   for (int i = 0; i < n; ++i) {
-    scratch.SetMax(TDegree{A.Degrees[At(i)]}, TDegree{B.Degrees[At(i)]});
+    PickDegree(scratch, TDegree{A.Degrees[At(i)]}, TDegree{B.Degrees[At(i)]});
     t.Add(scratch.Value);
   }
   Degrees = std::move(t.Degrees);
 }
 
+void TFuzzySet::Union(const TFuzzySet& A, const TFuzzySet& B) {
+  CombineSets(A, B, [](TDegree& D, const TDegree& X, const TDegree& Y) { D.SetMax(X, Y); });
+}
+
 void TFuzzySet::Intersection(const TFuzzySet& A, const TFuzzySet& B) {
-  TFuzzySet t;
-  const int n = std::min(A.Count(), B.Count());
-  t.Degrees.reserve(At(n));
-  TDegree scratch;
-  for (int i = 0; i < n; ++i) {
-    scratch.SetMin(TDegree{A.Degrees[At(i)]}, TDegree{B.Degrees[At(i)]});
-    t.Add(scratch.Value);
-  }
-  Degrees = std::move(t.Degrees);
+  CombineSets(A, B, [](TDegree& D, const TDegree& X, const TDegree& Y) { D.SetMin(X, Y); });
 }
 
 void TFuzzySet::ZeroAll() { std::fill(Degrees.begin(), Degrees.end(), 0); }

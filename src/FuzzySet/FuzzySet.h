@@ -57,5 +57,6 @@ public:
   const std::vector<std::int32_t>& Values() const { return Degrees; }
 
 private:
+  template <typename Pick> void CombineSets(const TFuzzySet& A, const TFuzzySet& B, Pick PickDegree);
   std::vector<std::int32_t> Degrees;
 };

@@ -25,6 +25,22 @@ std::string GenerationLine(int G, const TZELAgentPopulation& Pop, int Ratio, con
          FormatInt(Pop.GenBest.Fitness) + "   " + Text;
 }
 
+// The probabilities after this are the ones used and reported.
+void BringIntoRange(double& PCrossover, double& PMutation, double& PNoise) {
+  PCrossover = ProbabilityInRange(PCrossover, 1.0);
+  PMutation = ProbabilityInRange(PMutation, 0.0);
+  PNoise = ProbabilityInRange(PNoise, 0.0);
+}
+
+void PrepareDisplays(TProgressIndicator& Bar, int BarMax, TEvolutionChart& Chart, int AxisMax,
+                     const char* AxisTitle) {
+  Bar.SetVisible(true);
+  Bar.SetMin(1);
+  Bar.SetMax(BarMax);
+  Chart.SetBottomAxisRange(0, AxisMax);
+  Chart.SetBottomAxisTitle(AxisTitle);
+}
+
 void RepaintAt(TProgressIndicator& Bar, int Position) {
   Bar.SetPosition(Position);
   Bar.Repaint();
@@ -35,16 +51,10 @@ void TZELAgentPopulation::Run(int NGenerations, const std::string& FileName, dou
                               double PNoise, TProgressIndicator& ProgressBar, const TFuzzySet& Environment,
                               bool RatesSelection, TEvolutionChart& Chart, TImageSurface& Image,
                               TStringList& BestList, TMessageBox& Messages) {
-  PCrossover = ProbabilityInRange(PCrossover, 1.0);
-  PMutation = ProbabilityInRange(PMutation, 0.0);
-  PNoise = ProbabilityInRange(PNoise, 0.0);
+  BringIntoRange(PCrossover, PMutation, PNoise);
   TReportFile report(FileName);
-  ProgressBar.SetVisible(true);
-  ProgressBar.SetMin(1);
-  ProgressBar.SetMax(NGenerations);
+  PrepareDisplays(ProgressBar, NGenerations, Chart, NGenerations, "Generations");
   ProgressBar.Repaint();
-  Chart.SetBottomAxisRange(0, NGenerations);
-  Chart.SetBottomAxisTitle("Generations");
   TFuzzySet runEnvironment;
   runEnvironment.Assign(Environment);
 
@@ -86,16 +96,10 @@ void TZELAgentPopulation::RunBatch(int PopSize, int BlockCount, int Elements, in
                                    const std::string& FileName, TProgressIndicator& ProgressBar,
                                    const TFuzzySet& Environment, bool RatesSelection, TEvolutionChart& Chart,
                                    TImageSurface& Image, TStringList& BestList, TMessageBox& Messages) {
-  PCrossover = ProbabilityInRange(PCrossover, 1.0);
-  PMutation = ProbabilityInRange(PMutation, 0.0);
-  PNoise = ProbabilityInRange(PNoise, 0.0);
+  BringIntoRange(PCrossover, PMutation, PNoise);
   TReportFile report(FileName);
-  ProgressBar.SetVisible(true);
-  ProgressBar.SetMin(1);
-  ProgressBar.SetMax(BatchRunCount);
+  PrepareDisplays(ProgressBar, BatchRunCount, Chart, BatchRunCount - 1, "Runs");
   RepaintAt(ProgressBar, 1);
-  Chart.SetBottomAxisRange(0, BatchRunCount - 1);
-  Chart.SetBottomAxisTitle("Runs");
   TFuzzySet runEnvironment;
   runEnvironment.Assign(Environment);
 
