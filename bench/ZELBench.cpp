@@ -25,7 +25,8 @@ void Evaluate(benchmark::State& State) {
   TZELAgentPopulation pop(static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n, 1);
   TFuzzySet env;
   env.MakeEnvironment(n, false);
-  for (auto _ : State) pop.Evaluate(env);
+  for (auto _ : State)
+    pop.Evaluate(env);
   State.SetItemsProcessed(State.iterations() * State.range(0));
 }
 BENCHMARK(Evaluate)->Args({100, 100, 8})->Args({1000, 2048, 32})->Unit(benchmark::kMicrosecond);

@@ -6,10 +6,14 @@
 #include <cstddef>
 
 namespace {
-std::size_t At(int Index) { return static_cast<std::size_t>(Index); }
+std::size_t At(int Index) {
+  return static_cast<std::size_t>(Index);
+}
 
 // Membership of a degree, formed in extended precision.
-long double Membership(std::int32_t Degree) { return static_cast<long double>(Degree) / 100.0L; }
+long double Membership(std::int32_t Degree) {
+  return static_cast<long double>(Degree) / 100.0L;
+}
 
 // Every running sum of the measures is held as a double and rounded back after
 // each extended-precision addition.
@@ -47,7 +51,8 @@ void TFuzzySet::Assign(const TFuzzySet& Source) {
   if (&Source == this) return;
   Clear();
   Degrees.reserve(Source.Degrees.size());
-  for (const std::int32_t d : Source.Degrees) Add(d);
+  for (const std::int32_t d : Source.Degrees)
+    Add(d);
 }
 
 // Builds the element-wise combination of A and B over their common prefix in a temporary
@@ -73,13 +78,16 @@ void TFuzzySet::Intersection(const TFuzzySet& A, const TFuzzySet& B) {
   CombineSets(A, B, [](TDegree& D, const TDegree& X, const TDegree& Y) { D.SetMin(X, Y); });
 }
 
-void TFuzzySet::ZeroAll() { std::fill(Degrees.begin(), Degrees.end(), 0); }
+void TFuzzySet::ZeroAll() {
+  std::fill(Degrees.begin(), Degrees.end(), 0);
+}
 
 void TFuzzySet::Randomize(int N) {
   Clear();
   Rng::Randomize();
   if (N > 0) Degrees.reserve(At(N));
-  for (int i = 0; i < N; ++i) Add(static_cast<std::int32_t>(Rng::RandomBelow(101)));
+  for (int i = 0; i < N; ++i)
+    Add(static_cast<std::int32_t>(Rng::RandomBelow(101)));
 }
 
 void TFuzzySet::Fill(int N, std::int32_t Degree) {
@@ -96,7 +104,8 @@ void TFuzzySet::SetStep(std::int32_t Head, std::int32_t Tail, int K) {
 
 double TFuzzySet::Cardinality() const {
   double sum = 0.0;
-  for (const std::int32_t d : Degrees) sum = AddTerm(sum, Membership(d));
+  for (const std::int32_t d : Degrees)
+    sum = AddTerm(sum, Membership(d));
   return sum;
 }
 
@@ -132,7 +141,8 @@ bool TFuzzySet::ApplyBlock(int Shape, int Periods, int First, int Last, int Oper
       SetDegree(x, CombineDegrees(Operator, GetDegree(x), v));
     }
   };
-  for (int p = 1; p <= Periods; ++p) stretch(First + (p - 1) * l, First + p * l - 1);
+  for (int p = 1; p <= Periods; ++p)
+    stretch(First + (p - 1) * l, First + p * l - 1);
   // The last sub-range takes the remainder of the division.
   stretch(First + Periods * l, Last);
   return true;

@@ -23,8 +23,8 @@ TDrawThreshold::TDrawThreshold(double P) {
 
 TJump JumpOf(std::uint64_t Count) {
   // Compose the affine step x -> a x + c with itself by repeated squaring.
-  std::uint32_t a = Multiplier, c = 1u;       // the step raised to 2^k
-  std::uint32_t accA = 1u, accC = 0u;         // the steps taken so far
+  std::uint32_t a = Multiplier, c = 1u; // the step raised to 2^k
+  std::uint32_t accA = 1u, accC = 0u;   // the steps taken so far
   while (Count > 0) {
     if (Count & 1u) {
       accA = a * accA;
@@ -53,7 +53,8 @@ void DrawMasksOf(std::uint32_t Count, const TDrawThreshold& Threshold, std::uint
   constexpr int lanes = 8 * Stride;
   std::uint32_t s[lanes];
   std::uint32_t seed = GetSeed();
-  for (int j = 0; j < lanes; ++j) s[j] = seed = seed * Multiplier + 1u;
+  for (int j = 0; j < lanes; ++j)
+    s[j] = seed = seed * Multiplier + 1u;
   const TJump jump = JumpOf(lanes);
   const std::uint32_t max = Threshold.Never ? 0u : Threshold.Max;
   const bool never = Threshold.Never;
@@ -61,16 +62,19 @@ void DrawMasksOf(std::uint32_t Count, const TDrawThreshold& Threshold, std::uint
   for (std::uint32_t g = 0; g < fullBytes; ++g) {
     for (int k = 0; k < Stride; ++k) {
       unsigned m = 0;
-      for (int j = 0; j < 8; ++j) m |= static_cast<unsigned>(s[j * Stride + k] <= max) << j;
+      for (int j = 0; j < 8; ++j)
+        m |= static_cast<unsigned>(s[j * Stride + k] <= max) << j;
       Out[k][g] = never ? 0 : static_cast<std::uint8_t>(m);
     }
-    for (int j = 0; j < lanes; ++j) s[j] = jump.A * s[j] + jump.C;
+    for (int j = 0; j < lanes; ++j)
+      s[j] = jump.A * s[j] + jump.C;
   }
   const std::uint32_t rest = Count % 8;
   if (rest > 0)
     for (int k = 0; k < Stride; ++k) {
       unsigned m = 0;
-      for (std::uint32_t j = 0; j < rest; ++j) m |= static_cast<unsigned>(s[j * Stride + static_cast<unsigned>(k)] <= max) << j;
+      for (std::uint32_t j = 0; j < rest; ++j)
+        m |= static_cast<unsigned>(s[j * Stride + static_cast<unsigned>(k)] <= max) << j;
       Out[k][fullBytes] = never ? 0 : static_cast<std::uint8_t>(m);
     }
   Skip(static_cast<std::uint64_t>(Count) * Stride);
@@ -84,7 +88,9 @@ void DrawMasks(std::uint32_t Count, int Stride, const TDrawThreshold& Threshold,
     DrawMasksOf<1>(Count, Threshold, Out);
 }
 
-void Skip(std::uint64_t Count) { SetSeed(SeedAfter(GetSeed(), Count)); }
+void Skip(std::uint64_t Count) {
+  SetSeed(SeedAfter(GetSeed(), Count));
+}
 
 std::uint32_t TimeOfDayMilliseconds() {
   using namespace std::chrono;
@@ -93,13 +99,17 @@ std::uint32_t TimeOfDayMilliseconds() {
   return static_cast<std::uint32_t>(ms);
 }
 
-void SetClock(TClock NewClock) { Clock() = NewClock ? std::move(NewClock) : TClock(TimeOfDayMilliseconds); }
+void SetClock(TClock NewClock) {
+  Clock() = NewClock ? std::move(NewClock) : TClock(TimeOfDayMilliseconds);
+}
 
 TClock CounterClock(std::uint32_t First) {
   auto next = std::make_shared<std::uint32_t>(First);
   return [next] { return (*next)++; };
 }
 
-void Randomize() { SetSeed(Clock()()); }
+void Randomize() {
+  SetSeed(Clock()());
+}
 
 } // namespace Rng

@@ -15,8 +15,12 @@ inline std::uint32_t RandSeed = 0;
 }
 
 // The current seed; each draw first advances it.
-inline std::uint32_t GetSeed() { return Detail::RandSeed; }
-inline void SetSeed(std::uint32_t Seed) { Detail::RandSeed = Seed; }
+inline std::uint32_t GetSeed() {
+  return Detail::RandSeed;
+}
+inline void SetSeed(std::uint32_t Seed) {
+  Detail::RandSeed = Seed;
+}
 
 // The next seed of the sequence.
 inline std::uint32_t NextSeed() {
@@ -24,7 +28,9 @@ inline std::uint32_t NextSeed() {
   return Detail::RandSeed;
 }
 // A real in [0, 1): the new seed divided by 2^32.
-inline double Random() { return static_cast<double>(NextSeed()) * (1.0 / 4294967296.0); }
+inline double Random() {
+  return static_cast<double>(NextSeed()) * (1.0 / 4294967296.0);
+}
 // An integer in 0 .. N-1: the high 32 bits of N times the new seed.
 inline std::uint32_t RandomBelow(std::uint32_t N) {
   return static_cast<std::uint32_t>((static_cast<std::uint64_t>(N) * NextSeed()) >> 32);

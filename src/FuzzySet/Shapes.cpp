@@ -9,10 +9,14 @@
 namespace {
 using Ext = long double;
 
-std::int32_t R(Ext V) { return static_cast<std::int32_t>(std::nearbyint(V)); }
+std::int32_t R(Ext V) {
+  return static_cast<std::int32_t>(std::nearbyint(V));
+}
 
 // Quotient of two integers, formed in extended precision.
-Ext Q(std::int32_t Num, std::int32_t Den) { return static_cast<Ext>(Num) / static_cast<Ext>(Den); }
+Ext Q(std::int32_t Num, std::int32_t Den) {
+  return static_cast<Ext>(Num) / static_cast<Ext>(Den);
+}
 
 // The even shapes; the odd ones are their complements.
 std::int32_t EvenShape(int Shape, std::int32_t w, std::int32_t d) {
@@ -74,22 +78,39 @@ std::int32_t ShapeValue(int Shape, std::int32_t Start, std::int32_t End, std::in
 std::int32_t CombineDegrees(int Operator, std::int32_t A, std::int32_t B) {
   const std::int32_t p = A * B / 100;
   switch (Operator) {
-  case 0: return std::max(A, B);
-  case 1: return std::min(A, B);
-  case 2: return (A + B) / 2;
-  case 3: return 100 - (A + B) / 2;
-  case 4: return 100 - std::min(A, B);
-  case 5: return 100 - std::max(A, B);
-  case 6: return std::min(A, 100 - B);
-  case 7: return std::max(A, 100 - B);
-  case 8: return std::min(100 - A, B);
-  case 9: return std::max(100 - A, B);
-  case 10: return p;
-  case 11: return 100 - p;
-  case 12: return std::min(100 - A, p);
-  case 13: return std::max(100 - A, p);
-  case 14: return std::min(100 - B, p);
-  case 15: return std::max(100 - B, p);
-  default: return 0;
+  case 0:
+    return std::max(A, B);
+  case 1:
+    return std::min(A, B);
+  case 2:
+    return (A + B) / 2;
+  case 3:
+    return 100 - (A + B) / 2;
+  case 4:
+    return 100 - std::min(A, B);
+  case 5:
+    return 100 - std::max(A, B);
+  case 6:
+    return std::min(A, 100 - B);
+  case 7:
+    return std::max(A, 100 - B);
+  case 8:
+    return std::min(100 - A, B);
+  case 9:
+    return std::max(100 - A, B);
+  case 10:
+    return p;
+  case 11:
+    return 100 - p;
+  case 12:
+    return std::min(100 - A, p);
+  case 13:
+    return std::max(100 - A, p);
+  case 14:
+    return std::min(100 - B, p);
+  case 15:
+    return std::max(100 - B, p);
+  default:
+    return 0;
   }
 }

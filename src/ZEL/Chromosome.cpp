@@ -16,7 +16,8 @@ void TChromosome::Create(std::int32_t NewBitCount, double POne) {
     Bits[static_cast<std::size_t>(Byte)] = v;
   };
   if (r >= 1) drawByte(f, r);
-  for (std::int32_t i = 0; i < f; ++i) drawByte(i, 8);
+  for (std::int32_t i = 0; i < f; ++i)
+    drawByte(i, 8);
 }
 
 void TChromosome::Clear() {
@@ -39,7 +40,8 @@ void TChromosome::MutateFrom(const TChromosome& Source, double PMutation) {
   std::vector<std::uint8_t> flips(Bits.size());
   std::uint8_t* out[1] = {flips.data()};
   Rng::DrawMasks(static_cast<std::uint32_t>(BitCount), 1, Rng::TDrawThreshold(PMutation), out);
-  for (std::size_t b = 0; b < Bits.size(); ++b) Bits[b] ^= flips[b];
+  for (std::size_t b = 0; b < Bits.size(); ++b)
+    Bits[b] ^= flips[b];
 }
 
 void TChromosome::Crossover(const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,

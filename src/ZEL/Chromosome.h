@@ -29,7 +29,9 @@ public:
                  double PMutation) const;
 
   // Number of real draws that Create(BitCount, ...) makes.
-  static std::uint64_t CreateDraws(std::int32_t BitCount) { return BitCount > 0 ? static_cast<std::uint64_t>(BitCount) : 0; }
+  static std::uint64_t CreateDraws(std::int32_t BitCount) {
+    return BitCount > 0 ? static_cast<std::uint64_t>(BitCount) : 0;
+  }
 
   friend bool operator==(const TChromosome&, const TChromosome&) = default;
 };

@@ -12,7 +12,9 @@
 namespace {
 constexpr int BlockShapes = 16;
 
-int PlanIndex(int Position, int Spread, int Periods) { return (Position * 8 + Spread) * 8 + Periods; }
+int PlanIndex(int Position, int Spread, int Periods) {
+  return (Position * 8 + Spread) * 8 + Periods;
+}
 
 // Degrees are combined a vector at a time: 32 bytes where the processor has AVX2, 16 with
 // the SSE2 that every x86-64 has. TDeveloper picks the kernels once.
@@ -56,7 +58,8 @@ TDeveloper::TDeveloper(int Elements, const TFuzzySet& Environment)
           Stretches.push_back({S, E - S});
           widthUsed[static_cast<std::size_t>(E - S)] = 1;
         };
-        for (int p = 1; p <= periods; ++p) add(r.Lo + (p - 1) * l, r.Lo + p * l - 1);
+        for (int p = 1; p <= periods; ++p)
+          add(r.Lo + (p - 1) * l, r.Lo + p * l - 1);
         add(r.Lo + periods * l, r.Hi);
         plan.Count = static_cast<std::uint32_t>(Stretches.size()) - plan.First;
       }
@@ -102,8 +105,8 @@ void TDeveloper::Develop(const TZEL& Program, int BlockCount, std::uint8_t* Out)
 }
 
 std::int32_t TDeveloper::Fitness(const std::uint8_t* Developed) const {
-  const std::uint32_t diff =
-      (Avx2 ? Avx2Kernels::SumOfDifferences : Sse2Kernels::SumOfDifferences)(Developed, EnvironmentBytes.data(), std::min(N, static_cast<int>(EnvironmentBytes.size())));
+  const std::uint32_t diff = (Avx2 ? Avx2Kernels::SumOfDifferences : Sse2Kernels::SumOfDifferences)(
+      Developed, EnvironmentBytes.data(), std::min(N, static_cast<int>(EnvironmentBytes.size())));
   if (diff == 0) return 100;
   // With D the sum of the degree differences, 5 / d = 500 N / D. The literal sum of the
   // memberships differs from D / 100 by far less than the distance from 500 N / D to any
@@ -112,9 +115,11 @@ std::int32_t TDeveloper::Fitness(const std::uint8_t* Developed) const {
   const std::uint64_t num = 1000ull * static_cast<std::uint64_t>(N);
   if ((num % diff == 0 && (num / diff) % 2 == 1) || N > 65536) {
     TFuzzySet developed;
-    for (int i = 0; i < N; ++i) developed.Add(Developed[i]);
+    for (int i = 0; i < N; ++i)
+      developed.Add(Developed[i]);
     TFuzzySet environment;
-    for (const std::int32_t d : EnvironmentDegrees) environment.Add(d);
+    for (const std::int32_t d : EnvironmentDegrees)
+      environment.Add(d);
     return FitnessFromHamming(developed.HammingDistance(environment), N);
   }
   const std::uint64_t rounded = (num + diff) / (2ull * diff);
@@ -122,7 +127,8 @@ std::int32_t TDeveloper::Fitness(const std::uint8_t* Developed) const {
 }
 
 std::int32_t TDeveloper::Evaluate(const TZELAgent& Agent, std::vector<std::uint8_t>& Scratch) const {
-  if (Scratch.size() < static_cast<std::size_t>(N + Padding)) Scratch.resize(static_cast<std::size_t>(N + Padding));
+  if (Scratch.size() < static_cast<std::size_t>(N + Padding))
+    Scratch.resize(static_cast<std::size_t>(N + Padding));
   Develop(Agent.ZEL, Agent.BlockCount, Scratch.data());
   return Fitness(Scratch.data());
 }

@@ -51,6 +51,7 @@ private:
   std::vector<std::uint8_t> Rows;
 
   const std::uint8_t* Row(int Shape, int W) const {
-    return Rows.data() + RowStart[static_cast<std::size_t>(W)] + static_cast<std::int64_t>(Shape) * (W + 1 + Padding);
+    return Rows.data() + RowStart[static_cast<std::size_t>(W)] +
+           static_cast<std::int64_t>(Shape) * (W + 1 + Padding);
   }
 };

@@ -31,7 +31,8 @@ std::string FormatReal(double Value, int Width, int Decimals) {
       scaled = std::to_string(digits) + std::string(static_cast<std::size_t>(shift), '0');
     } else if (shift >= -19) {
       std::uint64_t div = 1;
-      for (int i = 0; i < -shift; ++i) div *= 10;
+      for (int i = 0; i < -shift; ++i)
+        div *= 10;
       std::uint64_t q = digits / div;
       const std::uint64_t rem = digits % div;
       if (rem >= div - rem) ++q;
@@ -49,11 +50,14 @@ std::string FormatReal(double Value, int Width, int Decimals) {
     body = std::move(scaled);
     if (Value < 0 && !zero) body.insert(body.begin(), '-');
   }
-  if (static_cast<int>(body.size()) < Width) body.insert(0, static_cast<std::size_t>(Width) - body.size(), ' ');
+  if (static_cast<int>(body.size()) < Width)
+    body.insert(0, static_cast<std::size_t>(Width) - body.size(), ' ');
   return body;
 }
 
-double ProbabilityInRange(double P, double Fallback) { return (P >= 0.0 && P <= 1.0) ? P : Fallback; }
+double ProbabilityInRange(double P, double Fallback) {
+  return (P >= 0.0 && P <= 1.0) ? P : Fallback;
+}
 
 TReportFile::TReportFile(const std::string& FileName) : Name(FileName) {
   errno = 0;
@@ -82,5 +86,6 @@ void TReportFile::Close() {
 }
 
 void TReportFile::Fail(const char* What, int Error) {
-  throw std::runtime_error(std::string(What) + " '" + Name + "': " + (Error ? std::strerror(Error) : "I/O error"));
+  throw std::runtime_error(std::string(What) + " '" + Name +
+                           "': " + (Error ? std::strerror(Error) : "I/O error"));
 }

@@ -6,15 +6,16 @@
 namespace {
 const char* const Hyphens = "----------------------------------------";
 
-void WriteCommonHeader(TReportFile& Report, const TZELAgentPopulation& Pop, bool RatesSelection, int NGenerations,
-                       double PCrossover, double PMutation, double PNoise) {
+void WriteCommonHeader(TReportFile& Report, const TZELAgentPopulation& Pop, bool RatesSelection,
+                       int NGenerations, double PCrossover, double PMutation, double PNoise) {
   const std::string title = ModeTitle(Pop.ReproductionType, RatesSelection);
   if (!title.empty()) Report.WriteLine(title);
-  Report.WriteLine("PopSize: " + FormatInt(Pop.Count()) + " Number of Generations: " + FormatInt(NGenerations));
+  Report.WriteLine("PopSize: " + FormatInt(Pop.Count()) +
+                   " Number of Generations: " + FormatInt(NGenerations));
   Report.WriteLine("Fitness Elements: " + FormatInt(Pop.BestAll.Elements) +
                    " ZEL Blocks: " + FormatInt(Pop.BestAll.BlockCount));
-  Report.WriteLine("PCrossover:" + FormatReal(PCrossover, 6, 5) + " PMutation:" + FormatReal(PMutation, 6, 5) +
-                   " PNoise:" + FormatReal(PNoise, 6, 5));
+  Report.WriteLine("PCrossover:" + FormatReal(PCrossover, 6, 5) +
+                   " PMutation:" + FormatReal(PMutation, 6, 5) + " PNoise:" + FormatReal(PNoise, 6, 5));
   Report.WriteLine("");
   Report.WriteLine(Hyphens);
 }
@@ -47,10 +48,10 @@ void RepaintAt(TProgressIndicator& Bar, int Position) {
 }
 } // namespace
 
-void TZELAgentPopulation::Run(int NGenerations, const std::string& FileName, double PCrossover, double PMutation,
-                              double PNoise, TProgressIndicator& ProgressBar, const TFuzzySet& Environment,
-                              bool RatesSelection, TEvolutionChart& Chart, TImageSurface& Image,
-                              TStringList& BestList, TMessageBox& Messages) {
+void TZELAgentPopulation::Run(int NGenerations, const std::string& FileName, double PCrossover,
+                              double PMutation, double PNoise, TProgressIndicator& ProgressBar,
+                              const TFuzzySet& Environment, bool RatesSelection, TEvolutionChart& Chart,
+                              TImageSurface& Image, TStringList& BestList, TMessageBox& Messages) {
   BringIntoRange(PCrossover, PMutation, PNoise);
   TReportFile report(FileName);
   PrepareDisplays(ProgressBar, NGenerations, Chart, NGenerations, "Generations");
@@ -60,8 +61,9 @@ void TZELAgentPopulation::Run(int NGenerations, const std::string& FileName, dou
 
   Evaluate(runEnvironment);
   WriteCommonHeader(report, *this, RatesSelection, NGenerations, PCrossover, PMutation, PNoise);
-  report.WriteLine("Gen#   Average    GenFitMax    GenFitMin    MaxFitAll           GenotypeRatio     Fitness   "
-                   "GenBestZEL");
+  report.WriteLine(
+      "Gen#   Average    GenFitMax    GenFitMin    MaxFitAll           GenotypeRatio     Fitness   "
+      "GenBestZEL");
   UpdateStatistics();
   int ratio = GenotypeRatio();
   std::string text = GenBest.ZEL.ToText();
@@ -145,8 +147,8 @@ void TZELAgentPopulation::RunBatch(int PopSize, int BlockCount, int Elements, in
   report.WriteLine("_________________");
   report.WriteLine("Batch Averages for a batch of " + FormatInt(BatchRunCount));
   report.WriteLine("Fitness     Fraction w/ genotype      Gen with all Genotypes");
-  report.WriteLine(FormatReal(average(fitnessSum), 6, 2) + "   " + FormatReal(average(ratioSum), 6, 2) + "    " +
-                   FormatReal(average(genAllSum), 6, 2));
+  report.WriteLine(FormatReal(average(fitnessSum), 6, 2) + "   " + FormatReal(average(ratioSum), 6, 2) +
+                   "    " + FormatReal(average(genAllSum), 6, 2));
   Messages.ShowMessage("Your Report on file " + FileName);
   RepaintAt(ProgressBar, 1);
   report.Close();

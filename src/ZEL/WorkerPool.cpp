@@ -3,7 +3,8 @@
 TWorkerPool::TWorkerPool(int Threads) {
   if (Threads <= 0) Threads = static_cast<int>(std::thread::hardware_concurrency());
   if (Threads <= 0) Threads = 1;
-  for (int part = 1; part < Threads; ++part) Workers.emplace_back([this, part] { Work(part); });
+  for (int part = 1; part < Threads; ++part)
+    Workers.emplace_back([this, part] { Work(part); });
 }
 
 TWorkerPool::~TWorkerPool() {
@@ -12,7 +13,8 @@ TWorkerPool::~TWorkerPool() {
     Stopping = true;
   }
   Start.notify_all();
-  for (std::thread& t : Workers) t.join();
+  for (std::thread& t : Workers)
+    t.join();
 }
 
 void TWorkerPool::Run(const std::function<void(int, int)>& Job) {

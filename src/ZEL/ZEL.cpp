@@ -1,14 +1,23 @@
 #include "ZEL/ZEL.h"
 
-
 void TFuzzyBlock::Mutate(double P) {
   if (Rng::Random() > P) return;
   switch (RandomInt(1, 5)) {
-  case 1: Shape = RandomInt(0, 15); break;
-  case 2: Position = RandomInt(0, 15); break;
-  case 3: Spread = RandomInt(0, 7); break;
-  case 4: Periods = RandomInt(0, 7); break;
-  default: Operator = RandomInt(0, 15); break;
+  case 1:
+    Shape = RandomInt(0, 15);
+    break;
+  case 2:
+    Position = RandomInt(0, 15);
+    break;
+  case 3:
+    Spread = RandomInt(0, 7);
+    break;
+  case 4:
+    Periods = RandomInt(0, 7);
+    break;
+  default:
+    Operator = RandomInt(0, 15);
+    break;
   }
 }
 
@@ -18,14 +27,16 @@ namespace {
 class TPicks {
 public:
   explicit TPicks(int Count) : Left(Count) {
-    for (int i = 0; i < Count; ++i) Index[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    for (int i = 0; i < Count; ++i)
+      Index[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
   }
   int Count() const { return Left; }
   // RandomInt(0, Count - 1) chooses among the remaining blocks.
   int Take() {
     const int k = RandomInt(0, Left - 1);
     const int picked = Index[static_cast<std::size_t>(k)];
-    for (int i = k; i + 1 < Left; ++i) Index[static_cast<std::size_t>(i)] = Index[static_cast<std::size_t>(i + 1)];
+    for (int i = k; i + 1 < Left; ++i)
+      Index[static_cast<std::size_t>(i)] = Index[static_cast<std::size_t>(i + 1)];
     --Left;
     return picked;
   }
@@ -57,10 +68,12 @@ void TZEL::Shuffle() {
 void TZEL::Reproduce(const TZEL& Source, double PNoise) {
   Assign(Source);
   Shuffle();
-  for (int i = 0; i < FCount; ++i) Blocks[static_cast<std::size_t>(i)].Mutate(PNoise);
+  for (int i = 0; i < FCount; ++i)
+    Blocks[static_cast<std::size_t>(i)].Mutate(PNoise);
 }
 
-void TZEL::Crossover(const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover, double PNoise) const {
+void TZEL::Crossover(const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover,
+                     double PNoise) const {
   const int n = FCount;
   const int cut = Flip(false, PCrossover) ? RandomInt(0, n - 1) : n - 1;
   // The children may be written over a parent: read the parents from copies then.

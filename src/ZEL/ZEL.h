@@ -16,15 +16,17 @@
 // bits, so the extended-precision result is exact and integer arithmetic gives the same.
 inline std::int32_t RandomInt(std::int32_t Lo, std::int32_t Hi) {
   if (Hi <= Lo) return Lo;
-  const std::uint64_t product =
-      static_cast<std::uint64_t>(Rng::NextSeed()) * static_cast<std::uint64_t>(static_cast<std::int64_t>(Hi) - Lo);
+  const std::uint64_t product = static_cast<std::uint64_t>(Rng::NextSeed()) *
+                                static_cast<std::uint64_t>(static_cast<std::int64_t>(Hi) - Lo);
   const std::int64_t whole = Lo + static_cast<std::int64_t>(product >> 32);
   const std::uint32_t fraction = static_cast<std::uint32_t>(product);
   const bool up = fraction > 0x80000000u || (fraction == 0x80000000u && (whole & 1) != 0);
   return static_cast<std::int32_t>(whole + (up ? 1 : 0));
 }
 // Not B when one real draw is at most P, otherwise B. Always exactly one draw.
-inline bool Flip(bool B, double P) { return Rng::Random() <= P ? !B : B; }
+inline bool Flip(bool B, double P) {
+  return Rng::Random() <= P ? !B : B;
+}
 
 struct TFuzzyBlock {
   std::int32_t Shape = 0;    // 0..15

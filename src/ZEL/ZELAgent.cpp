@@ -40,7 +40,8 @@ TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
   // Within a field the first bit is the most significant: reverse the bits.
   auto field = [window](int Offset, int Width) {
     std::int32_t v = 0;
-    for (int k = 0; k < Width; ++k) v = 2 * v + static_cast<std::int32_t>((window >> (Offset + k)) & 1u);
+    for (int k = 0; k < Width; ++k)
+      v = 2 * v + static_cast<std::int32_t>((window >> (Offset + k)) & 1u);
     return v;
   };
   return TFuzzyBlock{field(0, 4), field(4, 4), field(8, 3), field(11, 3), field(14, 4)};

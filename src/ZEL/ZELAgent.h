@@ -43,8 +43,8 @@ public:
   void Evaluate(const TFuzzySet& Developed, const TFuzzySet& Environment);
   void MutateFrom(const TZELAgent& Source, double PMutation, double PNoise);
   // This agent is the first parent; the children's contents are overwritten.
-  void Breed(const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover, double PMutation,
-             double PNoise) const;
+  void Breed(const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover,
+             double PMutation, double PNoise) const;
 };
 
 // The element range Lo..Hi that a block covers in a set of N elements.

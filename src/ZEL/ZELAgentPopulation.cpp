@@ -69,7 +69,8 @@ void TZELAgentPopulation::Assign(const TZELAgentPopulation& Source) {
 void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
   if (Agents.empty()) return;
   const int n = Agents[0]->Elements;
-  const bool uniform = std::all_of(Agents.begin(), Agents.end(), [n](const auto& a) { return a->Elements == n; });
+  const bool uniform =
+      std::all_of(Agents.begin(), Agents.end(), [n](const auto& a) { return a->Elements == n; });
   if (!uniform) {
     TFuzzySet developed;
     for (auto& a : Agents) {
@@ -78,13 +79,15 @@ void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
     }
     return;
   }
-  if (!Developer || !Developer->Serves(n, Environment)) Developer = std::make_unique<TDeveloper>(n, Environment);
+  if (!Developer || !Developer->Serves(n, Environment))
+    Developer = std::make_unique<TDeveloper>(n, Environment);
   if (!Pool) Pool = std::make_unique<TWorkerPool>(ThreadCount);
   Scratch.resize(static_cast<std::size_t>(Pool->Size()));
   // Evaluation draws no random numbers: the agents are shared out among the threads.
   Pool->Run([this](int Part, int Parts) {
     auto& scratch = Scratch[static_cast<std::size_t>(Part)];
-    for (std::size_t i = static_cast<std::size_t>(Part); i < Agents.size(); i += static_cast<std::size_t>(Parts))
+    for (std::size_t i = static_cast<std::size_t>(Part); i < Agents.size();
+         i += static_cast<std::size_t>(Parts))
       Agents[i]->Fitness = Developer->Evaluate(*Agents[i], scratch);
   });
 }
@@ -133,12 +136,14 @@ int TZELAgentPopulation::SelectByRate(const std::vector<std::int64_t>& RunningSu
   // The same draw and the same first index as the walk, found by bisection.
   const double r = Rng::Random();
   const double wheel = static_cast<double>(static_cast<long double>(r) * FitnessSum);
-  const auto it = std::partition_point(RunningSums.begin(), RunningSums.end(),
-                                       [wheel](std::int64_t Sum) { return static_cast<double>(Sum) < wheel; });
+  const auto it = std::partition_point(RunningSums.begin(), RunningSums.end(), [wheel](std::int64_t Sum) {
+    return static_cast<double>(Sum) < wheel;
+  });
   return it == RunningSums.end() ? Count() - 1 : static_cast<int>(it - RunningSums.begin());
 }
 
-void TZELAgentPopulation::NextGeneration(bool RatesSelection, double PCrossover, double PMutation, double PNoise) {
+void TZELAgentPopulation::NextGeneration(bool RatesSelection, double PCrossover, double PMutation,
+                                         double PNoise) {
   if (Agents.empty()) return;
   // The spare agent of the selection step, and the sink of a second child without a slot.
   TZELAgent spare(BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
@@ -161,11 +166,13 @@ void TZELAgentPopulation::NextGenerationByRates(TZELAgent& Spare, double PCrosso
   const std::uint64_t perAgent = TZELAgent::CreateDraws(Agents[0]->BlockCount);
   Rng::Skip(static_cast<std::uint64_t>(2 * n + 2) * perAgent);
 
-  while (static_cast<int>(Nursery.size()) < n) Nursery.push_back(BlankAgent(*Agents[0]));
+  while (static_cast<int>(Nursery.size()) < n)
+    Nursery.push_back(BlankAgent(*Agents[0]));
   Nursery.resize(static_cast<std::size_t>(n));
   std::vector<std::int64_t> runningSums(static_cast<std::size_t>(n));
   std::int64_t sum = 0;
-  for (int i = 0; i < n; ++i) runningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
+  for (int i = 0; i < n; ++i)
+    runningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
   for (int j = 0; j < n; j += 2) {
     const int a = SelectByRate(runningSums);
     const int b = SelectByRate(runningSums);

@@ -15,7 +15,6 @@
 inline constexpr double EliteFraction = 0.2;
 inline constexpr int BatchRunCount = 10;
 
-
 class TDeveloper;
 class TWorkerPool;
 

@@ -34,7 +34,8 @@ TEST(Draw, ClearingOverlayAndDegenerateSets) {
   many.Fill(50, 100);
   THeadlessImage narrow(10, 10);
   many.Draw(narrow, clRed, true);
-  for (const auto& st : narrow.Steps) EXPECT_EQ(st.X, 0);
+  for (const auto& st : narrow.Steps)
+    EXPECT_EQ(st.X, 0);
   TFuzzySet one, none;
   one.Fill(1, 30);
   THeadlessImage img2(10, 10);

@@ -6,10 +6,13 @@
 namespace {
 TFuzzySet Make(std::initializer_list<int> Degrees) {
   TFuzzySet s;
-  for (int d : Degrees) s.Add(d);
+  for (int d : Degrees)
+    s.Add(d);
   return s;
 }
-std::vector<int> Degrees(const TFuzzySet& S) { return {S.Values().begin(), S.Values().end()}; }
+std::vector<int> Degrees(const TFuzzySet& S) {
+  return {S.Values().begin(), S.Values().end()};
+}
 } // namespace
 
 TEST(FuzzySet, AddGetSetRefuseOutOfRange) {
@@ -77,7 +80,8 @@ TEST(FuzzySet, CardinalityRoundsTheRunningSumAfterEveryExtendedAddition) {
   TFuzzySet s;
   s.Fill(100, 1);
   double expect = 0.0;
-  for (int i = 0; i < 100; ++i) expect = static_cast<double>(static_cast<long double>(expect) + 1.0L / 100.0L);
+  for (int i = 0; i < 100; ++i)
+    expect = static_cast<double>(static_cast<long double>(expect) + 1.0L / 100.0L);
   EXPECT_EQ(s.Cardinality(), expect);
 }
 
@@ -97,8 +101,8 @@ TEST(Environment, FixedLandscapeForOneHundredElements) {
   TFuzzySet e;
   e.MakeEnvironment(100, false);
   std::vector<int> expect(30, 33);
-  for (int d : {47, 72, 92, 100, 92, 72, 47, 27, 13, 6, 9, 13, 18, 23, 30, 36, 41, 46, 49, 50, 49, 46, 41, 36,
-                30, 36, 43, 50, 58, 66, 74, 81, 87, 93, 97, 99, 100, 99, 97, 93, 87, 81, 74})
+  for (int d : {47, 72, 92, 100, 92, 72, 47, 27, 13, 6,  9,  13, 18, 23, 30,  36, 41, 46, 49, 50, 49, 46,
+                41, 36, 30, 36,  43, 50, 58, 66, 74, 81, 87, 93, 97, 99, 100, 99, 97, 93, 87, 81, 74})
     expect.push_back(d);
   expect.resize(100, 66);
   EXPECT_EQ(Degrees(e), expect);
@@ -119,11 +123,13 @@ TEST(Environment, SmallAndEmptySizes) {
   for (int n = 2; n <= 9; ++n) {
     e.MakeEnvironment(n, false);
     ASSERT_EQ(e.Count(), n);
-    for (int d : e.Values()) EXPECT_TRUE(d >= 0 && d <= 100);
+    for (int d : e.Values())
+      EXPECT_TRUE(d >= 0 && d <= 100);
   }
   e.MakeEnvironment(2, false);
   EXPECT_EQ(Degrees(e), (std::vector<int>{100, 0}));
   e.MakeEnvironment(5, true);
   EXPECT_EQ(e.Count(), 5);
-  for (int d : e.Values()) EXPECT_TRUE(d >= 0 && d <= 100);
+  for (int d : e.Values())
+    EXPECT_TRUE(d >= 0 && d <= 100);
 }

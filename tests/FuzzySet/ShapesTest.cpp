@@ -5,10 +5,13 @@
 namespace {
 std::vector<int> Row(int Shape, int W) {
   std::vector<int> v;
-  for (int d = 0; d <= W; ++d) v.push_back(ShapeValue(Shape, 10, 10 + W, 10 + d));
+  for (int d = 0; d <= W; ++d)
+    v.push_back(ShapeValue(Shape, 10, 10 + W, 10 + d));
   return v;
 }
-std::vector<int> Degrees(const TFuzzySet& S) { return {S.Values().begin(), S.Values().end()}; }
+std::vector<int> Degrees(const TFuzzySet& S) {
+  return {S.Values().begin(), S.Values().end()};
+}
 } // namespace
 
 TEST(Shapes, NineElementTable) {
@@ -24,7 +27,8 @@ TEST(Shapes, NineElementTable) {
   // The odd shapes are complements, single-element values included.
   for (int s = 1; s < ShapeCount; s += 2)
     for (int w = 0; w <= 9; ++w)
-      for (int d = 0; d <= w; ++d) EXPECT_EQ(ShapeValue(s, 0, w, d), 100 - ShapeValue(s - 1, 0, w, d));
+      for (int d = 0; d <= w; ++d)
+        EXPECT_EQ(ShapeValue(s, 0, w, d), 100 - ShapeValue(s - 1, 0, w, d));
 }
 
 TEST(Shapes, ExtendedPrecisionDecidesHalfIntegers) {
@@ -58,7 +62,8 @@ TEST(Shapes, EveryShapeStaysWithinZeroToHundred) {
 TEST(Operators, TableAndOutOfRange) {
   const int a = 70, b = 40, p = 28;
   const int expect[OperatorCount] = {70, 40, 55, 45, 60, 30, 60, 70, 30, 40, p, 100 - p, 28, 30, 28, 60};
-  for (int op = 0; op < OperatorCount; ++op) EXPECT_EQ(CombineDegrees(op, a, b), expect[op]) << "operator " << op;
+  for (int op = 0; op < OperatorCount; ++op)
+    EXPECT_EQ(CombineDegrees(op, a, b), expect[op]) << "operator " << op;
   EXPECT_EQ(CombineDegrees(16, a, b), 0);
   EXPECT_EQ(CombineDegrees(-1, a, b), 0);
   for (int op = 0; op < OperatorCount; ++op)
@@ -100,7 +105,8 @@ TEST(ApplyBlock, RefusedRangesAndMappedArguments) {
   TFuzzySet ref;
   ref.Fill(10, 50);
   ref.ApplyBlock(0, 0, 0, 9, 0);
-  for (auto args : {std::array<int, 3>{0, 8, 0}, {0, -1, 0}, {0, 0, 16}, {0, 0, -1}, {18, 0, 0}, {-1, 0, 0}}) {
+  for (auto args :
+       {std::array<int, 3>{0, 8, 0}, {0, -1, 0}, {0, 0, 16}, {0, 0, -1}, {18, 0, 0}, {-1, 0, 0}}) {
     s.Fill(10, 50);
     s.ApplyBlock(args[0], args[1], 0, 9, args[2]);
     EXPECT_EQ(Degrees(s), Degrees(ref));

@@ -1,5 +1,5 @@
-#include "FuzzySet/Random.h"
 #include "ZEL/Chromosome.h"
+#include "FuzzySet/Random.h"
 #include "ZEL/ZELAgent.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,8 @@ namespace {
 TChromosome FromBits(const std::string& Bits) {
   TChromosome c;
   c.Create(static_cast<int>(Bits.size()), 0.0);
-  for (std::size_t i = 0; i < Bits.size(); ++i) c.SetBit(static_cast<int>(i), Bits[i] == '1');
+  for (std::size_t i = 0; i < Bits.size(); ++i)
+    c.SetBit(static_cast<int>(i), Bits[i] == '1');
   return c;
 }
 } // namespace
@@ -44,7 +45,8 @@ TEST(Chromosome, MutateAndCrossover) {
   src.Create(21, 0.5);
   TChromosome m;
   m.MutateFrom(src, 1.0);
-  for (int i = 0; i < 21; ++i) EXPECT_NE(m.GetBit(i), src.GetBit(i));
+  for (int i = 0; i < 21; ++i)
+    EXPECT_NE(m.GetBit(i), src.GetBit(i));
   EXPECT_EQ(m.Bits[2] >> 5, 0);
   TChromosome p2 = FromBits(std::string(21, '1')), c1 = FromBits(std::string(21, '0')), c2 = c1;
   src.Crossover(p2, c1, c2, 0.0, 0.0);
@@ -54,7 +56,8 @@ TEST(Chromosome, MutateAndCrossover) {
   for (int t = 0; t < 20; ++t) {
     src.Crossover(p2, c1, c2, 1.0, 0.0);
     int cut = -1;
-    while (cut + 1 < 21 && c1.GetBit(cut + 1) == src.GetBit(cut + 1) && c2.GetBit(cut + 1)) ++cut;
+    while (cut + 1 < 21 && c1.GetBit(cut + 1) == src.GetBit(cut + 1) && c2.GetBit(cut + 1))
+      ++cut;
     for (int i = cut + 1; i < 21; ++i) {
       EXPECT_TRUE(c1.GetBit(i));
       EXPECT_EQ(c2.GetBit(i), src.GetBit(i));
@@ -66,5 +69,6 @@ TEST(Chromosome, DecodeReadsFieldsMostSignificantFirst) {
   EXPECT_EQ(DecodeBlock(FromBits("101000110010001111"), 0), (TFuzzyBlock{10, 3, 1, 0, 15}));
   EXPECT_EQ(DecodeBlock(FromBits(std::string(18, '1')), 0), (TFuzzyBlock{15, 15, 7, 7, 15}));
   EXPECT_EQ(DecodeBlock(FromBits(std::string(18, '0')), 0), TFuzzyBlock{});
-  EXPECT_EQ(DecodeBlock(FromBits(std::string(18, '0') + "101000110010001111"), 1), (TFuzzyBlock{10, 3, 1, 0, 15}));
+  EXPECT_EQ(DecodeBlock(FromBits(std::string(18, '0') + "101000110010001111"), 1),
+            (TFuzzyBlock{10, 3, 1, 0, 15}));
 }

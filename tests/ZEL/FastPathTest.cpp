@@ -13,16 +13,18 @@ namespace {
 std::int32_t LiteralRandomInt(std::int32_t Lo, std::int32_t Hi) {
   if (Hi <= Lo) return Lo;
   const long double r = Rng::Random();
-  return static_cast<std::int32_t>(std::nearbyint(r * static_cast<long double>(Hi - Lo) + static_cast<long double>(Lo)));
+  return static_cast<std::int32_t>(
+      std::nearbyint(r * static_cast<long double>(Hi - Lo) + static_cast<long double>(Lo)));
 }
 
 void LiteralMutateFrom(TChromosome& Self, const TChromosome& Source, double P) {
   Self.Assign(Source);
-  for (int i = 0; i < Self.BitCount; ++i) Self.SetBit(i, Rng::Random() <= P ? !Self.GetBit(i) : Self.GetBit(i));
+  for (int i = 0; i < Self.BitCount; ++i)
+    Self.SetBit(i, Rng::Random() <= P ? !Self.GetBit(i) : Self.GetBit(i));
 }
 
-void LiteralCrossover(const TChromosome& Self, const TChromosome& P2, TChromosome& C1, TChromosome& C2, double PC,
-                      double PM) {
+void LiteralCrossover(const TChromosome& Self, const TChromosome& P2, TChromosome& C1, TChromosome& C2,
+                      double PC, double PM) {
   const int n = Self.BitCount;
   const int cut = (Rng::Random() <= PC) ? LiteralRandomInt(0, n - 1) : n - 1;
   auto flip = [PM](bool b) { return Rng::Random() <= PM ? !b : b; };
@@ -39,19 +41,25 @@ void LiteralCrossover(const TChromosome& Self, const TChromosome& P2, TChromosom
 TFuzzyBlock LiteralDecode(const TChromosome& C, int B) {
   auto field = [&](int Offset, int Width) {
     int v = 0;
-    for (int k = 0; k < Width; ++k) v = 2 * v + C.GetBit(18 * B + Offset + k);
+    for (int k = 0; k < Width; ++k)
+      v = 2 * v + C.GetBit(18 * B + Offset + k);
     return v;
   };
   return {field(0, 4), field(4, 4), field(8, 3), field(11, 3), field(14, 4)};
 }
 
-std::uint32_t Next(std::uint32_t& S) { return S = S * 1664525u + 1013904223u; }
+std::uint32_t Next(std::uint32_t& S) {
+  return S = S * 1664525u + 1013904223u;
+}
 } // namespace
 
 TEST(FastPath, RandomIntEqualsTheExtendedPrecisionRule) {
   std::uint32_t s = 5;
-  const std::pair<int, int> ranges[] = {{0, 1}, {0, 15}, {1, 5}, {0, 999}, {-7, 7}, {-1000000000, 1000000000},
-                                        {0, 575}, {100, 101}, {-5, -1}, {2147483600, 2147483647}};
+  const std::pair<int, int> ranges[] = {{0, 1},   {0, 15},
+                                        {1, 5},   {0, 999},
+                                        {-7, 7},  {-1000000000, 1000000000},
+                                        {0, 575}, {100, 101},
+                                        {-5, -1}, {2147483600, 2147483647}};
   for (const auto& [lo, hi] : ranges)
     for (int k = 0; k < 20000; ++k) {
       const std::uint32_t seed = Next(s);
@@ -64,7 +72,8 @@ TEST(FastPath, RandomIntEqualsTheExtendedPrecisionRule) {
   for (std::uint32_t half : {0x80000000u, 0x40000000u, 0xC0000000u})
     for (int hi : {1, 2, 3, 4, 7}) {
       std::uint32_t inv = 1;
-      for (int i = 0; i < 5; ++i) inv *= 2u - Rng::Multiplier * inv;
+      for (int i = 0; i < 5; ++i)
+        inv *= 2u - Rng::Multiplier * inv;
       Rng::SetSeed(inv * (half - 1u));
       const int fast = RandomInt(0, hi);
       Rng::SetSeed(inv * (half - 1u));
@@ -124,7 +133,8 @@ TEST(FastPath, ChromosomeVariationAndDecodingFollowTheBitwiseRules) {
           LiteralMutateFrom(n, a, pm);
           ASSERT_EQ(Rng::GetSeed(), afterMutation);
           ASSERT_EQ(m, n);
-          for (int k = 0; k < blocks; ++k) ASSERT_EQ(DecodeBlock(c1, k), LiteralDecode(c1, k));
+          for (int k = 0; k < blocks; ++k)
+            ASSERT_EQ(DecodeBlock(c1, k), LiteralDecode(c1, k));
         }
 }
 
@@ -149,7 +159,8 @@ TEST(FastPath, DevelopmentEqualsBlockByBlockApplication) {
       TFuzzySet literal;
       agent.Develop(literal);
       const std::int32_t fitness = dev.Evaluate(agent, scratch);
-      for (int i = 0; i < n; ++i) ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i)) << n << " " << i;
+      for (int i = 0; i < n; ++i)
+        ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i)) << n << " " << i;
       agent.Evaluate(literal, env);
       ASSERT_EQ(fitness, agent.Fitness) << n;
     }
@@ -175,9 +186,11 @@ TEST(FastPath, EveryShapeOperatorAndPeriodOnEverySubRangeLength) {
         agent.ZEL.Add(second);
         TFuzzySet literal;
         agent.Develop(literal);
-        dev.Develop(agent.ZEL, agent.BlockCount, (scratch.resize(static_cast<std::size_t>(n) + TDeveloper::Padding), scratch.data()));
+        dev.Develop(agent.ZEL, agent.BlockCount,
+                    (scratch.resize(static_cast<std::size_t>(n) + TDeveloper::Padding), scratch.data()));
         for (int i = 0; i < n; ++i)
-          ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i)) << n << " shape " << shape << " op " << op;
+          ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i))
+              << n << " shape " << shape << " op " << op;
       }
   }
 }
@@ -196,7 +209,8 @@ TEST(FastPath, FitnessAtTheRoundingEdges) {
       const long num = 1000L * n;
       if (num % (2 * k + 1) == 0 && num / (2 * k + 1) <= total) sums.push_back(num / (2 * k + 1));
     }
-    for (long d : {5L * n - 1, 5L * n, 5L * n + 1, total, 1L, 0L}) sums.push_back(d);
+    for (long d : {5L * n - 1, 5L * n, 5L * n + 1, total, 1L, 0L})
+      sums.push_back(d);
     for (long base : std::vector<long>(sums)) {
       for (long d : {base - 1, base, base + 1}) {
         if (d < 0 || d > total) continue;
@@ -210,7 +224,8 @@ TEST(FastPath, FitnessAtTheRoundingEdges) {
           }
           if (left != 0) continue;
           TFuzzySet literal;
-          for (int i = 0; i < n; ++i) literal.Add(developed[static_cast<std::size_t>(i)]);
+          for (int i = 0; i < n; ++i)
+            literal.Add(developed[static_cast<std::size_t>(i)]);
           ASSERT_EQ(dev.Fitness(developed.data()), FitnessFromHamming(literal.HammingDistance(env), n))
               << "n " << n << " sum " << d << " layout " << layout;
         }

@@ -20,7 +20,8 @@ struct TLiteralPopulation {
   // A copy of the population's agents (drawing nothing).
   static TLiteralPopulation From(const TZELAgentPopulation& P) {
     TLiteralPopulation l;
-    for (int i = 0; i < P.Count(); ++i) l.Agents.push_back(P.Agent(i));
+    for (int i = 0; i < P.Count(); ++i)
+      l.Agents.push_back(P.Agent(i));
     l.FitnessSum = P.FitnessSum;
     l.BestAll = P.BestAll;
     l.ReproductionType = P.ReproductionType;
@@ -41,10 +42,12 @@ struct TLiteralPopulation {
   void SelectionStep(int I, TZELAgent& S, bool Elite) {
     int found = I;
     for (int k = I + 1; k < Count(); ++k)
-      if (Agents[static_cast<std::size_t>(k)].Fitness > Agents[static_cast<std::size_t>(found)].Fitness) found = k;
+      if (Agents[static_cast<std::size_t>(k)].Fitness > Agents[static_cast<std::size_t>(found)].Fitness)
+        found = k;
     S.Assign(Agents[static_cast<std::size_t>(found)]);
     if (Elite && !S.Genotype) S.ZEL.Shuffle();
-    for (int k = found; k > I; --k) Agents[static_cast<std::size_t>(k)].Assign(Agents[static_cast<std::size_t>(k - 1)]);
+    for (int k = found; k > I; --k)
+      Agents[static_cast<std::size_t>(k)].Assign(Agents[static_cast<std::size_t>(k - 1)]);
     Agents[static_cast<std::size_t>(I)].Assign(S);
   }
 
@@ -59,30 +62,36 @@ struct TLiteralPopulation {
     TZELAgent s(BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
     const int n = Count();
     if (Rates) {
-      for (int i = 0; i < n; ++i) SelectionStep(i, s, false);
+      for (int i = 0; i < n; ++i)
+        SelectionStep(i, s, false);
       // The second population: created (n agents and two holders), then assigned from this one.
       TZELAgentPopulation created(n, Agents[0].BlockCount, Agents[0].Elements, ReproductionType);
       std::vector<TZELAgent> q;
-      for (const TZELAgent& a : Agents) q.push_back(CopyOf(a));
+      for (const TZELAgent& a : Agents)
+        q.push_back(CopyOf(a));
       for (int j = 0; j < n; j += 2) {
         const int a = SelectByRate();
         const int b = SelectByRate();
         TZELAgent& c2 = j < n - 1 ? q[static_cast<std::size_t>(j + 1)] : s;
-        Agents[static_cast<std::size_t>(a)].Breed(Agents[static_cast<std::size_t>(b)], q[static_cast<std::size_t>(j)],
-                                                  c2, PCrossover, PMutation, PNoise);
+        Agents[static_cast<std::size_t>(a)].Breed(Agents[static_cast<std::size_t>(b)],
+                                                  q[static_cast<std::size_t>(j)], c2, PCrossover, PMutation,
+                                                  PNoise);
       }
       Agents.clear();
-      for (const TZELAgent& a : q) Agents.push_back(CopyOf(a));
+      for (const TZELAgent& a : q)
+        Agents.push_back(CopyOf(a));
     } else {
       int e = static_cast<int>(std::nearbyint(static_cast<long double>(n) * 0.2));
       if (e < 1) e = 1;
-      for (int i = 0; i < e; ++i) SelectionStep(i, s, true);
+      for (int i = 0; i < e; ++i)
+        SelectionStep(i, s, true);
       for (int j = e; j <= n - 1; j += 2) {
         const int a = RandomInt(0, e - 1);
         const int b = RandomInt(0, e - 1);
         TZELAgent& c2 = j < n - 1 ? Agents[static_cast<std::size_t>(j + 1)] : s;
-        Agents[static_cast<std::size_t>(a)].Breed(Agents[static_cast<std::size_t>(b)], Agents[static_cast<std::size_t>(j)],
-                                                  c2, PCrossover, PMutation, PNoise);
+        Agents[static_cast<std::size_t>(a)].Breed(Agents[static_cast<std::size_t>(b)],
+                                                  Agents[static_cast<std::size_t>(j)], c2, PCrossover,
+                                                  PMutation, PNoise);
       }
     }
   }

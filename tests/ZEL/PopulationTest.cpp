@@ -8,7 +8,8 @@
 namespace {
 void SetFitness(TZELAgentPopulation& P, std::initializer_list<int> F) {
   int i = 0;
-  for (int f : F) P.Agent(i++).Fitness = f;
+  for (int f : F)
+    P.Agent(i++).Fitness = f;
 }
 } // namespace
 
@@ -16,7 +17,8 @@ TEST(Population, CreateKindsAndDraws) {
   Rng::SetSeed(3);
   TZELAgentPopulation p(7, 4, 50, 2);
   EXPECT_EQ(p.Count(), 7);
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(p.Agent(i).Genotype, i >= 3);
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(p.Agent(i).Genotype, i >= 3);
   EXPECT_TRUE(p.GenBest.Genotype);
   EXPECT_TRUE(p.BestAll.Genotype);
   EXPECT_EQ(p.GenotypeRatio(), 57);
@@ -27,7 +29,8 @@ TEST(Population, CreateKindsAndDraws) {
   EXPECT_EQ(q.GenotypeRatio(), 0);
   TZELAgentPopulation r(8, 1, 10, 1);
   EXPECT_EQ(r.GenotypeRatio(), 100);
-  for (int i = 0; i < 7; ++i) r.Agent(i).Genotype = false;
+  for (int i = 0; i < 7; ++i)
+    r.Agent(i).Genotype = false;
   EXPECT_EQ(r.GenotypeRatio(), 12);
   r.Agent(0).Genotype = r.Agent(1).Genotype = true;
   EXPECT_EQ(r.GenotypeRatio(), 38);
@@ -65,12 +68,16 @@ TEST(Population, SelectByRateWalksTheWheel) {
   SetFitness(p, {50, 30, 20});
   p.UpdateStatistics();
   std::uint32_t inv = 1;
-  for (int i = 0; i < 5; ++i) inv *= 2u - Rng::Multiplier * inv;
-  auto drawing = [&](std::uint32_t Next) { Rng::SetSeed(inv * (Next - 1u)); return p.SelectByRate(); };
+  for (int i = 0; i < 5; ++i)
+    inv *= 2u - Rng::Multiplier * inv;
+  auto drawing = [&](std::uint32_t Next) {
+    Rng::SetSeed(inv * (Next - 1u));
+    return p.SelectByRate();
+  };
   EXPECT_EQ(drawing(0), 0);
-  EXPECT_EQ(drawing(2147483648u), 0);     // r = 0.5
+  EXPECT_EQ(drawing(2147483648u), 0); // r = 0.5
   EXPECT_EQ(drawing(2147483649u), 1);
-  EXPECT_EQ(drawing(3435973836u), 1);     // r just below 0.8
+  EXPECT_EQ(drawing(3435973836u), 1); // r just below 0.8
   EXPECT_EQ(drawing(3435973838u), 2);
   EXPECT_EQ(drawing(4294967295u), 2);
 }
@@ -90,10 +97,12 @@ TEST(Population, EliteOfTwoBreedsTheFitterIntoTheSecondSlot) {
 TEST(Population, EqualFitnessEliteStaysInPlace) {
   Rng::SetSeed(21);
   TZELAgentPopulation p(10, 3, 32, 1);
-  for (int i = 0; i < 10; ++i) p.Agent(i).Fitness = 50;
+  for (int i = 0; i < 10; ++i)
+    p.Agent(i).Fitness = 50;
   p.UpdateStatistics();
   std::vector<TChromosome> before;
-  for (int i = 0; i < 10; ++i) before.push_back(p.Agent(i).Chromosome);
+  for (int i = 0; i < 10; ++i)
+    before.push_back(p.Agent(i).Chromosome);
   p.NextGeneration(false, 1.0, 0.01, 0.0);
   EXPECT_EQ(p.Agent(0).Chromosome, before[0]);
   EXPECT_EQ(p.Agent(1).Chromosome, before[1]);

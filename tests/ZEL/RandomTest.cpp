@@ -19,7 +19,8 @@ TEST(Random, FirstDrawsFromAKnownSeed) {
 TEST(Random, SkipEqualsDrawing) {
   for (std::uint64_t n : {0ull, 1ull, 2ull, 17ull, 576ull, 1000003ull}) {
     Rng::SetSeed(987654321u);
-    for (std::uint64_t i = 0; i < n; ++i) Rng::Random();
+    for (std::uint64_t i = 0; i < n; ++i)
+      Rng::Random();
     const std::uint32_t drawn = Rng::GetSeed();
     Rng::SetSeed(987654321u);
     Rng::Skip(n);
@@ -46,24 +47,28 @@ TEST(RandomInt, EndValuesComeHalfAsOften) {
   EXPECT_EQ(Rng::GetSeed(), before);
   std::map<int, int> counts;
   const int draws = 400000;
-  for (int i = 0; i < draws; ++i) ++counts[RandomInt(1, 5)];
+  for (int i = 0; i < draws; ++i)
+    ++counts[RandomInt(1, 5)];
   ASSERT_EQ(counts.size(), 5u);
   EXPECT_NEAR(counts[1] / double(draws), 0.125, 0.005);
   EXPECT_NEAR(counts[5] / double(draws), 0.125, 0.005);
-  for (int v = 2; v <= 4; ++v) EXPECT_NEAR(counts[v] / double(draws), 0.25, 0.005);
+  for (int v = 2; v <= 4; ++v)
+    EXPECT_NEAR(counts[v] / double(draws), 0.25, 0.005);
   // A draw of exactly one half lands on 2.5 and rounds to the even 2.
   Rng::SetSeed(0);
   const std::uint32_t half = 2147483648u;
   // Find the predecessor seed of 2^31 by inverting the step: a^-1 (s - 1).
   std::uint32_t inv = 1;
-  for (int i = 0; i < 5; ++i) inv *= 2u - Rng::Multiplier * inv;
+  for (int i = 0; i < 5; ++i)
+    inv *= 2u - Rng::Multiplier * inv;
   Rng::SetSeed(inv * (half - 1u));
   EXPECT_EQ(RandomInt(1, 4), 2);
 }
 
 TEST(Flip, LessOrEqualFlips) {
   std::uint32_t inv = 1;
-  for (int i = 0; i < 5; ++i) inv *= 2u - Rng::Multiplier * inv;
+  for (int i = 0; i < 5; ++i)
+    inv *= 2u - Rng::Multiplier * inv;
   // The next draw is exactly 0: Flip(false, 0) flips.
   Rng::SetSeed(inv * (0u - 1u));
   EXPECT_TRUE(Flip(false, 0.0));

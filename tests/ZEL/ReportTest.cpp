@@ -40,7 +40,9 @@ struct TDisplays {
   TStringList Best;
 };
 
-std::string TempFile(const std::string& Name) { return (std::filesystem::temp_directory_path() / Name).string(); }
+std::string TempFile(const std::string& Name) {
+  return (std::filesystem::temp_directory_path() / Name).string();
+}
 } // namespace
 
 TEST(ReportFormat, NumbersRoundHalfAwayFromZeroAtTheLastDigit) {
@@ -88,8 +90,9 @@ TEST(Run, ReportLinesFollowTheGenerations) {
   EXPECT_EQ(lines[3], "PCrossover:1.00000 PMutation:0.00000 PNoise:1.00000");
   EXPECT_EQ(lines[4], "");
   EXPECT_EQ(lines[5], "----------------------------------------");
-  EXPECT_EQ(lines[6], "Gen#   Average    GenFitMax    GenFitMin    MaxFitAll           GenotypeRatio     Fitness   "
-                      "GenBestZEL");
+  EXPECT_EQ(lines[6],
+            "Gen#   Average    GenFitMax    GenFitMin    MaxFitAll           GenotypeRatio     Fitness   "
+            "GenBestZEL");
   EXPECT_EQ(d.Box.Messages, (std::vector<std::string>{"Your Report on file " + file}));
   EXPECT_EQ(d.Best.size(), 4u);
   EXPECT_EQ(d.Chart.Series[0].size(), 4u);
@@ -111,8 +114,8 @@ TEST(Run, ReportLinesFollowTheGenerations) {
     const std::string text = q.GenBest.ZEL.ToText();
     const std::string expect = FormatInt(g, 5) + FormatReal(q.AvgFitness, 8, 1) + FormatInt(q.GenFitMax, 7) +
                                FormatInt(q.GenFitMin, 7) + FormatInt(q.MaxFitAll, 7) + "   " +
-                               std::to_string(q.GenotypeRatio()) + "      " + std::to_string(q.GenBest.Fitness) +
-                               "   " + text;
+                               std::to_string(q.GenotypeRatio()) + "      " +
+                               std::to_string(q.GenBest.Fitness) + "   " + text;
     EXPECT_EQ(lines[static_cast<std::size_t>(7 + g)], expect);
     EXPECT_EQ(d.Best[static_cast<std::size_t>(g)], text);
     EXPECT_EQ(d.Chart.Series[0][static_cast<std::size_t>(g)], q.GenBest.Fitness);
@@ -169,7 +172,8 @@ TEST(RunBatch, TenRunLinesAndAverages) {
     EXPECT_EQ(lines[1], type == 0 ? "Reproduction of ZELs alone (Rates of Reproduction)"
                                   : "Reproduction with GA with ZEL encoding (Rates of Reproduction)");
     EXPECT_EQ(lines[4], "PCrossover:0.50000 PMutation:0.01000 PNoise:0.01000");
-    EXPECT_EQ(lines[7], "Run#     Max Fitness        GenotypeRatio     Gen All Genetic     Fitness   BestZEL");
+    EXPECT_EQ(lines[7],
+              "Run#     Max Fitness        GenotypeRatio     Gen All Genetic     Fitness   BestZEL");
     long fitSum = 0;
     for (int k = 1; k <= 10; ++k) {
       const std::string& line = lines[static_cast<std::size_t>(7 + k)];
@@ -188,7 +192,8 @@ TEST(RunBatch, TenRunLinesAndAverages) {
     EXPECT_EQ(lines[18], "_________________");
     EXPECT_EQ(lines[19], "Batch Averages for a batch of 10");
     EXPECT_EQ(lines[20], "Fitness     Fraction w/ genotype      Gen with all Genotypes");
-    EXPECT_EQ(lines[21], FormatReal(fitSum / 10.0, 6, 2) + (type == 0 ? "     0.00     -1.00" : "   100.00      1.00"));
+    EXPECT_EQ(lines[21],
+              FormatReal(fitSum / 10.0, 6, 2) + (type == 0 ? "     0.00     -1.00" : "   100.00      1.00"));
     EXPECT_EQ(d.Chart.AxisTitle, "Runs");
     EXPECT_EQ(d.Chart.AxisMax, 9.0);
     EXPECT_EQ(d.Bar.Position, 1);

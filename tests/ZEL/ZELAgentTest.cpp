@@ -1,5 +1,5 @@
-#include "FuzzySet/Random.h"
 #include "ZEL/ZELAgent.h"
+#include "FuzzySet/Random.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,8 @@ TEST(Agent, CreateRepairsTheBlockCountAndDrawsItsChromosome) {
   EXPECT_EQ(big.Chromosome.BitCount, 576);
   EXPECT_EQ(big.ZEL.Count(), 32);
   EXPECT_EQ(big.Fitness, 0);
-  for (int b = 0; b < 32; ++b) EXPECT_EQ(big.ZEL.Block(b), DecodeBlock(big.Chromosome, b));
+  for (int b = 0; b < 32; ++b)
+    EXPECT_EQ(big.ZEL.Block(b), DecodeBlock(big.Chromosome, b));
 }
 
 TEST(Agent, DevelopCoversSixteenthsOfTheSet) {
@@ -35,12 +36,13 @@ TEST(Agent, DevelopCoversSixteenthsOfTheSet) {
   EXPECT_TRUE(eq(range(9, 3, 10), 0, 9));
 
   TZELAgent a(2, 16, false);
-  a.ZEL.FromText("05000" "0A00A");
+  a.ZEL.FromText("05000"
+                 "0A00A");
   TFuzzySet fs;
   a.Develop(fs);
   std::vector<int> expect(16, 50);
-  expect[5] = 50;  // shape 0 on one element: 0, maximum with 50
-  expect[10] = 0;  // product of 50 and the single-element 0
+  expect[5] = 50; // shape 0 on one element: 0, maximum with 50
+  expect[10] = 0; // product of 50 and the single-element 0
   EXPECT_EQ(std::vector<int>(fs.Values().begin(), fs.Values().end()), expect);
 }
 
@@ -67,10 +69,10 @@ TEST(Agent, Fitness) {
   dev.Fill(10, 0);
   a.Evaluate(dev, env);
   EXPECT_EQ(a.Fitness, 5);
-  EXPECT_EQ(FitnessFromHamming(1.0, 10), 50);  // d = 0.1
-  EXPECT_EQ(FitnessFromHamming(2.5, 10), 20);  // d = 0.25
-  EXPECT_EQ(FitnessFromHamming(0.6, 10), 83);  // d = 0.06
-  EXPECT_EQ(FitnessFromHamming(0.5, 10), 100); // d = 0.05 exactly
+  EXPECT_EQ(FitnessFromHamming(1.0, 10), 50);    // d = 0.1
+  EXPECT_EQ(FitnessFromHamming(2.5, 10), 20);    // d = 0.25
+  EXPECT_EQ(FitnessFromHamming(0.6, 10), 83);    // d = 0.06
+  EXPECT_EQ(FitnessFromHamming(0.5, 10), 100);   // d = 0.05 exactly
   EXPECT_EQ(FitnessFromHamming(0.502, 10), 100); // 5 / d = 99.6 still rounds to 100
   EXPECT_EQ(FitnessFromHamming(0.0, 0), 100);
   // 5 / d exactly 62.5 and 12.5 round to even; a hair beyond goes the other way.
@@ -103,7 +105,8 @@ TEST(Agent, BreedByKind) {
   g.Breed(h, e1, e2, 1.0, 0.2, 0.0);
   for (const TZELAgent* c : {&e1, &e2}) {
     EXPECT_TRUE(c->Genotype);
-    for (int b = 0; b < 4; ++b) EXPECT_EQ(c->ZEL.Block(b), DecodeBlock(c->Chromosome, b));
+    for (int b = 0; b < 4; ++b)
+      EXPECT_EQ(c->ZEL.Block(b), DecodeBlock(c->Chromosome, b));
   }
 }
 

@@ -1,5 +1,5 @@
-#include "FuzzySet/Random.h"
 #include "ZEL/ZEL.h"
+#include "FuzzySet/Random.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +8,14 @@
 namespace {
 TZEL Program(std::initializer_list<TFuzzyBlock> Blocks) {
   TZEL z;
-  for (TFuzzyBlock b : Blocks) z.Add(b);
+  for (TFuzzyBlock b : Blocks)
+    z.Add(b);
   return z;
 }
 std::vector<TFuzzyBlock> Sorted(const TZEL& Z) {
   std::vector<TFuzzyBlock> v;
-  for (int i = 0; i < Z.Count(); ++i) v.push_back(Z.Block(i));
+  for (int i = 0; i < Z.Count(); ++i)
+    v.push_back(Z.Block(i));
   std::sort(v.begin(), v.end(), [](const TFuzzyBlock& a, const TFuzzyBlock& b) {
     return std::tie(a.Shape, a.Position, a.Spread, a.Periods, a.Operator) <
            std::tie(b.Shape, b.Position, b.Spread, b.Periods, b.Operator);
@@ -114,8 +116,14 @@ TEST(Variation, ShuffleKeepsBlocksAndDrawsOnePerPickButTheLast) {
 
 TEST(Variation, ReproduceAndCrossoverUseEveryBlockOnce) {
   Rng::SetSeed(99);
-  const TZEL p1 = RandomProgram(8), p2 = Program({{1, 1, 1, 1, 1}, {2, 2, 2, 2, 2}, {3, 3, 3, 3, 3}, {4, 4, 4, 4, 4},
-                                                  {5, 5, 5, 5, 5}, {6, 6, 6, 6, 6}, {7, 7, 7, 7, 7}, {8, 8, 0, 0, 8}});
+  const TZEL p1 = RandomProgram(8), p2 = Program({{1, 1, 1, 1, 1},
+                                                  {2, 2, 2, 2, 2},
+                                                  {3, 3, 3, 3, 3},
+                                                  {4, 4, 4, 4, 4},
+                                                  {5, 5, 5, 5, 5},
+                                                  {6, 6, 6, 6, 6},
+                                                  {7, 7, 7, 7, 7},
+                                                  {8, 8, 0, 0, 8}});
   TZEL r;
   r.Reproduce(p1, 0.0);
   EXPECT_EQ(Sorted(r), Sorted(p1));
@@ -149,7 +157,8 @@ TEST(Variation, ReproduceAndCrossoverUseEveryBlockOnce) {
 TEST(Variation, CrossoverDrawOrder) {
   // No crossover on a two-block program: Flip, then for each child pick (one draw
   // with two blocks left, none with one) and mutate (one draw each at PNoise 0).
-  const TZEL p1 = Program({{1, 0, 0, 0, 0}, {2, 0, 0, 0, 0}}), p2 = Program({{3, 0, 0, 0, 0}, {4, 0, 0, 0, 0}});
+  const TZEL p1 = Program({{1, 0, 0, 0, 0}, {2, 0, 0, 0, 0}}),
+             p2 = Program({{3, 0, 0, 0, 0}, {4, 0, 0, 0, 0}});
   Rng::SetSeed(1234);
   TZEL c1, c2;
   p1.Crossover(p2, c1, c2, 0.0, 0.0);
