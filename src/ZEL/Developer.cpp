@@ -1,5 +1,7 @@
 #include "ZEL/Developer.h"
 
+#include "FuzzySet/Cpu.h"
+
 #include <algorithm>
 #include <cstring>
 #include <immintrin.h>
@@ -34,14 +36,10 @@ namespace Avx2Kernels {
 #undef ZEL_KERNEL_TARGET
 } // namespace Avx2Kernels
 
-bool HasAvx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-}
 } // namespace
 
 TDeveloper::TDeveloper(int Elements, const TFuzzySet& Environment)
-    : N(std::max(Elements, 0)), Avx2(HasAvx2()), EnvironmentDegrees(Environment.Values()),
+    : N(std::max(Elements, 0)), Avx2(Cpu::UseAvx2()), EnvironmentDegrees(Environment.Values()),
       EnvironmentBytes(EnvironmentDegrees.begin(), EnvironmentDegrees.end()) {
   // The stretches of every block geometry, exactly as ApplyBlock splits a block's range.
   std::vector<char> widthUsed(static_cast<std::size_t>(N) + 1, 0);

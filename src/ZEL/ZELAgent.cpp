@@ -37,14 +37,11 @@ TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
   for (std::size_t i = 0; i < 4 && (first >> 3) + i < Chromosome.Bits.size(); ++i)
     window |= static_cast<std::uint32_t>(Chromosome.Bits[(first >> 3) + i]) << (8 * i);
   window >>= first & 7u;
-  // Within a field the first bit is the most significant: reverse the bits.
-  auto field = [window](int Offset, int Width) {
-    std::int32_t v = 0;
-    for (int k = 0; k < Width; ++k)
-      v = 2 * v + static_cast<std::int32_t>((window >> (Offset + k)) & 1u);
-    return v;
-  };
-  return TFuzzyBlock{field(0, 4), field(4, 4), field(8, 3), field(11, 3), field(14, 4)};
+  // Within a field the first bit is the most significant: the fields are read bit-reversed.
+  static constexpr std::int32_t reverse4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+  static constexpr std::int32_t reverse3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  return TFuzzyBlock{reverse4[window & 15u], reverse4[(window >> 4) & 15u], reverse3[(window >> 8) & 7u],
+                     reverse3[(window >> 11) & 7u], reverse4[(window >> 14) & 15u]};
 }
 
 void TZELAgent::Decode() {

@@ -1,5 +1,6 @@
 // The fast paths against the literal rules they replace.
 
+#include "FuzzySet/Cpu.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
 #include "ZEL/ZELAgent.h"
@@ -82,154 +83,179 @@ TEST(FastPath, RandomIntEqualsTheExtendedPrecisionRule) {
 }
 
 TEST(FastPath, DrawMasksMakeTheSameDrawsAsRandom) {
-  for (double p : {0.0, 1e-4, 0.3, 0.5, 0.999, 1.0, -0.1, 2.0})
-    for (std::uint32_t count : {1u, 7u, 8u, 9u, 18u, 576u, 1000u})
-      for (int stride : {1, 2}) {
-        Rng::SetSeed(count * 31u + static_cast<std::uint32_t>(p * 1000));
-        const std::uint32_t start = Rng::GetSeed();
-        std::vector<std::uint8_t> a((count + 7) / 8 + 1, 0xEE), b = a;
-        std::uint8_t* out[2] = {a.data(), b.data()};
-        Rng::DrawMasks(count, stride, Rng::TDrawThreshold(p), out);
-        const std::uint32_t after = Rng::GetSeed();
-        Rng::SetSeed(start);
-        for (std::uint32_t i = 0; i < count; ++i)
-          for (int k = 0; k < stride; ++k) {
-            const bool expect = Rng::Random() <= p;
-            ASSERT_EQ(((out[k][i / 8] >> (i % 8)) & 1) != 0, expect) << p << " " << count << " " << i;
+  // With the processor's vector instructions and with the baseline ones every x86-64 has.
+  for (const bool avx2 : {true, false}) {
+    Cpu::AllowAvx2(avx2);
+    for (double p : {0.0, 1e-4, 0.3, 0.5, 0.999, 1.0, -0.1, 2.0})
+      for (std::uint32_t count : {1u, 7u, 8u, 9u, 18u, 576u, 1000u})
+        for (int stride : {1, 2}) {
+          Rng::SetSeed(count * 31u + static_cast<std::uint32_t>(p * 1000));
+          const std::uint32_t start = Rng::GetSeed();
+          std::vector<std::uint8_t> a((count + 7) / 8 + 1, 0xEE), b = a;
+          std::uint8_t* out[2] = {a.data(), b.data()};
+          Rng::DrawMasks(count, stride, Rng::TDrawThreshold(p), out);
+          const std::uint32_t after = Rng::GetSeed();
+          Rng::SetSeed(start);
+          for (std::uint32_t i = 0; i < count; ++i)
+            for (int k = 0; k < stride; ++k) {
+              const bool expect = Rng::Random() <= p;
+              ASSERT_EQ(((out[k][i / 8] >> (i % 8)) & 1) != 0, expect) << p << " " << count << " " << i;
+            }
+          EXPECT_EQ(Rng::GetSeed(), after);
+          EXPECT_EQ(a[(count + 7) / 8], 0xEE); // nothing written past the mask
+          if (count % 8) {
+            EXPECT_EQ(a[count / 8] >> (count % 8), 0);
           }
-        EXPECT_EQ(Rng::GetSeed(), after);
-        EXPECT_EQ(a[(count + 7) / 8], 0xEE); // nothing written past the mask
-        if (count % 8) {
-          EXPECT_EQ(a[count / 8] >> (count % 8), 0);
         }
-      }
+  }
+  Cpu::AllowAvx2(true);
 }
 
 TEST(FastPath, ChromosomeVariationAndDecodingFollowTheBitwiseRules) {
-  for (int blocks : {1, 3, 4, 32})
-    for (double pm : {0.0, 0.01, 0.5, 1.0})
-      for (double pc : {0.0, 0.6, 1.0})
-        for (int trial = 0; trial < 6; ++trial) {
-          Rng::SetSeed(static_cast<std::uint32_t>(blocks * 1000 + trial * 7 + pm * 100 + pc * 10));
-          TChromosome a, b, c1, c2, d1, d2;
-          a.Create(18 * blocks, 0.5);
-          b.Create(18 * blocks, 0.5);
-          c1.Create(18 * blocks, 0.5);
-          c2.Create(18 * blocks, 0.5);
-          d1 = c1;
-          d2 = c2;
-          const std::uint32_t seed = Rng::GetSeed();
-          a.Crossover(b, c1, c2, pc, pm);
-          const std::uint32_t after = Rng::GetSeed();
-          Rng::SetSeed(seed);
-          LiteralCrossover(a, b, d1, d2, pc, pm);
-          ASSERT_EQ(Rng::GetSeed(), after);
-          ASSERT_EQ(c1, d1);
-          ASSERT_EQ(c2, d2);
-          TChromosome m, n;
-          m.MutateFrom(a, pm);
-          const std::uint32_t afterMutation = Rng::GetSeed();
-          Rng::SetSeed(after);
-          LiteralMutateFrom(n, a, pm);
-          ASSERT_EQ(Rng::GetSeed(), afterMutation);
-          ASSERT_EQ(m, n);
-          for (int k = 0; k < blocks; ++k)
-            ASSERT_EQ(DecodeBlock(c1, k), LiteralDecode(c1, k));
-        }
+  // With the processor's vector instructions and with the baseline ones every x86-64 has.
+  for (const bool avx2 : {true, false}) {
+    Cpu::AllowAvx2(avx2);
+    for (int blocks : {1, 3, 4, 32})
+      for (double pm : {0.0, 0.01, 0.5, 1.0})
+        for (double pc : {0.0, 0.6, 1.0})
+          for (int trial = 0; trial < 6; ++trial) {
+            Rng::SetSeed(static_cast<std::uint32_t>(blocks * 1000 + trial * 7 + pm * 100 + pc * 10));
+            TChromosome a, b, c1, c2, d1, d2;
+            a.Create(18 * blocks, 0.5);
+            b.Create(18 * blocks, 0.5);
+            c1.Create(18 * blocks, 0.5);
+            c2.Create(18 * blocks, 0.5);
+            d1 = c1;
+            d2 = c2;
+            const std::uint32_t seed = Rng::GetSeed();
+            a.Crossover(b, c1, c2, pc, pm);
+            const std::uint32_t after = Rng::GetSeed();
+            Rng::SetSeed(seed);
+            LiteralCrossover(a, b, d1, d2, pc, pm);
+            ASSERT_EQ(Rng::GetSeed(), after);
+            ASSERT_EQ(c1, d1);
+            ASSERT_EQ(c2, d2);
+            TChromosome m, n;
+            m.MutateFrom(a, pm);
+            const std::uint32_t afterMutation = Rng::GetSeed();
+            Rng::SetSeed(after);
+            LiteralMutateFrom(n, a, pm);
+            ASSERT_EQ(Rng::GetSeed(), afterMutation);
+            ASSERT_EQ(m, n);
+            for (int k = 0; k < blocks; ++k)
+              ASSERT_EQ(DecodeBlock(c1, k), LiteralDecode(c1, k));
+          }
+  }
+  Cpu::AllowAvx2(true);
 }
 
 TEST(FastPath, DevelopmentEqualsBlockByBlockApplication) {
-  std::uint32_t s = 77;
-  for (int n : {1, 2, 7, 15, 16, 17, 31, 33, 100, 127, 250, 999, 1000, 2047, 2048}) {
-    TFuzzySet env;
-    env.MakeEnvironment(n, false);
-    TDeveloper dev(n, env);
-    std::vector<std::uint8_t> scratch;
-    const int trials = n > 1000 ? 60 : 200;
-    for (int t = 0; t < trials; ++t) {
-      TZELAgent agent;
-      agent.Elements = n;
-      agent.BlockCount = 1 + static_cast<int>(Next(s) % 32);
-      for (int b = 0; b < agent.BlockCount; ++b) {
-        TFuzzyBlock block{static_cast<int>(Next(s) >> 28), static_cast<int>(Next(s) >> 28),
-                          static_cast<int>(Next(s) >> 29), static_cast<int>(Next(s) >> 29),
-                          static_cast<int>(Next(s) >> 28)};
-        agent.ZEL.Add(block);
+  // With the processor's vector instructions and with the baseline ones every x86-64 has.
+  for (const bool avx2 : {true, false}) {
+    Cpu::AllowAvx2(avx2);
+    std::uint32_t s = 77;
+    for (int n : {1, 2, 7, 15, 16, 17, 31, 33, 100, 127, 250, 999, 1000, 2047, 2048}) {
+      TFuzzySet env;
+      env.MakeEnvironment(n, false);
+      TDeveloper dev(n, env);
+      std::vector<std::uint8_t> scratch;
+      const int trials = n > 1000 ? 60 : 200;
+      for (int t = 0; t < trials; ++t) {
+        TZELAgent agent;
+        agent.Elements = n;
+        agent.BlockCount = 1 + static_cast<int>(Next(s) % 32);
+        for (int b = 0; b < agent.BlockCount; ++b) {
+          TFuzzyBlock block{static_cast<int>(Next(s) >> 28), static_cast<int>(Next(s) >> 28),
+                            static_cast<int>(Next(s) >> 29), static_cast<int>(Next(s) >> 29),
+                            static_cast<int>(Next(s) >> 28)};
+          agent.ZEL.Add(block);
+        }
+        TFuzzySet literal;
+        agent.Develop(literal);
+        const std::int32_t fitness = dev.Evaluate(agent, scratch);
+        for (int i = 0; i < n; ++i)
+          ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i)) << n << " " << i;
+        agent.Evaluate(literal, env);
+        ASSERT_EQ(fitness, agent.Fitness) << n;
       }
-      TFuzzySet literal;
-      agent.Develop(literal);
-      const std::int32_t fitness = dev.Evaluate(agent, scratch);
-      for (int i = 0; i < n; ++i)
-        ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i)) << n << " " << i;
-      agent.Evaluate(literal, env);
-      ASSERT_EQ(fitness, agent.Fitness) << n;
     }
   }
+  Cpu::AllowAvx2(true);
 }
 
 TEST(FastPath, EveryShapeOperatorAndPeriodOnEverySubRangeLength) {
-  // One block over the whole set reaches sub-range lengths 1..2048 as the set grows.
-  std::uint32_t s = 3;
-  for (int n = 1; n <= 2048; n += (n < 40 ? 1 : 89)) {
-    TFuzzySet env;
-    env.Fill(n, static_cast<int>(Next(s) % 101));
-    TDeveloper dev(n, env);
-    std::vector<std::uint8_t> scratch;
-    for (int shape = 0; shape < 16; ++shape)
-      for (int op = 0; op < 16; ++op) {
-        TZELAgent agent;
-        agent.Elements = n;
-        agent.BlockCount = 2;
-        TFuzzyBlock first{static_cast<int>(Next(s) >> 28), 0, 7, static_cast<int>(Next(s) >> 29), 2};
-        TFuzzyBlock second{shape, static_cast<int>(Next(s) >> 28), 7, static_cast<int>(Next(s) >> 29), op};
-        agent.ZEL.Add(first);
-        agent.ZEL.Add(second);
-        TFuzzySet literal;
-        agent.Develop(literal);
-        dev.Develop(agent.ZEL, agent.BlockCount,
-                    (scratch.resize(static_cast<std::size_t>(n) + TDeveloper::Padding), scratch.data()));
-        for (int i = 0; i < n; ++i)
-          ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i))
-              << n << " shape " << shape << " op " << op;
-      }
+  // With the processor's vector instructions and with the baseline ones every x86-64 has.
+  for (const bool avx2 : {true, false}) {
+    Cpu::AllowAvx2(avx2);
+    // One block over the whole set reaches sub-range lengths 1..2048 as the set grows.
+    std::uint32_t s = 3;
+    for (int n = 1; n <= 2048; n += (n < 40 ? 1 : 89)) {
+      TFuzzySet env;
+      env.Fill(n, static_cast<int>(Next(s) % 101));
+      TDeveloper dev(n, env);
+      std::vector<std::uint8_t> scratch;
+      for (int shape = 0; shape < 16; ++shape)
+        for (int op = 0; op < 16; ++op) {
+          TZELAgent agent;
+          agent.Elements = n;
+          agent.BlockCount = 2;
+          TFuzzyBlock first{static_cast<int>(Next(s) >> 28), 0, 7, static_cast<int>(Next(s) >> 29), 2};
+          TFuzzyBlock second{shape, static_cast<int>(Next(s) >> 28), 7, static_cast<int>(Next(s) >> 29), op};
+          agent.ZEL.Add(first);
+          agent.ZEL.Add(second);
+          TFuzzySet literal;
+          agent.Develop(literal);
+          dev.Develop(agent.ZEL, agent.BlockCount,
+                      (scratch.resize(static_cast<std::size_t>(n) + TDeveloper::Padding), scratch.data()));
+          for (int i = 0; i < n; ++i)
+            ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i))
+                << n << " shape " << shape << " op " << op;
+        }
+    }
   }
+  Cpu::AllowAvx2(true);
 }
 
 TEST(FastPath, FitnessAtTheRoundingEdges) {
-  // Developed sets whose degree differences sum to the edges of the fitness formula:
-  // d near 0.05 and 5 / d on or near a half-integer.
-  for (int n : {1, 2, 3, 10, 100, 128, 1000, 2048}) {
-    TFuzzySet env;
-    env.Fill(n, 0);
-    TDeveloper dev(n, env);
-    std::vector<std::uint8_t> developed(static_cast<std::size_t>(n) + TDeveloper::Padding, 0);
-    const long total = 100L * n;
-    std::vector<long> sums;
-    for (long k = 0; 2 * k + 1 <= 2000; ++k) {
-      const long num = 1000L * n;
-      if (num % (2 * k + 1) == 0 && num / (2 * k + 1) <= total) sums.push_back(num / (2 * k + 1));
-    }
-    for (long d : {5L * n - 1, 5L * n, 5L * n + 1, total, 1L, 0L})
-      sums.push_back(d);
-    for (long base : std::vector<long>(sums)) {
-      for (long d : {base - 1, base, base + 1}) {
-        if (d < 0 || d > total) continue;
-        // Spread the sum over the elements in two different ways.
-        for (int layout = 0; layout < 2; ++layout) {
-          long left = d;
-          for (int i = 0; i < n; ++i) {
-            const long v = layout == 0 ? std::min(left, 100L) : std::min(left, (d + n - 1) / n);
-            developed[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v);
-            left -= v;
+  // With the processor's vector instructions and with the baseline ones every x86-64 has.
+  for (const bool avx2 : {true, false}) {
+    Cpu::AllowAvx2(avx2);
+    // Developed sets whose degree differences sum to the edges of the fitness formula:
+    // d near 0.05 and 5 / d on or near a half-integer.
+    for (int n : {1, 2, 3, 10, 100, 128, 1000, 2048}) {
+      TFuzzySet env;
+      env.Fill(n, 0);
+      TDeveloper dev(n, env);
+      std::vector<std::uint8_t> developed(static_cast<std::size_t>(n) + TDeveloper::Padding, 0);
+      const long total = 100L * n;
+      std::vector<long> sums;
+      for (long k = 0; 2 * k + 1 <= 2000; ++k) {
+        const long num = 1000L * n;
+        if (num % (2 * k + 1) == 0 && num / (2 * k + 1) <= total) sums.push_back(num / (2 * k + 1));
+      }
+      for (long d : {5L * n - 1, 5L * n, 5L * n + 1, total, 1L, 0L})
+        sums.push_back(d);
+      for (long base : std::vector<long>(sums)) {
+        for (long d : {base - 1, base, base + 1}) {
+          if (d < 0 || d > total) continue;
+          // Spread the sum over the elements in two different ways.
+          for (int layout = 0; layout < 2; ++layout) {
+            long left = d;
+            for (int i = 0; i < n; ++i) {
+              const long v = layout == 0 ? std::min(left, 100L) : std::min(left, (d + n - 1) / n);
+              developed[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v);
+              left -= v;
+            }
+            if (left != 0) continue;
+            TFuzzySet literal;
+            for (int i = 0; i < n; ++i)
+              literal.Add(developed[static_cast<std::size_t>(i)]);
+            ASSERT_EQ(dev.Fitness(developed.data()), FitnessFromHamming(literal.HammingDistance(env), n))
+                << "n " << n << " sum " << d << " layout " << layout;
           }
-          if (left != 0) continue;
-          TFuzzySet literal;
-          for (int i = 0; i < n; ++i)
-            literal.Add(developed[static_cast<std::size_t>(i)]);
-          ASSERT_EQ(dev.Fitness(developed.data()), FitnessFromHamming(literal.HammingDistance(env), n))
-              << "n " << n << " sum " << d << " layout " << layout;
         }
       }
     }
   }
+  Cpu::AllowAvx2(true);
 }
