@@ -1,5 +1,7 @@
 #include "ZEL/ZEL.h"
 
+#include <cstring>
+
 void TFuzzyBlock::Mutate(double P) {
   if (Rng::Random() > P) return;
   switch (RandomInt(1, 5)) {
@@ -35,8 +37,7 @@ public:
   int Take() {
     const int k = RandomInt(0, Left - 1);
     const int picked = Index[static_cast<std::size_t>(k)];
-    for (int i = k; i + 1 < Left; ++i)
-      Index[static_cast<std::size_t>(i)] = Index[static_cast<std::size_t>(i + 1)];
+    std::memmove(Index.data() + k, Index.data() + k + 1, static_cast<std::size_t>(Left - k - 1));
     --Left;
     return picked;
   }

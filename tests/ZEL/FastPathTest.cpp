@@ -259,3 +259,83 @@ TEST(FastPath, FitnessAtTheRoundingEdges) {
   }
   Cpu::AllowAvx2(true);
 }
+
+namespace {
+// Program variation with the blocks really taken out of a list, pick by pick.
+std::vector<TFuzzyBlock> Blocks(const TZEL& Z) {
+  std::vector<TFuzzyBlock> v;
+  for (int i = 0; i < Z.Count(); ++i)
+    v.push_back(Z.Block(i));
+  return v;
+}
+TFuzzyBlock TakeLiteral(std::vector<TFuzzyBlock>& From) {
+  const int k = LiteralRandomInt(0, static_cast<int>(From.size()) - 1);
+  const TFuzzyBlock b = From[static_cast<std::size_t>(k)];
+  From.erase(From.begin() + k);
+  return b;
+}
+void LiteralMutate(TFuzzyBlock& B, double P) {
+  if (Rng::Random() > P) return;
+  const int k = LiteralRandomInt(1, 5);
+  std::int32_t* field[] = {&B.Shape, &B.Position, &B.Spread, &B.Periods, &B.Operator};
+  const int hi[] = {15, 15, 7, 7, 15};
+  *field[k - 1] = LiteralRandomInt(0, hi[k - 1]);
+}
+std::vector<TFuzzyBlock> LiteralShuffle(std::vector<TFuzzyBlock> From) {
+  std::vector<TFuzzyBlock> t;
+  while (!From.empty())
+    t.push_back(TakeLiteral(From));
+  return t;
+}
+void LiteralProgramCrossover(const TZEL& P1, const TZEL& P2, std::vector<TFuzzyBlock>& C1,
+                             std::vector<TFuzzyBlock>& C2, double PC, double PN) {
+  const int n = P1.Count();
+  const int cut = Rng::Random() <= PC ? LiteralRandomInt(0, n - 1) : n - 1;
+  auto a = Blocks(P1), b = Blocks(P2);
+  C1.clear();
+  C2.clear();
+  auto move = [PN](std::vector<TFuzzyBlock>& From, std::vector<TFuzzyBlock>& To) {
+    TFuzzyBlock x = TakeLiteral(From);
+    LiteralMutate(x, PN);
+    To.push_back(x);
+  };
+  for (int i = 0; i <= cut; ++i) {
+    move(a, C1);
+    move(b, C2);
+  }
+  for (int i = 0; i < n - 1 - cut; ++i) {
+    move(b, C1);
+    move(a, C2);
+  }
+}
+} // namespace
+
+TEST(FastPath, ProgramVariationFollowsThePickByPickRules) {
+  for (int blocks : {1, 2, 5, 32})
+    for (double pn : {0.0, 0.3, 1.0})
+      for (double pc : {0.0, 0.5, 1.0})
+        for (int trial = 0; trial < 5; ++trial) {
+          Rng::SetSeed(static_cast<std::uint32_t>(blocks * 7919 + trial * 31 + pn * 10 + pc * 100));
+          TZELAgent p1(blocks, 16, false), p2(blocks, 16, false);
+          const std::uint32_t seed = Rng::GetSeed();
+          TZEL shuffled = p1.ZEL;
+          shuffled.Shuffle();
+          TZEL c1, c2;
+          p1.ZEL.Crossover(p2.ZEL, c1, c2, pc, pn);
+          TZEL r;
+          r.Reproduce(p2.ZEL, pn);
+          const std::uint32_t after = Rng::GetSeed();
+
+          Rng::SetSeed(seed);
+          ASSERT_EQ(Blocks(shuffled), LiteralShuffle(Blocks(p1.ZEL)));
+          std::vector<TFuzzyBlock> l1, l2;
+          LiteralProgramCrossover(p1.ZEL, p2.ZEL, l1, l2, pc, pn);
+          ASSERT_EQ(Blocks(c1), l1);
+          ASSERT_EQ(Blocks(c2), l2);
+          auto lr = LiteralShuffle(Blocks(p2.ZEL));
+          for (TFuzzyBlock& b : lr)
+            LiteralMutate(b, pn);
+          ASSERT_EQ(Blocks(r), lr);
+          ASSERT_EQ(Rng::GetSeed(), after);
+        }
+}
