@@ -2,6 +2,7 @@
 
 #include "Display/Headless.h"
 #include "FuzzySet/Random.h"
+#include "ZEL/Developer.h"
 #include "ZEL/ZELAgentPopulation.h"
 
 #include <benchmark/benchmark.h>
@@ -18,6 +19,22 @@ void Develop(benchmark::State& State) {
   }
 }
 BENCHMARK(Develop)->Args({100, 8})->Args({2048, 32});
+
+// The same developments through the shape tables and byte vectors that evaluation uses.
+void DevelopFast(benchmark::State& State) {
+  Rng::SetSeed(1);
+  const int n = static_cast<int>(State.range(0));
+  TZELAgent agent(static_cast<int>(State.range(1)), n, true);
+  TFuzzySet env;
+  env.MakeEnvironment(n, false);
+  const TDeveloper developer(n, env);
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(n + TDeveloper::Padding));
+  for (auto _ : State) {
+    developer.Develop(agent.ZEL, agent.BlockCount, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+BENCHMARK(DevelopFast)->Args({100, 8})->Args({2048, 32});
 
 void Evaluate(benchmark::State& State) {
   Rng::SetSeed(1);
