@@ -74,17 +74,6 @@ TEST(FuzzySet, Measures) {
   EXPECT_EQ(Make({50, 50}).Subsethood(Make({50})), 0.5);
 }
 
-TEST(FuzzySet, CardinalityRoundsTheRunningSumAfterEveryExtendedAddition) {
-  // The running sum stays a double: adding 0.01 (formed in extended precision)
-  // a hundred times gives what double rounding after each step gives.
-  TFuzzySet s;
-  s.Fill(100, 1);
-  double expect = 0.0;
-  for (int i = 0; i < 100; ++i)
-    expect = static_cast<double>(static_cast<long double>(expect) + 1.0L / 100.0L);
-  EXPECT_EQ(s.Cardinality(), expect);
-}
-
 TEST(FuzzySet, RandomizeReseedsFromTheClockAndDrawsIntegersBelow101) {
   Rng::SetClock(Rng::CounterClock(12345));
   TFuzzySet s;

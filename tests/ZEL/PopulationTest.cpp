@@ -82,30 +82,20 @@ TEST(Population, SelectByRateWalksTheWheel) {
   EXPECT_EQ(drawing(4294967295u), 2);
 }
 
-TEST(Population, EliteOfTwoBreedsTheFitterIntoTheSecondSlot) {
-  Rng::SetSeed(17);
-  TZELAgentPopulation p(2, 3, 32, 1);
-  SetFitness(p, {30, 30});
-  p.UpdateStatistics();
-  const TZELAgent first = p.Agent(0);
-  p.NextGeneration(false, 0.0, 0.0, 0.0);
-  EXPECT_EQ(p.Agent(0).Chromosome, first.Chromosome);
-  // Both parents are agent 0; without crossover or mutation the child is its copy.
-  EXPECT_EQ(p.Agent(1).Chromosome, first.Chromosome);
-}
-
-TEST(Population, EqualFitnessEliteStaysInPlace) {
-  Rng::SetSeed(21);
-  TZELAgentPopulation p(10, 3, 32, 1);
-  for (int i = 0; i < 10; ++i)
-    p.Agent(i).Fitness = 50;
-  p.UpdateStatistics();
-  std::vector<TChromosome> before;
-  for (int i = 0; i < 10; ++i)
-    before.push_back(p.Agent(i).Chromosome);
-  p.NextGeneration(false, 1.0, 0.01, 0.0);
-  EXPECT_EQ(p.Agent(0).Chromosome, before[0]);
-  EXPECT_EQ(p.Agent(1).Chromosome, before[1]);
+TEST(Population, EliteSurvivesInPlaceWhenAllAreEqual) {
+  // Two agents: E = 1, both parents are agent 0, child 1 goes to position 1, child 2 is dropped.
+  // Ten equal agents: the first two stay where they are.
+  for (int size : {2, 10}) {
+    Rng::SetSeed(17);
+    TZELAgentPopulation p(size, 3, 32, 1);
+    for (int i = 0; i < size; ++i)
+      p.Agent(i).Fitness = 30;
+    p.UpdateStatistics();
+    const TChromosome first = p.Agent(0).Chromosome, second = p.Agent(1).Chromosome;
+    p.NextGeneration(false, 0.0, 0.0, 0.0);
+    EXPECT_EQ(p.Agent(0).Chromosome, first);
+    EXPECT_EQ(p.Agent(1).Chromosome, size == 2 ? first : second);
+  }
 }
 
 // Every combination of reproduction type and selection scheme, odd and even sizes:
