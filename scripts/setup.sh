@@ -4,9 +4,9 @@
 set -euo pipefail
 
 packages=(
-  g++ clang cmake ninja-build pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  qt6-base-dev qt6-charts-dev libgl1-mesa-dev libxkbcommon-dev
+  g++ cmake ninja-build
+  googletest libgtest-dev libbenchmark-dev libcli11-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev libxkbcommon-dev
 )
 
 missing=()
@@ -21,5 +21,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=()
   if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
