@@ -5,20 +5,15 @@
 
 #include <cstdlib>
 
-namespace {
-QtMessageHandler DefaultHandler = nullptr;
-
-// The offscreen platform warns about every top-level window it cannot size; that says nothing here.
-void QuietOffscreen(QtMsgType Type, const QMessageLogContext& Context, const QString& Message) {
-  if (Message.contains("propagateSizeHints")) return;
-  DefaultHandler(Type, Context, Message);
-}
-} // namespace
-
 int main(int argc, char** argv) {
   // Test discovery runs the program outside CTest's environment.
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  DefaultHandler = qInstallMessageHandler(QuietOffscreen);
+  // The offscreen platform warns about every top-level window it cannot size; that says nothing here.
+  static QtMessageHandler defaultHandler = nullptr;
+  defaultHandler =
+      qInstallMessageHandler([](QtMsgType Type, const QMessageLogContext& Context, const QString& Text) {
+        if (!Text.contains("propagateSizeHints")) defaultHandler(Type, Context, Text);
+      });
   QApplication application(argc, argv);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
