@@ -1,0 +1,219 @@
+// zelworld-cli in-process and as the real executable: usage errors, failures, the
+// outputs of each command, and seeded runs compared with the engine called directly.
+
+#include "Display/Headless.h"
+#include "FuzzySet/Random.h"
+#include "ZEL/ZELAgent.h"
+#include "ZEL/ZELAgentPopulation.h"
+#include "cli/Commands.h"
+#include "cli/Output.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+using namespace ZelCli;
+
+namespace {
+struct TCliResult {
+  int Code = 0;
+  std::string Out, Err;
+};
+
+// Runs zelworld-cli in-process; the arguments are separated by spaces.
+TCliResult RunCli(const std::string& Args) {
+  std::vector<std::string> words = {"zelworld-cli"};
+  std::istringstream in(Args);
+  for (std::string word; in >> word;)
+    words.push_back(word);
+  std::vector<const char*> argv;
+  for (const std::string& word : words)
+    argv.push_back(word.c_str());
+  std::ostringstream out, err;
+  const int code = Main(static_cast<int>(argv.size()), argv.data(), {out, err, false});
+  return {code, out.str(), err.str()};
+}
+
+std::string ReadFile(const std::filesystem::path& Path) {
+  std::ostringstream text;
+  text << std::ifstream(Path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+// A fresh folder for one test, removed afterwards.
+struct TScratchDir {
+  TScratchDir() : Path((std::filesystem::temp_directory_path() / "zelcli-XXXXXX").string()) {
+    if (!mkdtemp(Path.data())) throw std::runtime_error("cannot create " + Path);
+  }
+  ~TScratchDir() { std::filesystem::remove_all(Path, Error); }
+  std::string operator/(const std::string& Name) const { return Path + "/" + Name; }
+  std::string Path;
+  std::error_code Error;
+};
+
+struct TRunFiles {
+  std::string Report, BestList, Series;
+  friend bool operator==(const TRunFiles&, const TRunFiles&) = default;
+};
+
+// A run or batch of 12 agents, 3 blocks, 40 elements and 6 generations.
+TRunFiles RunInto(const TScratchDir& Dir, const std::string& Command, const std::string& Extra) {
+  const TCliResult r =
+      RunCli(Command + " --report " + (Dir / "r.txt") + " --best-list " + (Dir / "b.txt") + " --series " +
+             (Dir / "s.csv") + " --pop-size 12 --generations=6 --elements 40 --blocks 3 " + Extra);
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_EQ(r.Out, "Your Report on file " + (Dir / "r.txt") + "\n");
+  EXPECT_EQ(r.Err, "");
+  return {ReadFile(Dir / "r.txt"), ReadFile(Dir / "b.txt"), ReadFile(Dir / "s.csv")};
+}
+
+// The same through the engine, in the window's order: seed, population, environment, driver.
+TRunFiles RunDirect(const TScratchDir& Dir, bool Batch, std::uint32_t Seed, int Reproduction, bool Random,
+                    bool Rates) {
+  Rng::SetClock(Rng::CounterClock(Seed));
+  Rng::Randomize();
+  TZELAgentPopulation population(12, 3, 40, Reproduction);
+  TFuzzySet environment;
+  environment.MakeEnvironment(40, Random);
+  THeadlessProgress bar;
+  THeadlessChart chart;
+  THeadlessImage image;
+  THeadlessMessageBox messages;
+  TStringList best;
+  const std::string report = Dir / "direct.txt";
+  if (Batch)
+    population.RunBatch(12, 3, 40, Reproduction, 6, 1.0, 0.0001, 0.0001, report, bar, environment, Rates,
+                        chart, image, best, messages);
+  else
+    population.Run(6, report, 1.0, 0.0001, 0.0001, bar, environment, Rates, chart, image, best, messages);
+  return {ReadFile(report), BestListText(best), SeriesCsv(chart)};
+}
+} // namespace
+
+TEST(Cli, UsageErrorsExitTwoWithOneLineNamingTheOption) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "A subcommand is required"},
+      {"run", "--report is required"},
+      {"run --report r --foo", "--foo"},
+      {"run --report r --pop-size x", "--pop-size: 'x' is not an integer"},
+      {"run --report r --blocks 3.5", "--blocks: '3.5' is not an integer"},
+      {"run --report r --pop-size 1", "--pop-size: 1 is outside 2..1000"},
+      {"run --report r --seed 99999999999999999999", "--seed: 99999999999999999999 is outside"},
+      {"run --report r --reproduction 3", "--reproduction: '3' is not one of"},
+      {"run --report r --p-noise 1.0abc", "--p-noise: '1.0abc' is not a valid floating point value"},
+      {"run --report r --p-noise +-1", "--p-noise: '+-1'"},
+      {"run --report r --p-noise 1e999", "--p-noise: '1e999'"},
+      {"batch --report a/r --series a/../a/r", "--series and --report name the same file"},
+      {"develop --elements 5 --program A310", "--program: 'A310' has 4 characters"},
+      {"develop --elements 5 --program " + std::string(165, '0'), "--program: 33 blocks, at most 32"},
+  };
+  for (const auto& [args, message] : cases) {
+    const TCliResult r = RunCli(args);
+    EXPECT_EQ(r.Code, 2) << args;
+    EXPECT_EQ(r.Err.find("zelworld-cli: error: "), 0u) << r.Err;
+    EXPECT_EQ(r.Err.find('\n'), r.Err.size() - 1) << "one line: " << r.Err;
+    EXPECT_NE(r.Err.find(message), std::string::npos) << r.Err;
+  }
+}
+
+TEST(Cli, SeededRunsRepeatAndEqualTheEngineCalledDirectly) {
+  TScratchDir dir;
+  const TRunFiles run = RunInto(dir, "run", "--seed 4242 --random-environment --reproduction both");
+  EXPECT_EQ(RunInto(dir, "run", "--seed 4242 --random-environment --reproduction both"), run);
+  EXPECT_EQ(RunDirect(dir, false, 4242, 2, true, false), run);
+  EXPECT_EQ(run.Series.find("x,MaxGen,w/ Genotype\n0,"), 0u) << run.Series;
+  EXPECT_EQ(run.Series.find(".0"), std::string::npos) << "integers print without a fraction";
+
+  const TRunFiles batch = RunInto(dir, "batch", "--seed 17 --rates-selection --reproduction phenotype");
+  EXPECT_EQ(RunInto(dir, "batch", "--seed 17 --rates-selection --reproduction phenotype"), batch);
+  EXPECT_EQ(RunDirect(dir, true, 17, 0, false, true), batch);
+
+  for (const char* command : {"run", "batch"})
+    EXPECT_EQ(RunInto(dir, command, "--seed 99 --threads 1"), RunInto(dir, command, "--seed 99 --threads 2"))
+        << command;
+
+  // Without --seed the seed taken is printed, and repeats the run.
+  const std::string small = "run --pop-size 4 --generations 2 --report ";
+  const TCliResult unseeded = RunCli(small + (dir / "a.txt"));
+  ASSERT_EQ(unseeded.Err.rfind("seed: ", 0), 0u) << unseeded.Err;
+  const std::string seed = unseeded.Err.substr(6, unseeded.Err.find('\n') - 6);
+  EXPECT_EQ(RunCli(small + (dir / "b.txt") + " --seed " + seed).Code, 0);
+  EXPECT_EQ(ReadFile(dir / "a.txt"), ReadFile(dir / "b.txt"));
+}
+
+TEST(Cli, OutOfRangeProbabilitiesAreWarnedAndCorrected) {
+  TScratchDir dir;
+  const TCliResult r = RunCli("run --report " + (dir / "r.txt") +
+                              " --seed 1 --generations 1 --p-crossover 1.5 --p-mutation -0.2");
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_EQ(r.Err, "zelworld-cli: warning: --p-crossover 1.5 is outside 0..1; the run uses 1\n"
+                   "zelworld-cli: warning: --p-mutation -0.2 is outside 0..1; the run uses 0\n");
+  EXPECT_NE(ReadFile(dir / "r.txt").find("PCrossover:1.00000 PMutation:0.00000 PNoise:0.00010\r\n"),
+            std::string::npos);
+}
+
+TEST(Cli, EnvironmentAndDevelopOutputs) {
+  EXPECT_EQ(RunCli("environment --elements 12 --seed 5").Out,
+            "Degrees: 33,33,33,33,100,13,50,56,100,66,66,66\nCardinality:    6.49\n");
+  EXPECT_EQ(RunCli("environment --elements 12 --seed 0 --json").Out,
+            "{\"degrees\": [33, 33, 33, 33, 100, 13, 50, 56, 100, 66, 66, 66], \"cardinality\": 6.49}\n");
+
+  // develop measures the program against the environment.
+  TFuzzySet environment, developed;
+  environment.MakeEnvironment(12, false);
+  TZELAgent agent(2, 12, false);
+  agent.ZEL.FromText("A310F0F772");
+  agent.Develop(developed);
+  agent.Evaluate(developed, environment);
+  const TMeasures m{developed.Cardinality(), developed.Subsethood(environment),
+                    developed.HammingDistance(environment), agent.Fitness};
+  const std::string develop = "develop --elements 12 --seed 3 --program ";
+  const std::string json = RunCli(develop + "a310f0f772 --json").Out;
+  EXPECT_EQ(json, DevelopJson(developed, m));
+  EXPECT_EQ(RunCli(develop + "A310F0F772").Out, DevelopPlain(developed, m));
+  // --blocks keeps the first blocks of the program; more blocks than it holds change nothing.
+  EXPECT_EQ(RunCli(develop + "A310F0F772 --blocks 9 --json").Out, json);
+  EXPECT_EQ(RunCli(develop + "A310F0F772 --blocks 1").Out, RunCli(develop + "A310F").Out);
+  // A group with a digit out of its field's range develops as the all-zero block.
+  const TCliResult zeroed = RunCli(develop + "00800");
+  EXPECT_EQ(zeroed.Out, RunCli(develop + "00000").Out);
+  EXPECT_NE(zeroed.Err.find("group 1 '00800'"), std::string::npos) << zeroed.Err;
+
+  // The formats of the measures and of doubles.
+  TFuzzySet set;
+  for (int d : {100, 50, 0})
+    set.Add(d);
+  const TMeasures given{1.5, 2.0 / 3.0, 12.125, 42};
+  EXPECT_EQ(DevelopJson(set, given), "{\"degrees\": [100, 50, 0], \"cardinality\": 1.5, \"subsethood\": "
+                                     "0.6666666666666666, \"hamming\": 12.125, \"fitness\": 42}\n");
+  EXPECT_EQ(DevelopPlain(set, given), "Degrees: 100,50,0\nCardinality:    1.50\nSubsethood:     0.67\n"
+                                      "Hamming:       12.13\nFitness:            42\n");
+}
+
+TEST(Cli, RealBinaryExitStatusesAndStreams) {
+  TScratchDir dir;
+  const auto binary = [&](const std::string& Args) {
+    const std::string command =
+        std::string("'") + ZELWORLD_CLI + "' " + Args + " >'" + (dir / "out") + "' 2>'" + (dir / "err") + "'";
+    const int status = std::system(command.c_str());
+    return TCliResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir / "out"),
+                      ReadFile(dir / "err")};
+  };
+  const std::string report = dir / "r.txt";
+  TCliResult r = binary("run --pop-size 4 --generations 2 --seed 11 --report '" + report + "'");
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_EQ(r.Out, "Your Report on file " + report + "\n");
+  EXPECT_EQ(r.Err, "") << "no progress bar when standard error is not a terminal";
+  r = binary("run --pop-size x --report '" + report + "'");
+  EXPECT_EQ(r.Code, 2);
+  EXPECT_EQ(r.Err, "zelworld-cli: error: --pop-size: 'x' is not an integer\n");
+  const std::string missing = dir / "no/such/r.txt";
+  r = binary("batch --seed 1 --report '" + missing + "'");
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_EQ(r.Err,
+            "zelworld-cli: error: Cannot create report file '" + missing + "': No such file or directory\n");
+}
