@@ -101,7 +101,6 @@ DrawMasksAvx2(std::uint32_t Count, int Stride, const TDrawThreshold& Threshold, 
   std::uint32_t seed = GetSeed();
   for (std::uint32_t& f : first)
     f = seed = seed * Multiplier + 1u;
-  const int vectors = Stride; // one vector of eight draws per mask byte and stride
   const TJump jump = JumpOf(static_cast<std::uint64_t>(8 * Stride));
   const __m256i a = _mm256_set1_epi32(static_cast<int>(jump.A)),
                 c = _mm256_set1_epi32(static_cast<int>(jump.C));
@@ -111,7 +110,7 @@ DrawMasksAvx2(std::uint32_t Count, int Stride, const TDrawThreshold& Threshold, 
   for (std::uint32_t g = 0; g < groups; ++g) {
     const auto m0 = static_cast<unsigned>(
         _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_min_epu32(s0, max), s0))));
-    if (vectors == 1) {
+    if (Stride == 1) { // one vector of eight draws per mask byte and stride
       Out[0][g] = Threshold.Never ? 0 : static_cast<std::uint8_t>(m0);
       s0 = _mm256_add_epi32(_mm256_mullo_epi32(s0, a), c);
     } else {

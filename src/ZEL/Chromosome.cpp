@@ -34,14 +34,22 @@ void TChromosome::Assign(const TChromosome& Source) {
 // Both operations draw one real per copied bit, in bit order. The draws are made in bulk
 // as flip masks (the same draws, decided on the seeds) and applied a byte at a time.
 
+namespace {
+// The masks' buffer, kept between calls: breeding copies chromosomes many times a generation.
+std::uint8_t* FlipBuffer(std::size_t Bytes) {
+  thread_local std::vector<std::uint8_t> buffer;
+  if (buffer.size() < Bytes) buffer.resize(Bytes);
+  return buffer.data();
+}
+} // namespace
+
 void TChromosome::MutateFrom(const TChromosome& Source, double PMutation) {
   Assign(Source);
   if (BitCount <= 0) return;
-  std::vector<std::uint8_t> flips(Bits.size());
-  std::uint8_t* out[1] = {flips.data()};
+  std::uint8_t* out[1] = {FlipBuffer(Bits.size())};
   Rng::DrawMasks(static_cast<std::uint32_t>(BitCount), 1, Rng::TDrawThreshold(PMutation), out);
   for (std::size_t b = 0; b < Bits.size(); ++b)
-    Bits[b] ^= flips[b];
+    Bits[b] ^= out[0][b];
 }
 
 void TChromosome::Crossover(const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
@@ -53,8 +61,8 @@ void TChromosome::Crossover(const TChromosome& Parent2, TChromosome& Child1, TCh
   const std::size_t bytes = Bits.size();
   for (TChromosome* c : {&Child1, &Child2})
     if (c->Bits.size() < bytes) c->Bits.resize(bytes, 0);
-  std::vector<std::uint8_t> flips(2 * bytes);
-  std::uint8_t* out[2] = {flips.data(), flips.data() + bytes};
+  std::uint8_t* const flips = FlipBuffer(2 * bytes);
+  std::uint8_t* out[2] = {flips, flips + bytes};
   Rng::DrawMasks(static_cast<std::uint32_t>(n), 2, Rng::TDrawThreshold(PMutation), out);
   for (std::size_t b = 0; b < bytes; ++b) {
     const std::int64_t first = static_cast<std::int64_t>(b) * 8;

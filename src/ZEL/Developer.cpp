@@ -38,9 +38,9 @@ namespace Avx2Kernels {
 
 } // namespace
 
-TDeveloper::TDeveloper(int Elements, const TFuzzySet& Environment)
-    : N(std::max(Elements, 0)), Avx2(Cpu::UseAvx2()), EnvironmentDegrees(Environment.Values()),
-      EnvironmentBytes(EnvironmentDegrees.begin(), EnvironmentDegrees.end()) {
+TDeveloper::TDeveloper(int Elements, const TFuzzySet& Target)
+    : N(std::max(Elements, 0)), Avx2(Cpu::UseAvx2()), Environment(Target),
+      EnvironmentBytes(Target.Values().begin(), Target.Values().end()) {
   // The stretches of every block geometry, exactly as ApplyBlock splits a block's range.
   std::vector<char> widthUsed(static_cast<std::size_t>(N) + 1, 0);
   for (int pos = 0; pos < 16; ++pos)
@@ -84,8 +84,8 @@ TDeveloper::TDeveloper(int Elements, const TFuzzySet& Environment)
   }
 }
 
-bool TDeveloper::Serves(int AgentElements, const TFuzzySet& Environment) const {
-  return AgentElements == N && Environment.Values() == EnvironmentDegrees;
+bool TDeveloper::Serves(int AgentElements, const TFuzzySet& Target) const {
+  return AgentElements == N && Target.Values() == Environment.Values();
 }
 
 void TDeveloper::Develop(const TZEL& Program, int BlockCount, std::uint8_t* Out) const {
@@ -115,10 +115,7 @@ std::int32_t TDeveloper::Fitness(const std::uint8_t* Developed) const {
     TFuzzySet developed;
     for (int i = 0; i < N; ++i)
       developed.Add(Developed[i]);
-    TFuzzySet environment;
-    for (const std::int32_t d : EnvironmentDegrees)
-      environment.Add(d);
-    return FitnessFromHamming(developed.HammingDistance(environment), N);
+    return FitnessFromHamming(developed.HammingDistance(Environment), N);
   }
   const std::uint64_t rounded = (num + diff) / (2ull * diff);
   return static_cast<std::int32_t>(std::min<std::uint64_t>(rounded, 100));

@@ -40,7 +40,7 @@ private:
 
   int N;
   bool Avx2;
-  std::vector<std::int32_t> EnvironmentDegrees;
+  TFuzzySet Environment;
   std::vector<std::uint8_t> EnvironmentBytes;
   std::vector<TStretch> Stretches;
   // One plan per Position, Spread and Periods: the stretches a block of that geometry covers.

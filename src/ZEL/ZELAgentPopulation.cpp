@@ -121,9 +121,13 @@ int TZELAgentPopulation::GenotypeRatio() const {
   return static_cast<int>(std::nearbyint(share * 100));
 }
 
-int TZELAgentPopulation::SelectByRate() const {
+double TZELAgentPopulation::SpinWheel() const {
   const double r = Rng::Random();
-  const double wheel = static_cast<double>(static_cast<long double>(r) * FitnessSum);
+  return static_cast<double>(static_cast<long double>(r) * FitnessSum);
+}
+
+int TZELAgentPopulation::SelectByRate() const {
+  const double wheel = SpinWheel();
   std::int64_t sum = 0;
   for (int i = 0; i < Count(); ++i) {
     sum += Agent(i).Fitness;
@@ -134,8 +138,7 @@ int TZELAgentPopulation::SelectByRate() const {
 
 int TZELAgentPopulation::SelectByRate(const std::vector<std::int64_t>& RunningSums) const {
   // The same draw and the same first index as the walk, found by bisection.
-  const double r = Rng::Random();
-  const double wheel = static_cast<double>(static_cast<long double>(r) * FitnessSum);
+  const double wheel = SpinWheel();
   const auto it = std::partition_point(RunningSums.begin(), RunningSums.end(), [wheel](std::int64_t Sum) {
     return static_cast<double>(Sum) < wheel;
   });

@@ -76,6 +76,8 @@ private:
   std::unique_ptr<TWorkerPool> Pool;
   std::vector<std::vector<std::uint8_t>> Scratch;
 
+  // One real draw times FitnessSum: the point of the wheel that selection looks for.
+  double SpinWheel() const;
   int SelectByRate(const std::vector<std::int64_t>& RunningSums) const;
   void NextGenerationByRates(TZELAgent& Spare, double PCrossover, double PMutation, double PNoise);
   void NextGenerationByElite(TZELAgent& Spare, double PCrossover, double PMutation, double PNoise);
