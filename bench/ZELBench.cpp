@@ -8,10 +8,14 @@
 #include <benchmark/benchmark.h>
 
 namespace {
+TRandom Rand;
+} // namespace
+
+namespace {
 // Arguments: population size, elements, blocks.
 void Develop(benchmark::State& State) {
-  Rng::SetSeed(1);
-  TZELAgent agent(static_cast<int>(State.range(1)), static_cast<int>(State.range(0)), true);
+  Rand.SetSeed(1);
+  TZELAgent agent(Rand, static_cast<int>(State.range(1)), static_cast<int>(State.range(0)), true);
   TFuzzySet fs;
   for (auto _ : State) {
     agent.Develop(fs);
@@ -22,11 +26,11 @@ BENCHMARK(Develop)->Args({100, 8})->Args({2048, 32});
 
 // The same developments through the shape tables and byte vectors that evaluation uses.
 void DevelopFast(benchmark::State& State) {
-  Rng::SetSeed(1);
+  Rand.SetSeed(1);
   const int n = static_cast<int>(State.range(0));
-  TZELAgent agent(static_cast<int>(State.range(1)), n, true);
+  TZELAgent agent(Rand, static_cast<int>(State.range(1)), n, true);
   TFuzzySet env;
-  env.MakeEnvironment(n, false);
+  env.MakeEnvironment(Rand, n, false);
   const TDeveloper developer(n, env);
   std::vector<std::uint8_t> out(static_cast<std::size_t>(n + TDeveloper::Padding));
   for (auto _ : State) {
@@ -37,11 +41,11 @@ void DevelopFast(benchmark::State& State) {
 BENCHMARK(DevelopFast)->Args({100, 8})->Args({2048, 32});
 
 void Evaluate(benchmark::State& State) {
-  Rng::SetSeed(1);
+  Rand.SetSeed(1);
   const int n = static_cast<int>(State.range(1));
-  TZELAgentPopulation pop(static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n, 1);
+  TZELAgentPopulation pop(Rand, static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n, 1);
   TFuzzySet env;
-  env.MakeEnvironment(n, false);
+  env.MakeEnvironment(Rand, n, false);
   for (auto _ : State)
     pop.Evaluate(env);
   State.SetItemsProcessed(State.iterations() * State.range(0));
@@ -50,16 +54,16 @@ BENCHMARK(Evaluate)->Args({100, 100, 8})->Args({1000, 2048, 32})->Unit(benchmark
 
 // Arguments: population size, elements, blocks, reproduction type, rates selection.
 void GenerationStep(benchmark::State& State) {
-  Rng::SetSeed(1);
+  Rand.SetSeed(1);
   const int n = static_cast<int>(State.range(1));
-  TZELAgentPopulation pop(static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n,
+  TZELAgentPopulation pop(Rand, static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n,
                           static_cast<int>(State.range(3)));
   TFuzzySet env;
-  env.MakeEnvironment(n, false);
+  env.MakeEnvironment(Rand, n, false);
   pop.Evaluate(env);
   pop.UpdateStatistics();
   for (auto _ : State) {
-    pop.NextGeneration(State.range(4) != 0, 1.0, 0.0001, 0.0001);
+    pop.NextGeneration(Rand, State.range(4) != 0, 1.0, 0.0001, 0.0001);
     pop.Evaluate(env);
     pop.UpdateStatistics();
   }

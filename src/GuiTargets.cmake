@@ -6,8 +6,8 @@ add_library(zel_gui STATIC
   ZELWorldHome/QtDisplay.cpp
   ZELWorldHome/ZELWorldHome.cpp
   ZELList/ZELList.cpp)
-target_include_directories(zel_gui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(zel_gui PUBLIC zel_engine Qt6::Widgets Qt6::Charts PRIVATE zel_warnings)
+zel_expose(zel_gui ZELWorldHome ZELList)
+target_link_libraries(zel_gui PUBLIC zel_experiment Qt6::Widgets Qt6::Charts PRIVATE zel_warnings)
 
 add_executable(zelworld ZELWorld.cpp)
 target_link_libraries(zelworld PRIVATE zel_gui zel_warnings)

@@ -8,7 +8,7 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   TZELWorldHomeForm home;
-  TZELListForm list(home);
+  TZELListForm list([&home](const std::string& Text, int FirstIndex) { home.ShowProgram(Text, FirstIndex); });
   home.SetListForm(&list);
   home.show();
   return QApplication::exec();

@@ -82,12 +82,12 @@ void TFuzzySet::ZeroAll() {
   std::fill(Degrees.begin(), Degrees.end(), 0);
 }
 
-void TFuzzySet::Randomize(int N) {
+void TFuzzySet::Randomize(TRandom& R, int N) {
   Clear();
-  Rng::Randomize();
+  R.Randomize();
   if (N > 0) Degrees.reserve(At(N));
   for (int i = 0; i < N; ++i)
-    Add(static_cast<std::int32_t>(Rng::RandomBelow(101)));
+    Add(static_cast<std::int32_t>(R.RandomBelow(101)));
 }
 
 void TFuzzySet::Fill(int N, std::int32_t Degree) {
@@ -148,9 +148,9 @@ bool TFuzzySet::ApplyBlock(int Shape, int Periods, int First, int Last, int Oper
   return true;
 }
 
-void TFuzzySet::MakeEnvironment(int N, bool Random) {
+void TFuzzySet::MakeEnvironment(TRandom& R, int N, bool Random) {
   if (Random) {
-    Randomize(N);
+    Randomize(R, N);
     return;
   }
   Fill(N, 0);

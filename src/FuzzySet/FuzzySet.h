@@ -3,6 +3,7 @@
 // that stands for the membership d/100 in every measure.
 
 #include "Display/DisplayServices.h"
+#include "FuzzySet/Random.h"
 
 #include <cstdint>
 #include <vector>
@@ -37,9 +38,8 @@ public:
   void Union(const TFuzzySet& A, const TFuzzySet& B);
   void Intersection(const TFuzzySet& A, const TFuzzySet& B);
   void ZeroAll();
-  // Clears the set, reseeds the process-wide generator from the clock, then
-  // appends N uniform random degrees 0..100.
-  void Randomize(int N);
+  // Clears the set, reseeds R from its clock, then appends N uniform random degrees 0..100.
+  void Randomize(TRandom& R, int N);
   void Fill(int N, std::int32_t Degree);
   void SetStep(std::int32_t Head, std::int32_t Tail, int K);
 
@@ -50,7 +50,7 @@ public:
   double HammingDistance(const TFuzzySet& B) const;
 
   bool ApplyBlock(int Shape, int Periods, int First, int Last, int Operator);
-  void MakeEnvironment(int N, bool Random);
+  void MakeEnvironment(TRandom& R, int N, bool Random);
   // Plots the degrees as a polyline on Image; with Clear the picture is first filled white.
   void Draw(TImageSurface& Image, TColor PenColor, bool Clear) const;
 

@@ -10,12 +10,6 @@
 #include <memory>
 
 namespace Rng {
-namespace {
-TClock& Clock() {
-  static TClock clock = TimeOfDayMilliseconds;
-  return clock;
-}
-} // namespace
 
 TDrawThreshold::TDrawThreshold(double P) {
   // seed / 2^32 is exact, and so is P * 2^32: compare there.
@@ -50,12 +44,12 @@ std::uint32_t SeedAfter(std::uint32_t Seed, std::uint64_t Count) {
 
 namespace {
 template <int Stride>
-void DrawMasksOf(std::uint32_t Count, const TDrawThreshold& Threshold, std::uint8_t* const* Out) {
+void DrawMasksOf(TRandom& R, std::uint32_t Count, const TDrawThreshold& Threshold, std::uint8_t* const* Out) {
   // Eight bit positions at a time: lane j holds the seed of draw j of the group, and
   // every lane jumps a whole group ahead at once, so the lanes run side by side.
   constexpr int lanes = 8 * Stride;
   std::uint32_t s[lanes];
-  std::uint32_t seed = GetSeed();
+  std::uint32_t seed = R.GetSeed();
   for (int j = 0; j < lanes; ++j)
     s[j] = seed = seed * Multiplier + 1u;
   const TJump jump = JumpOf(lanes);
@@ -80,13 +74,14 @@ void DrawMasksOf(std::uint32_t Count, const TDrawThreshold& Threshold, std::uint
         m |= static_cast<unsigned>(s[j * Stride + static_cast<unsigned>(k)] <= max) << j;
       Out[k][fullBytes] = never ? 0 : static_cast<std::uint8_t>(m);
     }
-  Skip(static_cast<std::uint64_t>(Count) * Stride);
+  R.Skip(static_cast<std::uint64_t>(Count) * Stride);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // The same with AVX2: eight seeds to a vector, decided by an unsigned comparison.
-__attribute__((target("avx2"))) void
-DrawMasksAvx2(std::uint32_t Count, int Stride, const TDrawThreshold& Threshold, std::uint8_t* const* Out) {
+__attribute__((target("avx2"))) void DrawMasksAvx2(TRandom& R, std::uint32_t Count, int Stride,
+                                                   const TDrawThreshold& Threshold,
+                                                   std::uint8_t* const* Out) {
   // Bits 0, 2, 4, 6 (and 1, 3, 5, 7) of a byte gathered into its low four bits.
   static const auto gather = [] {
     std::array<std::array<std::uint8_t, 256>, 2> t{};
@@ -98,7 +93,7 @@ DrawMasksAvx2(std::uint32_t Count, int Stride, const TDrawThreshold& Threshold, 
   }();
   const std::uint32_t groups = Count / 8; // whole bytes of every mask
   std::uint32_t first[16];
-  std::uint32_t seed = GetSeed();
+  std::uint32_t seed = R.GetSeed();
   for (std::uint32_t& f : first)
     f = seed = seed * Multiplier + 1u;
   const TJump jump = JumpOf(static_cast<std::uint64_t>(8 * Stride));
@@ -123,36 +118,19 @@ DrawMasksAvx2(std::uint32_t Count, int Stride, const TDrawThreshold& Threshold, 
     }
   }
   // The last, partial byte draw by draw.
-  SetSeed(SeedAfter(GetSeed(), static_cast<std::uint64_t>(groups) * 8 * Stride));
+  R.Skip(static_cast<std::uint64_t>(groups) * 8 * Stride);
   const std::uint32_t rest = Count % 8;
   if (rest > 0) {
     std::uint8_t last[2] = {0, 0};
     for (std::uint32_t j = 0; j < rest; ++j)
       for (int k = 0; k < Stride; ++k)
-        if (Threshold.Holds(NextSeed())) last[k] = static_cast<std::uint8_t>(last[k] | (1u << j));
+        if (Threshold.Holds(R.NextSeed())) last[k] = static_cast<std::uint8_t>(last[k] | (1u << j));
     for (int k = 0; k < Stride; ++k)
       Out[k][groups] = last[k];
   }
 }
 #endif
 } // namespace
-
-void DrawMasks(std::uint32_t Count, int Stride, const TDrawThreshold& Threshold, std::uint8_t* const* Out) {
-#if defined(__x86_64__) && defined(__GNUC__)
-  if (Cpu::UseAvx2()) {
-    DrawMasksAvx2(Count, Stride == 2 ? 2 : 1, Threshold, Out);
-    return;
-  }
-#endif
-  if (Stride == 2)
-    DrawMasksOf<2>(Count, Threshold, Out);
-  else
-    DrawMasksOf<1>(Count, Threshold, Out);
-}
-
-void Skip(std::uint64_t Count) {
-  SetSeed(SeedAfter(GetSeed(), Count));
-}
 
 std::uint32_t TimeOfDayMilliseconds() {
   using namespace std::chrono;
@@ -161,17 +139,31 @@ std::uint32_t TimeOfDayMilliseconds() {
   return static_cast<std::uint32_t>(ms);
 }
 
-void SetClock(TClock NewClock) {
-  Clock() = NewClock ? std::move(NewClock) : TClock(TimeOfDayMilliseconds);
-}
-
 TClock CounterClock(std::uint32_t First) {
   auto next = std::make_shared<std::uint32_t>(First);
   return [next] { return (*next)++; };
 }
 
-void Randomize() {
-  SetSeed(Clock()());
+} // namespace Rng
+
+void TRandom::DrawMasks(std::uint32_t Count, int Stride, const Rng::TDrawThreshold& Threshold,
+                        std::uint8_t* const* Out) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (Cpu::UseAvx2()) {
+    Rng::DrawMasksAvx2(*this, Count, Stride == 2 ? 2 : 1, Threshold, Out);
+    return;
+  }
+#endif
+  if (Stride == 2)
+    Rng::DrawMasksOf<2>(*this, Count, Threshold, Out);
+  else
+    Rng::DrawMasksOf<1>(*this, Count, Threshold, Out);
 }
 
-} // namespace Rng
+void TRandom::SetClock(Rng::TClock NewClock) {
+  Clock = NewClock ? std::move(NewClock) : Rng::TClock(Rng::TimeOfDayMilliseconds);
+}
+
+void TRandom::Randomize() {
+  Seed = Clock();
+}

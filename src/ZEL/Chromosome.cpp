@@ -5,14 +5,14 @@
 
 #include <algorithm>
 
-void TChromosome::Create(std::int32_t NewBitCount, double POne) {
+void TChromosome::Create(TRandom& R, std::int32_t NewBitCount, double POne) {
   BitCount = NewBitCount > 0 ? NewBitCount : 0;
   const std::int32_t f = BitCount / 8, r = BitCount % 8;
   Bits.assign(static_cast<std::size_t>(f + (r >= 1 ? 1 : 0)), 0);
   auto drawByte = [&](std::int32_t Byte, std::int32_t NBits) {
     std::uint8_t v = 0;
     for (std::int32_t k = 0; k < NBits; ++k)
-      if (Rng::Random() <= POne) v = static_cast<std::uint8_t>(v | (1u << k));
+      if (R.Random() <= POne) v = static_cast<std::uint8_t>(v | (1u << k));
     Bits[static_cast<std::size_t>(Byte)] = v;
   };
   if (r >= 1) drawByte(f, r);
@@ -43,19 +43,19 @@ std::uint8_t* FlipBuffer(std::size_t Bytes) {
 }
 } // namespace
 
-void TChromosome::MutateFrom(const TChromosome& Source, double PMutation) {
+void TChromosome::MutateFrom(TRandom& R, const TChromosome& Source, double PMutation) {
   Assign(Source);
   if (BitCount <= 0) return;
   std::uint8_t* out[1] = {FlipBuffer(Bits.size())};
-  Rng::DrawMasks(static_cast<std::uint32_t>(BitCount), 1, Rng::TDrawThreshold(PMutation), out);
+  R.DrawMasks(static_cast<std::uint32_t>(BitCount), 1, Rng::TDrawThreshold(PMutation), out);
   for (std::size_t b = 0; b < Bits.size(); ++b)
     Bits[b] ^= out[0][b];
 }
 
-void TChromosome::Crossover(const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
+void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
                             double PCrossover, double PMutation) const {
   const std::int32_t n = BitCount;
-  std::int32_t cut = Flip(false, PCrossover) ? RandomInt(0, n - 1) : n - 1;
+  std::int32_t cut = Flip(R, false, PCrossover) ? RandomInt(R, 0, n - 1) : n - 1;
   if (cut > n - 1) cut = n - 1; // an empty chromosome has no bit to cut at
   if (n <= 0) return;
   const std::size_t bytes = Bits.size();
@@ -63,7 +63,7 @@ void TChromosome::Crossover(const TChromosome& Parent2, TChromosome& Child1, TCh
     if (c->Bits.size() < bytes) c->Bits.resize(bytes, 0);
   std::uint8_t* const flips = FlipBuffer(2 * bytes);
   std::uint8_t* out[2] = {flips, flips + bytes};
-  Rng::DrawMasks(static_cast<std::uint32_t>(n), 2, Rng::TDrawThreshold(PMutation), out);
+  R.DrawMasks(static_cast<std::uint32_t>(n), 2, Rng::TDrawThreshold(PMutation), out);
   for (std::size_t b = 0; b < bytes; ++b) {
     const std::int64_t first = static_cast<std::int64_t>(b) * 8;
     // Bits up to the cut come from the child's own parent, the rest from the other one.

@@ -2,6 +2,8 @@
 // The genotype: a string of bits, 18 per block, packed eight to a byte with
 // bit i in bit (i mod 8) of byte (i div 8).
 
+#include "FuzzySet/Random.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -11,7 +13,7 @@ public:
   std::int32_t BitCount = 0;
 
   // Random bits, each 1 when its draw is at most POne. A partial last byte is drawn first.
-  void Create(std::int32_t NewBitCount, double POne);
+  void Create(TRandom& R, std::int32_t NewBitCount, double POne);
   void Clear();
   void Assign(const TChromosome& Source);
   bool GetBit(std::int32_t I) const {
@@ -23,10 +25,10 @@ public:
     byte = B ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
   }
   // A copy of Source with every bit flipped with probability PMutation.
-  void MutateFrom(const TChromosome& Source, double PMutation);
+  void MutateFrom(TRandom& R, const TChromosome& Source, double PMutation);
   // This chromosome is the first parent; the children exchange the tails after a cut.
-  void Crossover(const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2, double PCrossover,
-                 double PMutation) const;
+  void Crossover(TRandom& R, const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
+                 double PCrossover, double PMutation) const;
 
   // Number of real draws that Create(BitCount, ...) makes.
   static std::uint64_t CreateDraws(std::int32_t BitCount) {

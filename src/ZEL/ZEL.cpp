@@ -2,23 +2,23 @@
 
 #include <cstring>
 
-void TFuzzyBlock::Mutate(double P) {
-  if (Rng::Random() > P) return;
-  switch (RandomInt(1, 5)) {
+void TFuzzyBlock::Mutate(TRandom& R, double P) {
+  if (R.Random() > P) return;
+  switch (RandomInt(R, 1, 5)) {
   case 1:
-    Shape = RandomInt(0, 15);
+    Shape = RandomInt(R, 0, 15);
     break;
   case 2:
-    Position = RandomInt(0, 15);
+    Position = RandomInt(R, 0, 15);
     break;
   case 3:
-    Spread = RandomInt(0, 7);
+    Spread = RandomInt(R, 0, 7);
     break;
   case 4:
-    Periods = RandomInt(0, 7);
+    Periods = RandomInt(R, 0, 7);
     break;
   default:
-    Operator = RandomInt(0, 15);
+    Operator = RandomInt(R, 0, 15);
     break;
   }
 }
@@ -34,8 +34,8 @@ public:
   }
   int Count() const { return Left; }
   // RandomInt(0, Count - 1) chooses among the remaining blocks.
-  int Take() {
-    const int k = RandomInt(0, Left - 1);
+  int Take(TRandom& R) {
+    const int k = RandomInt(R, 0, Left - 1);
     const int picked = Index[static_cast<std::size_t>(k)];
     std::memmove(Index.data() + k, Index.data() + k + 1, static_cast<std::size_t>(Left - k - 1));
     --Left;
@@ -48,35 +48,35 @@ private:
 };
 
 // Appends a copy of a random remaining block of From, mutated with PNoise, to To.
-void MoveNoisyBlock(const TZEL& From, TPicks& Picks, TZEL& To, double PNoise) {
+void MoveNoisyBlock(TRandom& R, const TZEL& From, TPicks& Picks, TZEL& To, double PNoise) {
   if (Picks.Count() == 0) return; // a second parent shorter than the first has nothing more to give
-  TFuzzyBlock b = From.Block(Picks.Take());
-  b.Mutate(PNoise);
+  TFuzzyBlock b = From.Block(Picks.Take(R));
+  b.Mutate(R, PNoise);
   To.Add(b);
 }
 } // namespace
 
-void TZEL::Shuffle() {
+void TZEL::Shuffle(TRandom& R) {
   const TZEL source = *this;
   TPicks picks(FCount);
   Clear();
   while (picks.Count() > 0) {
-    TFuzzyBlock b = source.Block(picks.Take());
+    TFuzzyBlock b = source.Block(picks.Take(R));
     Add(b);
   }
 }
 
-void TZEL::Reproduce(const TZEL& Source, double PNoise) {
+void TZEL::Reproduce(TRandom& R, const TZEL& Source, double PNoise) {
   Assign(Source);
-  Shuffle();
+  Shuffle(R);
   for (int i = 0; i < FCount; ++i)
-    Blocks[static_cast<std::size_t>(i)].Mutate(PNoise);
+    Blocks[static_cast<std::size_t>(i)].Mutate(R, PNoise);
 }
 
-void TZEL::Crossover(const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover,
+void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover,
                      double PNoise) const {
   const int n = FCount;
-  const int cut = Flip(false, PCrossover) ? RandomInt(0, n - 1) : n - 1;
+  const int cut = Flip(R, false, PCrossover) ? RandomInt(R, 0, n - 1) : n - 1;
   // The children may be written over a parent: read the parents from copies then.
   const bool aliased = &Child1 == this || &Child2 == this || &Child1 == &Parent2 || &Child2 == &Parent2;
   TZEL copyA, copyB;
@@ -90,12 +90,12 @@ void TZEL::Crossover(const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCr
   Child1.Clear();
   Child2.Clear();
   for (int i = 0; i <= cut; ++i) {
-    MoveNoisyBlock(a, fromA, Child1, PNoise);
-    MoveNoisyBlock(b, fromB, Child2, PNoise);
+    MoveNoisyBlock(R, a, fromA, Child1, PNoise);
+    MoveNoisyBlock(R, b, fromB, Child2, PNoise);
   }
   for (int i = 0; i < n - 1 - cut; ++i) {
-    MoveNoisyBlock(b, fromB, Child1, PNoise);
-    MoveNoisyBlock(a, fromA, Child2, PNoise);
+    MoveNoisyBlock(R, b, fromB, Child1, PNoise);
+    MoveNoisyBlock(R, a, fromA, Child2, PNoise);
   }
 }
 

@@ -14,9 +14,9 @@
 //
 // With r = seed / 2^32 the value Lo + seed * (Hi - Lo) / 2^32 needs at most 63 significant
 // bits, so the extended-precision result is exact and integer arithmetic gives the same.
-inline std::int32_t RandomInt(std::int32_t Lo, std::int32_t Hi) {
+inline std::int32_t RandomInt(TRandom& R, std::int32_t Lo, std::int32_t Hi) {
   if (Hi <= Lo) return Lo;
-  const std::uint64_t product = static_cast<std::uint64_t>(Rng::NextSeed()) *
+  const std::uint64_t product = static_cast<std::uint64_t>(R.NextSeed()) *
                                 static_cast<std::uint64_t>(static_cast<std::int64_t>(Hi) - Lo);
   const std::int64_t whole = Lo + static_cast<std::int64_t>(product >> 32);
   const std::uint32_t fraction = static_cast<std::uint32_t>(product);
@@ -24,8 +24,8 @@ inline std::int32_t RandomInt(std::int32_t Lo, std::int32_t Hi) {
   return static_cast<std::int32_t>(whole + (up ? 1 : 0));
 }
 // Not B when one real draw is at most P, otherwise B. Always exactly one draw.
-inline bool Flip(bool B, double P) {
-  return Rng::Random() <= P ? !B : B;
+inline bool Flip(TRandom& R, bool B, double P) {
+  return R.Random() <= P ? !B : B;
 }
 
 struct TFuzzyBlock {
@@ -49,7 +49,7 @@ struct TFuzzyBlock {
   }
   void Assign(const TFuzzyBlock& Source) { *this = Source; }
   // With probability P one random field gets a random legal value (three draws then, one otherwise).
-  void Mutate(double P);
+  void Mutate(TRandom& R, double P);
 
   friend bool operator==(const TFuzzyBlock&, const TFuzzyBlock&) = default;
 };
@@ -72,10 +72,11 @@ public:
   void Assign(const TZEL& Source) { *this = Source; }
   void Clear() { FCount = 0; }
 
-  void Shuffle();
-  void Reproduce(const TZEL& Source, double PNoise);
+  void Shuffle(TRandom& R);
+  void Reproduce(TRandom& R, const TZEL& Source, double PNoise);
   // This program is the first parent; both children get its block count.
-  void Crossover(const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover, double PNoise) const;
+  void Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover,
+                 double PNoise) const;
 
   void ToText(std::string& S) const;
   std::string ToText() const;

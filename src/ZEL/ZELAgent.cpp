@@ -10,12 +10,12 @@ std::int32_t FitnessFromHamming(double H, int Count) {
   return static_cast<std::int32_t>(std::nearbyint(static_cast<long double>(FitnessNumerator) / d));
 }
 
-void TZELAgent::Create(std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype) {
+void TZELAgent::Create(TRandom& R, std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype) {
   BlockCount = (NewBlockCount < 1 || NewBlockCount > TZEL::MaxBlocks) ? 1 : NewBlockCount;
   Elements = NewElements;
   Genotype = NewGenotype;
   Fitness = 0;
-  Chromosome.Create(BitsPerBlock * BlockCount, 0.5);
+  Chromosome.Create(R, BitsPerBlock * BlockCount, 0.5);
   ZEL.Clear();
   Decode();
 }
@@ -77,33 +77,33 @@ void TZELAgent::Evaluate(const TFuzzySet& Developed, const TFuzzySet& Environmen
   Fitness = FitnessFromHamming(Developed.HammingDistance(Environment), Developed.Count());
 }
 
-void TZELAgent::MutateFrom(const TZELAgent& Source, double PMutation, double PNoise) {
+void TZELAgent::MutateFrom(TRandom& R, const TZELAgent& Source, double PMutation, double PNoise) {
   Fitness = Source.Fitness;
   BlockCount = Source.BlockCount;
   Elements = Source.Elements;
   Genotype = Source.Genotype;
   if (Genotype) {
-    Chromosome.MutateFrom(Source.Chromosome, PMutation);
+    Chromosome.MutateFrom(R, Source.Chromosome, PMutation);
     Decode();
   } else {
-    ZEL.Reproduce(Source.ZEL, PNoise);
+    ZEL.Reproduce(R, Source.ZEL, PNoise);
   }
 }
 
-void TZELAgent::Breed(const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover,
-                      double PMutation, double PNoise) const {
+void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
+                      double PCrossover, double PMutation, double PNoise) const {
   if (Genotype && Parent2.Genotype) {
-    Chromosome.Crossover(Parent2.Chromosome, Child1.Chromosome, Child2.Chromosome, PCrossover, PMutation);
+    Chromosome.Crossover(R, Parent2.Chromosome, Child1.Chromosome, Child2.Chromosome, PCrossover, PMutation);
     Child1.Genotype = true;
     Child2.Genotype = true;
     Child1.Decode();
     Child2.Decode();
   } else if (!Genotype && !Parent2.Genotype) {
-    ZEL.Crossover(Parent2.ZEL, Child1.ZEL, Child2.ZEL, PCrossover, PNoise);
+    ZEL.Crossover(R, Parent2.ZEL, Child1.ZEL, Child2.ZEL, PCrossover, PNoise);
     Child1.Genotype = false;
     Child2.Genotype = false;
   } else {
-    Child1.MutateFrom(*this, PMutation, PNoise);
-    Child2.MutateFrom(Parent2, PMutation, PNoise);
+    Child1.MutateFrom(R, *this, PMutation, PNoise);
+    Child2.MutateFrom(R, Parent2, PMutation, PNoise);
   }
 }

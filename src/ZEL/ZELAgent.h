@@ -28,10 +28,10 @@ public:
 
   TZELAgent() = default;
   // A new agent with a random chromosome (18 x BlockCount draws) decoded into its program.
-  TZELAgent(std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype) {
-    Create(NewBlockCount, NewElements, NewGenotype);
+  TZELAgent(TRandom& R, std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype) {
+    Create(R, NewBlockCount, NewElements, NewGenotype);
   }
-  void Create(std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype);
+  void Create(TRandom& R, std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype);
   // Number of real draws that Create makes for a block count.
   static std::uint64_t CreateDraws(std::int32_t BlockCount);
   void FreeContents();
@@ -41,9 +41,9 @@ public:
   // program with fewer than BlockCount blocks develops the blocks it has.
   void Develop(TFuzzySet& FS) const;
   void Evaluate(const TFuzzySet& Developed, const TFuzzySet& Environment);
-  void MutateFrom(const TZELAgent& Source, double PMutation, double PNoise);
+  void MutateFrom(TRandom& R, const TZELAgent& Source, double PMutation, double PNoise);
   // This agent is the first parent; the children's contents are overwritten.
-  void Breed(const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover,
+  void Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover,
              double PMutation, double PNoise) const;
 };
 

@@ -24,13 +24,15 @@ std::unique_ptr<TZELAgent> BlankAgent(const TZELAgent& Shape) {
 
 TZELAgentPopulation::TZELAgentPopulation() = default;
 
-TZELAgentPopulation::TZELAgentPopulation(int PopSize, int BlockCount, int Elements, int NewReproductionType) {
-  Create(PopSize, BlockCount, Elements, NewReproductionType);
+TZELAgentPopulation::TZELAgentPopulation(TRandom& R, int PopSize, int BlockCount, int Elements,
+                                         int NewReproductionType) {
+  Create(R, PopSize, BlockCount, Elements, NewReproductionType);
 }
 
 TZELAgentPopulation::~TZELAgentPopulation() = default;
 
-void TZELAgentPopulation::Create(int PopSize, int BlockCount, int Elements, int NewReproductionType) {
+void TZELAgentPopulation::Create(TRandom& R, int PopSize, int BlockCount, int Elements,
+                                 int NewReproductionType) {
   Clear();
   AvgFitness = 0;
   GenFitMax = GenFitMin = MaxFitAll = FitnessSum = 0;
@@ -38,10 +40,10 @@ void TZELAgentPopulation::Create(int PopSize, int BlockCount, int Elements, int 
   ReproductionType = NewReproductionType;
   const int programOnly = ReproductionType == 0 ? PopSize : ReproductionType == 1 ? 0 : PopSize / 2;
   for (int i = 0; i < PopSize; ++i)
-    Agents.push_back(std::make_unique<TZELAgent>(BlockCount, Elements, i >= programOnly));
+    Agents.push_back(std::make_unique<TZELAgent>(R, BlockCount, Elements, i >= programOnly));
   const bool holderGenotype = ReproductionType != 0;
-  GenBest.Create(BlockCount, Elements, holderGenotype);
-  BestAll.Create(BlockCount, Elements, holderGenotype);
+  GenBest.Create(R, BlockCount, Elements, holderGenotype);
+  BestAll.Create(R, BlockCount, Elements, holderGenotype);
 }
 
 void TZELAgentPopulation::Clear() {
@@ -49,7 +51,7 @@ void TZELAgentPopulation::Clear() {
   Nursery.clear();
 }
 
-void TZELAgentPopulation::Assign(const TZELAgentPopulation& Source) {
+void TZELAgentPopulation::Assign(TRandom& R, const TZELAgentPopulation& Source) {
   if (&Source == this) return;
   Clear();
   AvgFitness = Source.AvgFitness;
@@ -60,10 +62,13 @@ void TZELAgentPopulation::Assign(const TZELAgentPopulation& Source) {
   GenBest.Assign(Source.GenBest);
   BestAll.Assign(Source.BestAll);
   for (const auto& a : Source.Agents) {
-    auto copy = std::make_unique<TZELAgent>(a->BlockCount, a->Elements, a->Genotype);
-    copy->Assign(*a);
-    Agents.push_back(std::move(copy));
+    R.Skip(TZELAgent::CreateDraws(a->BlockCount));
+    Append(*a);
   }
+}
+
+void TZELAgentPopulation::Append(const TZELAgent& Agent) {
+  Agents.push_back(std::make_unique<TZELAgent>(Agent));
 }
 
 void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
@@ -121,13 +126,35 @@ int TZELAgentPopulation::GenotypeRatio() const {
   return static_cast<int>(std::nearbyint(share * 100));
 }
 
-double TZELAgentPopulation::SpinWheel() const {
-  const double r = Rng::Random();
-  return static_cast<double>(static_cast<long double>(r) * FitnessSum);
+double WheelPoint(double R, std::int32_t FitnessSum) {
+  return static_cast<double>(static_cast<long double>(R) * FitnessSum);
 }
 
-int TZELAgentPopulation::SelectByRate() const {
-  const double wheel = SpinWheel();
+int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point) {
+  // The first index of the walk, found by bisection: the sums never decrease.
+  const auto it = std::partition_point(RunningSums.begin(), RunningSums.end(), [Point](std::int64_t Sum) {
+    return static_cast<double>(Sum) < Point;
+  });
+  return it == RunningSums.end() ? static_cast<int>(RunningSums.size()) - 1
+                                 : static_cast<int>(it - RunningSums.begin());
+}
+
+int EliteSize(int Count) {
+  const int e = static_cast<int>(std::nearbyint(static_cast<long double>(Count) * EliteFraction));
+  return std::clamp(e, 1, std::max(Count, 1));
+}
+
+std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness) {
+  std::vector<int> order(Fitness.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&Fitness](int a, int b) {
+    return Fitness[static_cast<std::size_t>(a)] > Fitness[static_cast<std::size_t>(b)];
+  });
+  return order;
+}
+
+int TZELAgentPopulation::SelectByRate(TRandom& R) const {
+  const double wheel = WheelPoint(R.Random(), FitnessSum);
   std::int64_t sum = 0;
   for (int i = 0; i < Count(); ++i) {
     sum += Agent(i).Fitness;
@@ -136,24 +163,15 @@ int TZELAgentPopulation::SelectByRate() const {
   return Count() - 1;
 }
 
-int TZELAgentPopulation::SelectByRate(const std::vector<std::int64_t>& RunningSums) const {
-  // The same draw and the same first index as the walk, found by bisection.
-  const double wheel = SpinWheel();
-  const auto it = std::partition_point(RunningSums.begin(), RunningSums.end(), [wheel](std::int64_t Sum) {
-    return static_cast<double>(Sum) < wheel;
-  });
-  return it == RunningSums.end() ? Count() - 1 : static_cast<int>(it - RunningSums.begin());
-}
-
-void TZELAgentPopulation::NextGeneration(bool RatesSelection, double PCrossover, double PMutation,
+void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, double PCrossover, double PMutation,
                                          double PNoise) {
   if (Agents.empty()) return;
   // The spare agent of the selection step, and the sink of a second child without a slot.
-  TZELAgent spare(BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
+  TZELAgent spare(R, BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
   if (RatesSelection)
-    NextGenerationByRates(spare, PCrossover, PMutation, PNoise);
+    NextGenerationByRates(R, spare, PCrossover, PMutation, PNoise);
   else
-    NextGenerationByElite(spare, PCrossover, PMutation, PNoise);
+    NextGenerationByElite(R, spare, PCrossover, PMutation, PNoise);
 }
 
 // The selection step brought, for i = 0, 1, ..., the first of the fittest remaining agents to
@@ -161,13 +179,13 @@ void TZELAgentPopulation::NextGeneration(bool RatesSelection, double PCrossover,
 // moved rather than copied, and the draws of the agents that the copying would have created
 // (a second population of Count agents and its two holders, and the Count agents appended by
 // each of the two population copies) are skipped over in the random sequence.
-void TZELAgentPopulation::NextGenerationByRates(TZELAgent& Spare, double PCrossover, double PMutation,
-                                                double PNoise) {
+void TZELAgentPopulation::NextGenerationByRates(TRandom& R, TZELAgent& Spare, double PCrossover,
+                                                double PMutation, double PNoise) {
   std::stable_sort(Agents.begin(), Agents.end(),
                    [](const auto& a, const auto& b) { return a->Fitness > b->Fitness; });
   const int n = Count();
   const std::uint64_t perAgent = TZELAgent::CreateDraws(Agents[0]->BlockCount);
-  Rng::Skip(static_cast<std::uint64_t>(2 * n + 2) * perAgent);
+  R.Skip(static_cast<std::uint64_t>(2 * n + 2) * perAgent);
 
   while (static_cast<int>(Nursery.size()) < n)
     Nursery.push_back(BlankAgent(*Agents[0]));
@@ -177,29 +195,27 @@ void TZELAgentPopulation::NextGenerationByRates(TZELAgent& Spare, double PCrosso
   for (int i = 0; i < n; ++i)
     runningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
   for (int j = 0; j < n; j += 2) {
-    const int a = SelectByRate(runningSums);
-    const int b = SelectByRate(runningSums);
+    const int a = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
+    const int b = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
     TZELAgent& child1 = *Nursery[static_cast<std::size_t>(j)];
     TZELAgent& child2 = j < n - 1 ? *Nursery[static_cast<std::size_t>(j + 1)] : Spare;
-    Agent(a).Breed(Agent(b), child1, child2, PCrossover, PMutation, PNoise);
+    Agent(a).Breed(R, Agent(b), child1, child2, PCrossover, PMutation, PNoise);
   }
-  Rng::Skip(static_cast<std::uint64_t>(n) * perAgent);
+  R.Skip(static_cast<std::uint64_t>(n) * perAgent);
   Agents.swap(Nursery);
 }
 
-void TZELAgentPopulation::NextGenerationByElite(TZELAgent& Spare, double PCrossover, double PMutation,
-                                                double PNoise) {
+void TZELAgentPopulation::NextGenerationByElite(TRandom& R, TZELAgent& Spare, double PCrossover,
+                                                double PMutation, double PNoise) {
   const int n = Count();
-  int e = static_cast<int>(std::nearbyint(static_cast<long double>(n) * EliteFraction));
-  if (e < 1) e = 1;
-  if (e > n) e = n;
+  const int e = EliteSize(n);
 
   // The E selection steps pick the first E agents of a stable sort by fitness, in that
   // order; the others keep their relative order behind them.
-  std::vector<int> order(static_cast<std::size_t>(n));
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [this](int a, int b) { return Agent(a).Fitness > Agent(b).Fitness; });
+  std::vector<std::int32_t> fitness(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i)
+    fitness[static_cast<std::size_t>(i)] = Agent(i).Fitness;
+  const std::vector<int> order = ByFitness(fitness);
   std::vector<char> elite(static_cast<std::size_t>(n), 0);
   TAgentList next;
   next.reserve(static_cast<std::size_t>(n));
@@ -207,17 +223,17 @@ void TZELAgentPopulation::NextGenerationByElite(TZELAgent& Spare, double PCrosso
     const auto k = static_cast<std::size_t>(order[static_cast<std::size_t>(i)]);
     elite[k] = 1;
     next.push_back(std::move(Agents[k]));
-    if (!next.back()->Genotype) next.back()->ZEL.Shuffle();
+    if (!next.back()->Genotype) next.back()->ZEL.Shuffle(R);
   }
   for (std::size_t k = 0; k < Agents.size(); ++k)
     if (!elite[k]) next.push_back(std::move(Agents[k]));
   Agents.swap(next);
 
   for (int j = e; j <= n - 1; j += 2) {
-    const int a = RandomInt(0, e - 1);
-    const int b = RandomInt(0, e - 1);
+    const int a = RandomInt(R, 0, e - 1);
+    const int b = RandomInt(R, 0, e - 1);
     TZELAgent& child2 = j < n - 1 ? Agent(j + 1) : Spare;
-    Agent(a).Breed(Agent(b), Agent(j), child2, PCrossover, PMutation, PNoise);
+    Agent(a).Breed(R, Agent(b), Agent(j), child2, PCrossover, PMutation, PNoise);
   }
 }
 
@@ -225,11 +241,4 @@ void TZELAgentPopulation::SetThreads(int Threads) {
   if (Threads == ThreadCount && Pool) return;
   ThreadCount = Threads;
   Pool.reset();
-}
-
-std::string ModeTitle(int ReproductionType, bool RatesSelection) {
-  static const char* const stems[3] = {"Reproduction of ZELs alone", "Reproduction with GA with ZEL encoding",
-                                       "Coexistence of Agents with both reproduction types"};
-  if (ReproductionType < 0 || ReproductionType > 2) return {};
-  return std::string(stems[ReproductionType]) + (RatesSelection ? " (Rates of Reproduction)" : " (Elite)");
 }

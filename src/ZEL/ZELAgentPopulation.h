@@ -1,9 +1,9 @@
 #pragma once
 // The population of one run: its agents, their statistics, selection and the
-// generation step, and the single-run and batch drivers with their reports.
+// generation step.
 
-#include "Display/DisplayServices.h"
 #include "FuzzySet/FuzzySet.h"
+#include "FuzzySet/Random.h"
 #include "ZEL/ZELAgent.h"
 
 #include <cstdint>
@@ -11,9 +11,19 @@
 #include <string>
 #include <vector>
 
-// The share of the population kept as elite, and the number of runs in a batch.
+// The share of the population kept as elite.
 inline constexpr double EliteFraction = 0.2;
-inline constexpr int BatchRunCount = 10;
+
+// The number of elite agents of a population of Count: Count x 0.2 rounded half to
+// even, at least 1 (and at most Count).
+int EliteSize(int Count);
+// The point of the rates wheel that one real draw R picks: R x FitnessSum as a double.
+double WheelPoint(double R, std::int32_t FitnessSum);
+// The first index whose running fitness sum (as a double) reaches Point; the last index
+// when none does.
+int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point);
+// The indices of the agents in a stable sort by fitness, highest first.
+std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness);
 
 class TDeveloper;
 class TWorkerPool;
@@ -21,7 +31,7 @@ class TWorkerPool;
 class TZELAgentPopulation {
 public:
   TZELAgentPopulation();
-  TZELAgentPopulation(int PopSize, int BlockCount, int Elements, int ReproductionType);
+  TZELAgentPopulation(TRandom& R, int PopSize, int BlockCount, int Elements, int ReproductionType);
   ~TZELAgentPopulation();
   TZELAgentPopulation(const TZELAgentPopulation&) = delete;
   TZELAgentPopulation& operator=(const TZELAgentPopulation&) = delete;
@@ -32,26 +42,20 @@ public:
 
   // PopSize new agents of the kinds the reproduction type asks for, then GenBest and BestAll.
   // Type 0: program-only; 1: genotype; 2: the first half program-only, the rest genotype.
-  void Create(int PopSize, int BlockCount, int Elements, int NewReproductionType);
+  void Create(TRandom& R, int PopSize, int BlockCount, int Elements, int NewReproductionType);
   // Frees every agent of the list; GenBest and BestAll stay.
   void Clear();
-  void Assign(const TZELAgentPopulation& Source);
+  // A deep copy. Each copied agent is a new agent (whose creation draws from R) assigned
+  // from its source; the draws are skipped over rather than made.
+  void Assign(TRandom& R, const TZELAgentPopulation& Source);
+  // Appends an agent as it is (a population read back from a file).
+  void Append(const TZELAgent& Agent);
   // Develops every agent and sets its fitness against Environment.
   void Evaluate(const TFuzzySet& Environment);
   void UpdateStatistics();
   int GenotypeRatio() const;
-  int SelectByRate() const;
-  void NextGeneration(bool RatesSelection, double PCrossover, double PMutation, double PNoise);
-
-  // One run of NGenerations generation steps after generation 0, reported line by line to FileName.
-  void Run(int NGenerations, const std::string& FileName, double PCrossover, double PMutation, double PNoise,
-           TProgressIndicator& ProgressBar, const TFuzzySet& Environment, bool RatesSelection,
-           TEvolutionChart& Chart, TImageSurface& Image, TStringList& BestList, TMessageBox& Messages);
-  // Ten runs with the population rebuilt in place between them, reported once per run.
-  void RunBatch(int PopSize, int BlockCount, int Elements, int NewReproductionType, int NGenerations,
-                double PCrossover, double PMutation, double PNoise, const std::string& FileName,
-                TProgressIndicator& ProgressBar, const TFuzzySet& Environment, bool RatesSelection,
-                TEvolutionChart& Chart, TImageSurface& Image, TStringList& BestList, TMessageBox& Messages);
+  int SelectByRate(TRandom& R) const;
+  void NextGeneration(TRandom& R, bool RatesSelection, double PCrossover, double PMutation, double PNoise);
 
   // Threads used by Evaluate (0: all cores). The number of threads never changes a result.
   void SetThreads(int Threads);
@@ -76,12 +80,8 @@ private:
   std::unique_ptr<TWorkerPool> Pool;
   std::vector<std::vector<std::uint8_t>> Scratch;
 
-  // One real draw times FitnessSum: the point of the wheel that selection looks for.
-  double SpinWheel() const;
-  int SelectByRate(const std::vector<std::int64_t>& RunningSums) const;
-  void NextGenerationByRates(TZELAgent& Spare, double PCrossover, double PMutation, double PNoise);
-  void NextGenerationByElite(TZELAgent& Spare, double PCrossover, double PMutation, double PNoise);
+  void NextGenerationByRates(TRandom& R, TZELAgent& Spare, double PCrossover, double PMutation,
+                             double PNoise);
+  void NextGenerationByElite(TRandom& R, TZELAgent& Spare, double PCrossover, double PMutation,
+                             double PNoise);
 };
-
-// The mode title of the reports; empty for a reproduction type outside 0..2.
-std::string ModeTitle(int ReproductionType, bool RatesSelection);

@@ -1,14 +1,11 @@
 #include "ZELList/ZELList.h"
 
-#include "ZEL/ZELAgent.h"
-#include "ZELWorldHome/ZELWorldHome.h"
-
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
 
-TZELListForm::TZELListForm(TZELWorldHomeForm& Home, QWidget* Parent)
-    : QWidget(Parent, Qt::Window), Home(Home) {
+TZELListForm::TZELListForm(TShowProgram Show, QWidget* Parent)
+    : QWidget(Parent, Qt::Window), ShowProgram(std::move(Show)) {
   setObjectName("ZELListForm");
   setWindowTitle("Best ZEL by Generation");
   resize(340, 262);
@@ -50,27 +47,5 @@ void TZELListForm::ZELListBoxDblClick(QObject*) {
   int position = -1;
   for (int i = 0; i < Count() && position < 0; ++i)
     if (Entry(i) == text) position = i;
-  Home.GenLabel->setText(QString::number(position));
-  if (selected.isEmpty()) {
-    Home.SetStatusText("No program selected");
-    return;
-  }
-
-  Home.DevelopedSet.Clear();
-  const int blocks = TZELWorldHomeForm::SpinValue(Home.NBlocksSpinEdit);
-  TZELAgent agent(blocks, TZELWorldHomeForm::SpinValue(Home.XElementsSpinEdit), false);
-  agent.ZEL.FromText(text);
-  agent.Develop(Home.DevelopedSet);
-  Home.EnvironmentSet.Draw(*Home.FSImage, clBlue, true);
-  Home.DevelopedSet.Draw(*Home.FSImage, clRed, false);
-  Home.FSImage->repaint();
-  Home.ShowMeasures();
-  agent.Evaluate(Home.DevelopedSet, Home.EnvironmentSet);
-  Home.ShowFitness(agent.Fitness);
-  // A program shorter than the block count develops only the blocks it has; say so.
-  const int developed = agent.ZEL.Count();
-  Home.SetStatusText(developed < blocks ? "Developed " + std::to_string(developed) + " of " +
-                                              std::to_string(blocks) + " blocks"
-                                        : "");
-  agent.FreeContents();
+  ShowProgram(text, position);
 }

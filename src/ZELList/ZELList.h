@@ -4,14 +4,16 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 class QListWidget;
-class TZELWorldHomeForm;
 
 class TZELListForm final : public QWidget {
 public:
-  explicit TZELListForm(TZELWorldHomeForm& Home, QWidget* Parent = nullptr);
+  // Shows a program: its text (empty when none is selected) and the first entry that holds it.
+  using TShowProgram = std::function<void(const std::string& Text, int FirstIndex)>;
+  explicit TZELListForm(TShowProgram ShowProgram, QWidget* Parent = nullptr);
 
   void Clear();
   void Append(const std::string& Text);
@@ -23,5 +25,5 @@ public:
   QListWidget* ZELListBox;
 
 private:
-  TZELWorldHomeForm& Home;
+  TShowProgram ShowProgram;
 };

@@ -1,8 +1,8 @@
 #include "ZELWorldHome/ZELWorldHome.h"
 
-#include "FuzzySet/Random.h"
+#include "Experiment/Experiment.h"
+#include "Experiment/RunDriver.h"
 #include "ZEL/ReportFormat.h"
-#include "ZEL/ZELAgentPopulation.h"
 #include "ZELList/ZELList.h"
 #include "ZELWorldHome/FloatText.h"
 
@@ -453,59 +453,80 @@ void TZELWorldHomeForm::BatchToolButtonClick(QObject*) {
 }
 
 void TZELWorldHomeForm::RunExperiment(bool Batch) {
-  Rng::Randomize();
   if (!DialogService->ExecuteSaveDialog(SaveDialog1)) return;
   const std::string fileName = SaveDialog1.FileName;
   if (ZELListForm != nullptr) ZELListForm->hide();
+  TExperimentSettings settings;
+  settings.PopSize = SpinValue(PopSpinEdit);
+  settings.Generations = SpinValue(GenSpinEdit);
+  settings.Elements = SpinValue(XElementsSpinEdit);
+  settings.Blocks = SpinValue(NBlocksSpinEdit);
+  settings.ReproductionType = ReprodItemIndex();
+  settings.RandomEnvironment = RandomFitCheckBox->isChecked();
+  settings.RatesSelection = RatesCheckBox->isChecked();
+  settings.PCrossover = StrToFloat(PCrossEdit->text().toStdString());
+  settings.PMutation = StrToFloat(pmutEdit->text().toStdString());
+  settings.PNoise = StrToFloat(pnoiseEdit->text().toStdString());
   TStringList bestList;
-  const int popSize = SpinValue(PopSpinEdit), blocks = SpinValue(NBlocksSpinEdit);
-  const int elements = SpinValue(XElementsSpinEdit), reproduction = ReprodItemIndex();
-  TZELAgentPopulation population(popSize, blocks, elements, reproduction);
-  population.SetThreads(0);
-  EnvironmentSet.Clear();
-  EnvironmentSet.MakeEnvironment(elements, RandomFitCheckBox->isChecked());
-  EnvironmentSet.Draw(*FSImage, clBlue, true);
-  FSImage->repaint();
-  const double pCrossover = StrToFloat(PCrossEdit->text().toStdString());
-  const double pMutation = StrToFloat(pmutEdit->text().toStdString());
-  const double pNoise = StrToFloat(pnoiseEdit->text().toStdString());
-  const bool rates = RatesCheckBox->isChecked();
   TDialogMessageBox messages(*DialogService);
-  if (Batch)
-    population.RunBatch(popSize, blocks, elements, reproduction, SpinValue(GenSpinEdit), pCrossover,
-                        pMutation, pNoise, fileName, *EvolProgressBar, EnvironmentSet, rates, *EvolChart,
-                        *FSImage, bestList, messages);
-  else
-    population.Run(SpinValue(GenSpinEdit), fileName, pCrossover, pMutation, pNoise, *EvolProgressBar,
-                   EnvironmentSet, rates, *EvolChart, *FSImage, bestList, messages);
-  const int g = SpinValue(GenSpinEdit);
-  const int last = Batch ? BatchRunCount - 1 : g;
+  // The environment is drawn as soon as it is built, before the first generation.
+  auto drawEnvironment = [this](const TExperiment& E) {
+    EnvironmentSet = E.Environment();
+    EnvironmentSet.Draw(*FSImage, clBlue, true);
+    FSImage->repaint();
+  };
+  TOutcome outcome;
+  if (Batch) {
+    TBatch batch(settings, Random);
+    batch.SetThreads(0);
+    outcome = RunBatch(batch, fileName,
+                       {*EvolProgressBar, *EvolChart, *FSImage, bestList, messages,
+                        [&] { drawEnvironment(batch.Experiment()); }})
+                  .Last;
+  } else {
+    TExperiment experiment(settings, Random);
+    experiment.SetThreads(0);
+    outcome = Run(experiment, fileName, {*EvolProgressBar, *EvolChart, *FSImage, bestList, messages, [&] {
+                                           drawEnvironment(experiment);
+                                         }});
+  }
   if (ZELListForm != nullptr) {
     ZELListForm->Clear();
-    for (int i = 0; i <= last && i < static_cast<int>(bestList.size()); ++i)
-      ZELListForm->Append(bestList[static_cast<std::size_t>(i)]);
+    for (const std::string& text : bestList)
+      ZELListForm->Append(text);
     ZELListForm->show();
   }
-  DisplayAgent(population.BestAll, g);
-  population.Clear();
+  DisplayDevelopment(outcome.Best, settings.Generations);
 }
 
-void TZELWorldHomeForm::DisplayAgent(TZELAgent& Agent, int G) {
-  Agent.Develop(DevelopedSet);
+void TZELWorldHomeForm::DisplayDevelopment(const TDevelopment& Development, int G) {
+  DevelopedSet = Development.Developed;
   GenLabel->setText(QString::number(G));
   DevelopedSet.Draw(*FSImage, clRed, false);
   FSImage->repaint();
-  ShowMeasures();
-  Agent.Evaluate(DevelopedSet, EnvironmentSet);
-  ShowFitness(Agent.Fitness);
+  ShowMeasures(Development.Measures);
 }
 
-void TZELWorldHomeForm::ShowMeasures() {
-  CardinalityLabel->setText(ToQString(FormatReal(DevelopedSet.Cardinality(), 8, 2)));
-  SubSethoodLabel->setText(ToQString(FormatReal(DevelopedSet.Subsethood(EnvironmentSet), 8, 2)));
-  HammingLabel->setText(ToQString(FormatReal(DevelopedSet.HammingDistance(EnvironmentSet), 8, 2)));
+void TZELWorldHomeForm::ShowProgram(const std::string& Text, int FirstIndex) {
+  GenLabel->setText(QString::number(FirstIndex));
+  if (Text.empty()) {
+    SetStatusText("No program selected");
+    return;
+  }
+  const int blocks = SpinValue(NBlocksSpinEdit);
+  const TDevelopment d = DevelopProgram(Random, Text, blocks, SpinValue(XElementsSpinEdit), EnvironmentSet);
+  DevelopedSet = d.Developed;
+  EnvironmentSet.Draw(*FSImage, clBlue, true);
+  DevelopedSet.Draw(*FSImage, clRed, false);
+  FSImage->repaint();
+  ShowMeasures(d.Measures);
+  // A program shorter than the block count develops only the blocks it has; say so.
+  SetStatusText(d.ShortfallText());
 }
 
-void TZELWorldHomeForm::ShowFitness(int Fitness) {
-  FitnessLabel->setText(ToQString(FormatInt(Fitness, 10)));
+void TZELWorldHomeForm::ShowMeasures(const TMeasures& M) {
+  CardinalityLabel->setText(ToQString(FormatReal(M.Cardinality, 8, 2)));
+  SubSethoodLabel->setText(ToQString(FormatReal(M.Subsethood, 8, 2)));
+  HammingLabel->setText(ToQString(FormatReal(M.Hamming, 8, 2)));
+  FitnessLabel->setText(ToQString(FormatInt(M.Fitness, 10)));
 }

@@ -2,7 +2,9 @@
 // The main window: the parameter controls, the two experiment commands, and the
 // chart, picture and result labels in which an experiment shows its outcome.
 
+#include "Experiment/Develop.h"
 #include "FuzzySet/FuzzySet.h"
+#include "FuzzySet/Random.h"
 #include "ZELWorldHome/DialogService.h"
 #include "ZELWorldHome/QtDisplay.h"
 
@@ -23,7 +25,6 @@ class QSplitter;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
-class TZELAgent;
 class TZELListForm;
 
 class TZELWorldHomeForm final : public QMainWindow {
@@ -54,14 +55,19 @@ public:
   // A spin edit's value: its text as a decimal integer brought into range, or its
   // minimum when the text is not an integer.
   static int SpinValue(const QSpinBox* SpinEdit);
-  // Shows the measures of DevelopedSet against EnvironmentSet in the result labels.
-  void ShowMeasures();
-  void ShowFitness(int Fitness);
+  // Develops a program of the list window with the current elements and blocks over the
+  // environment of the last experiment and shows it; FirstIndex is the first list entry that
+  // holds it. An empty text shows that nothing was selected.
+  void ShowProgram(const std::string& Text, int FirstIndex);
+  // Shows measures in the result labels.
+  void ShowMeasures(const TMeasures& M);
   // The second panel of the status bar.
   void SetStatusText(const std::string& Text);
   std::string StatusText() const;
   TDialogService& Dialogs() { return *DialogService; }
 
+  // The one generator of the window and its list window.
+  TRandom Random;
   // The environment of the last experiment and the set of the agent on display.
   TFuzzySet EnvironmentSet;
   TFuzzySet DevelopedSet;
@@ -120,7 +126,7 @@ private:
   // Runs a command, reporting an error that ends it in a modal box.
   void Guarded(const std::function<void()>& Command);
   void RunExperiment(bool Batch);
-  void DisplayAgent(TZELAgent& Agent, int G);
+  void DisplayDevelopment(const TDevelopment& Development, int G);
   // Shows the save dialog for an image; Write gets the chosen name when the user accepts.
   void SaveWithDialog(const char* Title, const std::function<void(const std::string&)>& Write);
 

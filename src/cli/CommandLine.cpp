@@ -1,6 +1,5 @@
 #include "cli/CommandLine.h"
 
-#include "ZEL/ReportFormat.h"
 #include "ZEL/ZEL.h"
 
 #include <CLI/CLI.hpp>
@@ -34,6 +33,9 @@ void AddText(CLI::App& App, TTextOption& T, const std::string& Name, const std::
 void ReadInt(const TTextOption& T, long long Lo, long long Hi, int& Into) {
   if (T.Given()) Into = static_cast<int>(ParseInteger(T.Name(), T.Text, Lo, Hi));
 }
+void ReadInt(const TTextOption& T, TIntRange Range, int& Into) {
+  ReadInt(T, Range.Lo, Range.Hi, Into);
+}
 
 struct TWorldOptions {
   TTextOption Elements, Seed;
@@ -50,7 +52,7 @@ void AddWorld(CLI::App& App, TWorldOptions& W, bool ElementsRequired) {
 
 TWorldSettings ReadWorld(const TWorldOptions& W) {
   TWorldSettings S;
-  ReadInt(W.Elements, 1, 2048, S.Elements);
+  ReadInt(W.Elements, TExperimentSettings::ElementsRange, S.Elements);
   S.RandomEnvironment = W.Random;
   if (W.Seed.Given())
     S.Seed = static_cast<std::uint32_t>(ParseInteger(W.Seed.Name(), W.Seed.Text, 0, 4294967295LL));
@@ -94,14 +96,8 @@ std::string ShortText(double Value) {
   return std::string(buffer.data(), result.ptr);
 }
 
-// The drivers replace a probability outside 0..1; the user is told which value the run uses.
-void ReadProbability(const TTextOption& T, double Fallback, double& Into,
-                     std::vector<std::string>& Warnings) {
-  if (!T.Given()) return;
-  Into = ParseReal(T.Name(), T.Text);
-  const double used = ProbabilityInRange(Into, Fallback);
-  if (used != Into)
-    Warnings.push_back(T.Name() + " " + T.Text + " is outside 0..1; the run uses " + ShortText(used));
+void ReadReal(const TTextOption& T, double& Into) {
+  if (T.Given()) Into = ParseReal(T.Name(), T.Text);
 }
 
 std::filesystem::path SamePathKey(const std::string& Path) {
@@ -124,15 +120,33 @@ void CheckDistinctOutputs(const std::vector<const TTextOption*>& Outputs) {
 
 TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
   TRunSettings S;
-  ReadInt(R.PopSize, 2, 1000, S.PopSize);
-  ReadInt(R.Generations, 1, 1000, S.Generations);
-  S.World = ReadWorld(R.World);
-  ReadInt(R.Blocks, 1, 32, S.Blocks);
-  if (R.Reproduction.Given()) S.ReproductionType = ReadReproduction(R.Reproduction);
-  S.RatesSelection = R.Rates;
-  ReadProbability(R.PCrossover, 1.0, S.PCrossover, Warnings);
-  ReadProbability(R.PMutation, 0.0, S.PMutation, Warnings);
-  ReadProbability(R.PNoise, 0.0, S.PNoise, Warnings);
+  TExperimentSettings& E = S.Experiment;
+  ReadInt(R.PopSize, TExperimentSettings::PopSizeRange, E.PopSize);
+  ReadInt(R.Generations, TExperimentSettings::GenerationsRange, E.Generations);
+  const TWorldSettings world = ReadWorld(R.World);
+  E.Elements = world.Elements;
+  E.RandomEnvironment = world.RandomEnvironment;
+  S.Seed = world.Seed;
+  ReadInt(R.Blocks, TExperimentSettings::BlocksRange, E.Blocks);
+  if (R.Reproduction.Given()) E.ReproductionType = ReadReproduction(R.Reproduction);
+  E.RatesSelection = R.Rates;
+  ReadReal(R.PCrossover, E.PCrossover);
+  ReadReal(R.PMutation, E.PMutation);
+  ReadReal(R.PNoise, E.PNoise);
+  try {
+    E.Validate();
+  } catch (const TSettingsError& e) {
+    throw TUsageError(e.what());
+  }
+  // The run replaces a probability outside 0..1; the user is told which value it uses.
+  const std::pair<const char*, const TTextOption*> probabilities[] = {
+      {"PCrossover", &R.PCrossover}, {"PMutation", &R.PMutation}, {"PNoise", &R.PNoise}};
+  TExperimentSettings normalised = E;
+  for (const TCorrection& c : normalised.Normalise())
+    for (const auto& [parameter, option] : probabilities)
+      if (c.Parameter == parameter)
+        Warnings.push_back(option->Name() + " " + option->Text + " is outside 0..1; the run uses " +
+                           ShortText(c.Used));
   CheckDistinctOutputs({&R.Report, &R.BestList, &R.Series});
   S.Report = R.Report.Text;
   S.BestList = R.BestList.Text;

@@ -3,6 +3,8 @@
 // settings. Every number is read and checked here, so a command starts only with
 // settings that it can carry out.
 
+#include "Experiment/ExperimentSettings.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -25,17 +27,11 @@ struct TWorldSettings {
   std::optional<std::uint32_t> Seed;
 };
 
-// The window's controls for the start and batch commands.
+// The window's controls for the start and batch commands, and where the outputs go.
 struct TRunSettings {
-  TWorldSettings World;
-  int PopSize = 100;
-  int Generations = 100;
-  int Blocks = 8;
-  int ReproductionType = 1;
-  bool RatesSelection = false;
-  double PCrossover = 1.0;
-  double PMutation = 0.0001;
-  double PNoise = 0.0001;
+  TExperimentSettings Experiment;
+  // Without a seed the time of day is taken, and printed so the command can be repeated.
+  std::optional<std::uint32_t> Seed;
   std::string Report;
   std::string BestList;
   std::string Series;

@@ -1,10 +1,11 @@
 #include "cli/Commands.h"
 
 #include "Display/Headless.h"
+#include "Experiment/Develop.h"
+#include "Experiment/Experiment.h"
+#include "Experiment/RunDriver.h"
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
-#include "ZEL/ZELAgent.h"
-#include "ZEL/ZELAgentPopulation.h"
 #include "cli/Output.h"
 
 #include <exception>
@@ -15,24 +16,28 @@ namespace {
 
 const char* const Program = "zelworld-cli";
 
-// Every reading of the clock after this one is known in advance, so the command can
-// be repeated exactly from the seed it reports.
-void SeedGenerator(const TWorldSettings& World, TConsole Console) {
-  const std::uint32_t seed = World.Seed ? *World.Seed : Rng::TimeOfDayMilliseconds();
-  if (!World.Seed) Console.Err << "seed: " << seed << "\n" << std::flush;
-  Rng::SetClock(Rng::CounterClock(seed));
-  Rng::Randomize();
+// A generator whose clock reads the seed first and one more at every later reading, so
+// that the command can be repeated exactly from the seed it reports.
+TRandom SeededGenerator(const std::optional<std::uint32_t>& Seed, TConsole Console) {
+  const std::uint32_t seed = Seed ? *Seed : Rng::TimeOfDayMilliseconds();
+  if (!Seed) Console.Err << "seed: " << seed << "\n" << std::flush;
+  TRandom random;
+  random.SetClock(Rng::CounterClock(seed));
+  return random;
+}
+
+// The environment of the world settings, built as a run builds it: seeded first.
+TFuzzySet SeededEnvironment(const TWorldSettings& World, TRandom& Random) {
+  Random.Randomize();
+  TFuzzySet environment;
+  environment.MakeEnvironment(Random, World.Elements, World.RandomEnvironment);
+  return environment;
 }
 
 } // namespace
 
 void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
-  SeedGenerator(S.World, Console);
-  TZELAgentPopulation population(S.PopSize, S.Blocks, S.World.Elements, S.ReproductionType);
-  population.SetThreads(S.Threads);
-  TFuzzySet environment;
-  environment.MakeEnvironment(S.World.Elements, S.World.RandomEnvironment);
-
+  TRandom random = SeededGenerator(S.Seed, Console);
   THeadlessProgress bar;
   THeadlessChart chart;
   THeadlessImage image;
@@ -45,15 +50,18 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
     printer.Finish();
     Console.Out << Text << "\n" << std::flush;
   };
+  const TRunDisplays displays{bar, chart, image, bestList, messages, {}};
 
   try {
-    if (Batch)
-      population.RunBatch(S.PopSize, S.Blocks, S.World.Elements, S.ReproductionType, S.Generations,
-                          S.PCrossover, S.PMutation, S.PNoise, S.Report, bar, environment, S.RatesSelection,
-                          chart, image, bestList, messages);
-    else
-      population.Run(S.Generations, S.Report, S.PCrossover, S.PMutation, S.PNoise, bar, environment,
-                     S.RatesSelection, chart, image, bestList, messages);
+    if (Batch) {
+      TBatch batch(S.Experiment, random);
+      batch.SetThreads(S.Threads);
+      RunBatch(batch, S.Report, displays);
+    } else {
+      TExperiment experiment(S.Experiment, random);
+      experiment.SetThreads(S.Threads);
+      Run(experiment, S.Report, displays);
+    }
   } catch (...) {
     printer.Finish();
     throw;
@@ -66,29 +74,17 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
 }
 
 void EnvironmentCommand(const TEnvironmentSettings& S, TConsole Console) {
-  SeedGenerator(S.World, Console);
-  TFuzzySet environment;
-  environment.MakeEnvironment(S.World.Elements, S.World.RandomEnvironment);
+  TRandom random = SeededGenerator(S.World.Seed, Console);
+  const TFuzzySet environment = SeededEnvironment(S.World, random);
   Console.Out << (S.Json ? EnvironmentJson(environment) : EnvironmentPlain(environment)) << std::flush;
 }
 
 void DevelopCommand(const TDevelopSettings& S, TConsole Console) {
-  SeedGenerator(S.World, Console);
-  TFuzzySet environment;
-  environment.MakeEnvironment(S.World.Elements, S.World.RandomEnvironment);
-  // As the list window does: a temporary program-only agent whose random program
-  // is replaced by the text.
-  TZELAgent agent(S.Blocks, S.World.Elements, false);
-  agent.ZEL.FromText(S.Program);
-  TFuzzySet developed;
-  agent.Develop(developed);
-  TMeasures m;
-  m.Cardinality = developed.Cardinality();
-  m.Subsethood = developed.Subsethood(environment);
-  m.Hamming = developed.HammingDistance(environment);
-  agent.Evaluate(developed, environment);
-  m.Fitness = agent.Fitness;
-  Console.Out << (S.Json ? DevelopJson(developed, m) : DevelopPlain(developed, m)) << std::flush;
+  TRandom random = SeededGenerator(S.World.Seed, Console);
+  const TFuzzySet environment = SeededEnvironment(S.World, random);
+  const TDevelopment d = DevelopProgram(random, S.Program, S.Blocks, S.World.Elements, environment);
+  Console.Out << (S.Json ? DevelopJson(d.Developed, d.Measures) : DevelopPlain(d.Developed, d.Measures))
+              << std::flush;
 }
 
 int Main(int Argc, const char* const* Argv, TConsole Console) {

@@ -4,6 +4,7 @@
 // progress bar on a terminal.
 
 #include "Display/Headless.h"
+#include "Experiment/Develop.h"
 #include "FuzzySet/FuzzySet.h"
 
 #include <chrono>
@@ -22,14 +23,6 @@ std::string BestListText(const TStringList& BestList);
 std::string SeriesCsv(const THeadlessChart& Chart);
 // Replaces the file by Text; a failure raises std::runtime_error naming the file.
 void WriteTextFile(const std::string& FileName, const std::string& Text);
-
-// The measures of a developed set against the environment, as the window shows them.
-struct TMeasures {
-  double Cardinality = 0;
-  double Subsethood = 0;
-  double Hamming = 0;
-  std::int32_t Fitness = 0;
-};
 
 std::string EnvironmentJson(const TFuzzySet& Set);
 std::string EnvironmentPlain(const TFuzzySet& Set);

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 namespace {
+// The generator the tests draw from.
+TRandom Rand;
+} // namespace
+
+namespace {
 TFuzzySet Make(std::initializer_list<int> Degrees) {
   TFuzzySet s;
   for (int d : Degrees)
@@ -75,20 +80,20 @@ TEST(FuzzySet, Measures) {
 }
 
 TEST(FuzzySet, RandomizeReseedsFromTheClockAndDrawsIntegersBelow101) {
-  Rng::SetClock(Rng::CounterClock(12345));
+  Rand.SetClock(Rng::CounterClock(12345));
   TFuzzySet s;
-  s.Randomize(3);
+  s.Randomize(Rand, 3);
   // From seed 12345: the high 32 bits of 101 times each new seed.
   EXPECT_EQ(Degrees(s), (std::vector<int>{38, 29, 8}));
-  s.Randomize(0);
+  s.Randomize(Rand, 0);
   EXPECT_EQ(s.Count(), 0);
-  EXPECT_EQ(Rng::GetSeed(), 12346u);
-  Rng::SetClock(nullptr);
+  EXPECT_EQ(Rand.GetSeed(), 12346u);
+  Rand.SetClock(nullptr);
 }
 
 TEST(Environment, FixedLandscapeForOneHundredElements) {
   TFuzzySet e;
-  e.MakeEnvironment(100, false);
+  e.MakeEnvironment(Rand, 100, false);
   std::vector<int> expect(30, 33);
   for (int d : {47, 72, 92, 100, 92, 72, 47, 27, 13, 6,  9,  13, 18, 23, 30,  36, 41, 46, 49, 50, 49, 46,
                 41, 36, 30, 36,  43, 50, 58, 66, 74, 81, 87, 93, 97, 99, 100, 99, 97, 93, 87, 81, 74})
@@ -100,24 +105,24 @@ TEST(Environment, FixedLandscapeForOneHundredElements) {
 
 TEST(Environment, SmallAndEmptySizes) {
   TFuzzySet e;
-  e.MakeEnvironment(12, false);
+  e.MakeEnvironment(Rand, 12, false);
   EXPECT_EQ(Degrees(e), (std::vector<int>{33, 33, 33, 33, 100, 13, 50, 56, 100, 66, 66, 66}));
-  e.MakeEnvironment(1, false);
+  e.MakeEnvironment(Rand, 1, false);
   EXPECT_EQ(Degrees(e), (std::vector<int>{100}));
-  e.MakeEnvironment(0, false);
+  e.MakeEnvironment(Rand, 0, false);
   EXPECT_EQ(e.Count(), 0);
-  e.MakeEnvironment(-3, false);
+  e.MakeEnvironment(Rand, -3, false);
   EXPECT_EQ(e.Count(), 0);
   // Two to nine elements meet a two-element bell; every degree stays valid.
   for (int n = 2; n <= 9; ++n) {
-    e.MakeEnvironment(n, false);
+    e.MakeEnvironment(Rand, n, false);
     ASSERT_EQ(e.Count(), n);
     for (int d : e.Values())
       EXPECT_TRUE(d >= 0 && d <= 100);
   }
-  e.MakeEnvironment(2, false);
+  e.MakeEnvironment(Rand, 2, false);
   EXPECT_EQ(Degrees(e), (std::vector<int>{100, 0}));
-  e.MakeEnvironment(5, true);
+  e.MakeEnvironment(Rand, 5, true);
   EXPECT_EQ(e.Count(), 5);
   for (int d : e.Values())
     EXPECT_TRUE(d >= 0 && d <= 100);

@@ -4,20 +4,25 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+// The generator the tests draw from.
+TRandom Rand;
+} // namespace
+
 // Crossover, mutation and decoding are checked bit by bit against the literal rules in
 // FastPathTest; here the creation order and the decoding examples.
 
 TEST(Chromosome, CreateDrawsThePartialLastByteFirst) {
-  Rng::SetSeed(2024);
+  Rand.SetSeed(2024);
   TChromosome c;
-  c.Create(18, 0.5);
-  Rng::SetSeed(2024);
+  c.Create(Rand, 18, 0.5);
+  Rand.SetSeed(2024);
   std::vector<std::uint8_t> expect(3, 0);
   for (const auto& [byte, bits] : {std::pair{2, 2}, {0, 8}, {1, 8}})
     for (int k = 0; k < bits; ++k)
-      if (Rng::Random() <= 0.5) expect[static_cast<std::size_t>(byte)] |= static_cast<std::uint8_t>(1u << k);
+      if (Rand.Random() <= 0.5) expect[static_cast<std::size_t>(byte)] |= static_cast<std::uint8_t>(1u << k);
   EXPECT_EQ(c.Bits, expect);
-  c.Create(13, 1.0);
+  c.Create(Rand, 13, 1.0);
   EXPECT_EQ(c.Bits, (std::vector<std::uint8_t>{0xFF, 0x1F})); // the high bits beyond the count stay 0
   c.Clear();
   EXPECT_EQ(c.BitCount, 0);
@@ -27,7 +32,7 @@ TEST(Chromosome, CreateDrawsThePartialLastByteFirst) {
 TEST(Chromosome, DecodeReadsFieldsMostSignificantBitFirst) {
   auto fromBits = [](const std::string& Bits) {
     TChromosome c;
-    c.Create(static_cast<int>(Bits.size()), 0.0);
+    c.Create(Rand, static_cast<int>(Bits.size()), 0.0);
     for (std::size_t i = 0; i < Bits.size(); ++i)
       c.SetBit(static_cast<int>(i), Bits[i] == '1');
     return c;

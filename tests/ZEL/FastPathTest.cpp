@@ -11,13 +11,18 @@
 #include <cmath>
 
 namespace {
+// The generator the tests draw from.
+TRandom Rand;
+} // namespace
+
+namespace {
 std::int32_t LiteralRandomInt(std::int32_t Lo, std::int32_t Hi) {
   if (Hi <= Lo) return Lo;
-  const long double r = Rng::Random();
+  const long double r = Rand.Random();
   return static_cast<std::int32_t>(std::nearbyint(r * static_cast<long double>(Hi - Lo) + Lo));
 }
 bool LiteralFlip(bool B, double P) {
-  return Rng::Random() <= P ? !B : B;
+  return Rand.Random() <= P ? !B : B;
 }
 
 // Program variation with the blocks really taken out of a list, pick by pick.
@@ -34,7 +39,7 @@ TFuzzyBlock Pick(std::vector<TFuzzyBlock>& From) {
   return b;
 }
 TFuzzyBlock Mutated(TFuzzyBlock B, double P) {
-  if (Rng::Random() > P) return B;
+  if (Rand.Random() > P) return B;
   const int field = LiteralRandomInt(1, 5);
   std::int32_t* fields[] = {&B.Shape, &B.Position, &B.Spread, &B.Periods, &B.Operator};
   *fields[field - 1] = LiteralRandomInt(0, field == 3 || field == 4 ? 7 : 15);
@@ -60,25 +65,25 @@ TEST_P(FastPath, RandomIntAndFlipMasks) {
                                         {0, 999}, {-7, 7}, {-1000000000, 1000000000}};
   for (const auto& [lo, hi] : ranges)
     for (int k = 0; k < 20000; ++k) {
-      Rng::SetSeed(Next(s));
-      const int fast = RandomInt(lo, hi);
-      Rng::SetSeed(s);
+      Rand.SetSeed(Next(s));
+      const int fast = RandomInt(Rand, lo, hi);
+      Rand.SetSeed(s);
       ASSERT_EQ(fast, LiteralRandomInt(lo, hi)) << lo << ".." << hi << " seed " << s;
     }
   for (double p : {0.0, 1e-4, 0.5, 1.0, -0.1, 2.0})
     for (std::uint32_t count : {1u, 7u, 8u, 9u, 18u, 576u})
       for (int stride : {1, 2}) {
-        Rng::SetSeed(count * 31u);
+        Rand.SetSeed(count * 31u);
         std::vector<std::uint8_t> a((count + 7) / 8 + 1, 0xEE), b = a;
         std::uint8_t* out[2] = {a.data(), b.data()};
-        Rng::DrawMasks(count, stride, Rng::TDrawThreshold(p), out);
-        const std::uint32_t after = Rng::GetSeed();
-        Rng::SetSeed(count * 31u);
+        Rand.DrawMasks(count, stride, Rng::TDrawThreshold(p), out);
+        const std::uint32_t after = Rand.GetSeed();
+        Rand.SetSeed(count * 31u);
         for (std::uint32_t i = 0; i < count; ++i)
           for (int k = 0; k < stride; ++k)
-            ASSERT_EQ(((out[k][i / 8] >> (i % 8)) & 1) != 0, Rng::Random() <= p)
+            ASSERT_EQ(((out[k][i / 8] >> (i % 8)) & 1) != 0, Rand.Random() <= p)
                 << p << " " << count << " " << i;
-        EXPECT_EQ(Rng::GetSeed(), after);
+        EXPECT_EQ(Rand.GetSeed(), after);
         EXPECT_EQ(a[(count + 7) / 8], 0xEE); // nothing written past the mask
         if (count % 8) {
           EXPECT_EQ(a[count / 8] >> (count % 8), 0) << count;
@@ -90,19 +95,20 @@ TEST_P(FastPath, VariationFollowsTheBitwiseAndPickByPickRules) {
   for (int blocks : {1, 3, 4, 32})
     for (double p : {0.0, 0.01, 0.5, 1.0})
       for (int trial = 0; trial < 6; ++trial) {
-        Rng::SetSeed(static_cast<std::uint32_t>(blocks * 1000 + trial * 7 + p * 100));
+        Rand.SetSeed(static_cast<std::uint32_t>(blocks * 1000 + trial * 7 + p * 100));
         const double pc = trial / 5.0;
-        TZELAgent x(blocks, 16, false), y(blocks, 16, false), c(blocks, 16, false), d(blocks, 16, false);
+        TZELAgent x(Rand, blocks, 16, false), y(Rand, blocks, 16, false), c(Rand, blocks, 16, false),
+            d(Rand, blocks, 16, false);
         TChromosome l1 = c.Chromosome, l2 = d.Chromosome, m, n;
         TZEL z1, z2, r;
-        const std::uint32_t seed = Rng::GetSeed();
-        x.Chromosome.Crossover(y.Chromosome, c.Chromosome, d.Chromosome, pc, p);
-        m.MutateFrom(x.Chromosome, p);
-        x.ZEL.Crossover(y.ZEL, z1, z2, pc, p);
-        r.Reproduce(y.ZEL, p);
-        const std::uint32_t after = Rng::GetSeed();
+        const std::uint32_t seed = Rand.GetSeed();
+        x.Chromosome.Crossover(Rand, y.Chromosome, c.Chromosome, d.Chromosome, pc, p);
+        m.MutateFrom(Rand, x.Chromosome, p);
+        x.ZEL.Crossover(Rand, y.ZEL, z1, z2, pc, p);
+        r.Reproduce(Rand, y.ZEL, p);
+        const std::uint32_t after = Rand.GetSeed();
 
-        Rng::SetSeed(seed);
+        Rand.SetSeed(seed);
         const int n1 = x.Chromosome.BitCount;
         const int bitCut = LiteralFlip(false, pc) ? LiteralRandomInt(0, n1 - 1) : n1 - 1;
         for (int i = 0; i < n1; ++i) {
@@ -130,7 +136,7 @@ TEST_P(FastPath, VariationFollowsTheBitwiseAndPickByPickRules) {
         for (TFuzzyBlock& blk : reproduced)
           blk = Mutated(blk, p);
         ASSERT_EQ(Blocks(r), reproduced);
-        ASSERT_EQ(Rng::GetSeed(), after);
+        ASSERT_EQ(Rand.GetSeed(), after);
         for (int k = 0; k < blocks; ++k) {
           int fields[5] = {0, 0, 0, 0, 0}, bit = 18 * k;
           for (int f = 0; f < 5; ++f)
@@ -152,7 +158,7 @@ TEST_P(FastPath, DevelopmentAndFitnessEqualTheLiteralRules) {
   sizes.insert(sizes.end(), {100, 1000, 2047, 2048});
   for (int n : sizes) {
     TFuzzySet env;
-    env.MakeEnvironment(n, n % 2 == 1);
+    env.MakeEnvironment(Rand, n, n % 2 == 1);
     TDeveloper dev(n, env);
     std::vector<std::uint8_t> scratch;
     for (int t = 0; t < 16 * 16 + 40; ++t) {

@@ -28,8 +28,8 @@ struct TLiteralPopulation {
     return l;
   }
 
-  int SelectByRate() const {
-    const double r = Rng::Random();
+  int SelectByRate(TRandom& Rand) const {
+    const double r = Rand.Random();
     const double wheel = static_cast<double>(static_cast<long double>(r) * FitnessSum);
     std::int64_t sum = 0;
     for (int i = 0; i < Count(); ++i) {
@@ -39,57 +39,57 @@ struct TLiteralPopulation {
     return Count() - 1;
   }
 
-  void SelectionStep(int I, TZELAgent& S, bool Elite) {
+  void SelectionStep(TRandom& Rand, int I, TZELAgent& S, bool Elite) {
     int found = I;
     for (int k = I + 1; k < Count(); ++k)
       if (Agents[static_cast<std::size_t>(k)].Fitness > Agents[static_cast<std::size_t>(found)].Fitness)
         found = k;
     S.Assign(Agents[static_cast<std::size_t>(found)]);
-    if (Elite && !S.Genotype) S.ZEL.Shuffle();
+    if (Elite && !S.Genotype) S.ZEL.Shuffle(Rand);
     for (int k = found; k > I; --k)
       Agents[static_cast<std::size_t>(k)].Assign(Agents[static_cast<std::size_t>(k - 1)]);
     Agents[static_cast<std::size_t>(I)].Assign(S);
   }
 
   // A new agent made by Create, then assigned: the copying of a population.
-  static TZELAgent CopyOf(const TZELAgent& A) {
-    TZELAgent c(A.BlockCount, A.Elements, A.Genotype);
+  static TZELAgent CopyOf(TRandom& Rand, const TZELAgent& A) {
+    TZELAgent c(Rand, A.BlockCount, A.Elements, A.Genotype);
     c.Assign(A);
     return c;
   }
 
-  void NextGeneration(bool Rates, double PCrossover, double PMutation, double PNoise) {
-    TZELAgent s(BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
+  void NextGeneration(TRandom& Rand, bool Rates, double PCrossover, double PMutation, double PNoise) {
+    TZELAgent s(Rand, BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
     const int n = Count();
     if (Rates) {
       for (int i = 0; i < n; ++i)
-        SelectionStep(i, s, false);
+        SelectionStep(Rand, i, s, false);
       // The second population: created (n agents and two holders), then assigned from this one.
-      TZELAgentPopulation created(n, Agents[0].BlockCount, Agents[0].Elements, ReproductionType);
+      TZELAgentPopulation created(Rand, n, Agents[0].BlockCount, Agents[0].Elements, ReproductionType);
       std::vector<TZELAgent> q;
       for (const TZELAgent& a : Agents)
-        q.push_back(CopyOf(a));
+        q.push_back(CopyOf(Rand, a));
       for (int j = 0; j < n; j += 2) {
-        const int a = SelectByRate();
-        const int b = SelectByRate();
+        const int a = SelectByRate(Rand);
+        const int b = SelectByRate(Rand);
         TZELAgent& c2 = j < n - 1 ? q[static_cast<std::size_t>(j + 1)] : s;
-        Agents[static_cast<std::size_t>(a)].Breed(Agents[static_cast<std::size_t>(b)],
+        Agents[static_cast<std::size_t>(a)].Breed(Rand, Agents[static_cast<std::size_t>(b)],
                                                   q[static_cast<std::size_t>(j)], c2, PCrossover, PMutation,
                                                   PNoise);
       }
       Agents.clear();
       for (const TZELAgent& a : q)
-        Agents.push_back(CopyOf(a));
+        Agents.push_back(CopyOf(Rand, a));
     } else {
       int e = static_cast<int>(std::nearbyint(static_cast<long double>(n) * 0.2));
       if (e < 1) e = 1;
       for (int i = 0; i < e; ++i)
-        SelectionStep(i, s, true);
+        SelectionStep(Rand, i, s, true);
       for (int j = e; j <= n - 1; j += 2) {
-        const int a = RandomInt(0, e - 1);
-        const int b = RandomInt(0, e - 1);
+        const int a = RandomInt(Rand, 0, e - 1);
+        const int b = RandomInt(Rand, 0, e - 1);
         TZELAgent& c2 = j < n - 1 ? Agents[static_cast<std::size_t>(j + 1)] : s;
-        Agents[static_cast<std::size_t>(a)].Breed(Agents[static_cast<std::size_t>(b)],
+        Agents[static_cast<std::size_t>(a)].Breed(Rand, Agents[static_cast<std::size_t>(b)],
                                                   Agents[static_cast<std::size_t>(j)], c2, PCrossover,
                                                   PMutation, PNoise);
       }

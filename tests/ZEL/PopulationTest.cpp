@@ -6,6 +6,11 @@
 #include <gtest/gtest.h>
 
 namespace {
+// The generator the tests draw from.
+TRandom Rand;
+} // namespace
+
+namespace {
 void SetFitness(TZELAgentPopulation& P, std::initializer_list<int> F) {
   int i = 0;
   for (int f : F)
@@ -14,8 +19,8 @@ void SetFitness(TZELAgentPopulation& P, std::initializer_list<int> F) {
 } // namespace
 
 TEST(Population, CreateKindsAndDraws) {
-  Rng::SetSeed(3);
-  TZELAgentPopulation p(7, 4, 50, 2);
+  Rand.SetSeed(3);
+  TZELAgentPopulation p(Rand, 7, 4, 50, 2);
   EXPECT_EQ(p.Count(), 7);
   for (int i = 0; i < 7; ++i)
     EXPECT_EQ(p.Agent(i).Genotype, i >= 3);
@@ -23,11 +28,11 @@ TEST(Population, CreateKindsAndDraws) {
   EXPECT_TRUE(p.BestAll.Genotype);
   EXPECT_EQ(p.GenotypeRatio(), 57);
   // Seven agents and the two holders, 18 x 4 draws each.
-  EXPECT_EQ(Rng::GetSeed(), Rng::SeedAfter(3, 9 * 72));
-  TZELAgentPopulation q(3, 1, 10, 5);
+  EXPECT_EQ(Rand.GetSeed(), Rng::SeedAfter(3, 9 * 72));
+  TZELAgentPopulation q(Rand, 3, 1, 10, 5);
   EXPECT_EQ(q.ReproductionType, 0);
   EXPECT_EQ(q.GenotypeRatio(), 0);
-  TZELAgentPopulation r(8, 1, 10, 1);
+  TZELAgentPopulation r(Rand, 8, 1, 10, 1);
   EXPECT_EQ(r.GenotypeRatio(), 100);
   for (int i = 0; i < 7; ++i)
     r.Agent(i).Genotype = false;
@@ -37,7 +42,7 @@ TEST(Population, CreateKindsAndDraws) {
 }
 
 TEST(Population, UpdateStatisticsAndAssign) {
-  TZELAgentPopulation p(4, 2, 20, 0);
+  TZELAgentPopulation p(Rand, 4, 2, 20, 0);
   SetFitness(p, {40, 70, 70, 10});
   p.UpdateStatistics();
   EXPECT_EQ(p.GenFitMax, 70);
@@ -53,10 +58,10 @@ TEST(Population, UpdateStatisticsAndAssign) {
   EXPECT_EQ(p.GenBest.ZEL, p.Agent(0).ZEL);
   EXPECT_NE(p.BestAll.ZEL, p.Agent(0).ZEL);
 
-  const std::uint32_t seed = Rng::GetSeed();
+  const std::uint32_t seed = Rand.GetSeed();
   TZELAgentPopulation c;
-  c.Assign(p);
-  EXPECT_EQ(Rng::GetSeed(), Rng::SeedAfter(seed, 4 * 36));
+  c.Assign(Rand, p);
+  EXPECT_EQ(Rand.GetSeed(), Rng::SeedAfter(seed, 4 * 36));
   EXPECT_EQ(c.Count(), 4);
   EXPECT_EQ(c.Agent(3).ZEL, p.Agent(3).ZEL);
   EXPECT_EQ(c.FitnessSum, p.FitnessSum);
@@ -64,15 +69,15 @@ TEST(Population, UpdateStatisticsAndAssign) {
 }
 
 TEST(Population, SelectByRateWalksTheWheel) {
-  TZELAgentPopulation p(3, 1, 10, 0);
+  TZELAgentPopulation p(Rand, 3, 1, 10, 0);
   SetFitness(p, {50, 30, 20});
   p.UpdateStatistics();
   std::uint32_t inv = 1;
   for (int i = 0; i < 5; ++i)
     inv *= 2u - Rng::Multiplier * inv;
   auto drawing = [&](std::uint32_t Next) {
-    Rng::SetSeed(inv * (Next - 1u));
-    return p.SelectByRate();
+    Rand.SetSeed(inv * (Next - 1u));
+    return p.SelectByRate(Rand);
   };
   EXPECT_EQ(drawing(0), 0);
   EXPECT_EQ(drawing(2147483648u), 0); // r = 0.5
@@ -86,13 +91,13 @@ TEST(Population, EliteSurvivesInPlaceWhenAllAreEqual) {
   // Two agents: E = 1, both parents are agent 0, child 1 goes to position 1, child 2 is dropped.
   // Ten equal agents: the first two stay where they are.
   for (int size : {2, 10}) {
-    Rng::SetSeed(17);
-    TZELAgentPopulation p(size, 3, 32, 1);
+    Rand.SetSeed(17);
+    TZELAgentPopulation p(Rand, size, 3, 32, 1);
     for (int i = 0; i < size; ++i)
       p.Agent(i).Fitness = 30;
     p.UpdateStatistics();
     const TChromosome first = p.Agent(0).Chromosome, second = p.Agent(1).Chromosome;
-    p.NextGeneration(false, 0.0, 0.0, 0.0);
+    p.NextGeneration(Rand, false, 0.0, 0.0, 0.0);
     EXPECT_EQ(p.Agent(0).Chromosome, first);
     EXPECT_EQ(p.Agent(1).Chromosome, size == 2 ? first : second);
   }
@@ -104,20 +109,20 @@ TEST(Population, GenerationStepMatchesTheLiteralCopyingStep) {
   for (int type = 0; type <= 2; ++type)
     for (bool rates : {false, true})
       for (int size : {2, 5, 12}) {
-        Rng::SetSeed(1000u + static_cast<unsigned>(type * 100 + size));
-        TZELAgentPopulation p(size, 5, 40, type);
+        Rand.SetSeed(1000u + static_cast<unsigned>(type * 100 + size));
+        TZELAgentPopulation p(Rand, size, 5, 40, type);
         TFuzzySet env;
-        env.MakeEnvironment(40, false);
+        env.MakeEnvironment(Rand, 40, false);
         for (int g = 0; g < 6; ++g) {
           p.Evaluate(env);
           p.UpdateStatistics();
           TLiteralPopulation lit = TLiteralPopulation::From(p);
-          const std::uint32_t seed = Rng::GetSeed();
-          lit.NextGeneration(rates, 0.7, 0.05, 0.2);
-          const std::uint32_t literalSeed = Rng::GetSeed();
-          Rng::SetSeed(seed);
-          p.NextGeneration(rates, 0.7, 0.05, 0.2);
-          ASSERT_EQ(Rng::GetSeed(), literalSeed) << "type " << type << " rates " << rates << " size " << size;
+          const std::uint32_t seed = Rand.GetSeed();
+          lit.NextGeneration(Rand, rates, 0.7, 0.05, 0.2);
+          const std::uint32_t literalSeed = Rand.GetSeed();
+          Rand.SetSeed(seed);
+          p.NextGeneration(Rand, rates, 0.7, 0.05, 0.2);
+          ASSERT_EQ(Rand.GetSeed(), literalSeed) << "type " << type << " rates " << rates << " size " << size;
           for (int i = 0; i < size; ++i) {
             ASSERT_EQ(p.Agent(i).Genotype, lit.Agents[static_cast<std::size_t>(i)].Genotype);
             ASSERT_EQ(p.Agent(i).ZEL, lit.Agents[static_cast<std::size_t>(i)].ZEL)

@@ -5,6 +5,11 @@
 
 #include <algorithm>
 
+namespace {
+// The generator the tests draw from.
+TRandom Rand;
+} // namespace
+
 // The exact order of picks and draws of the variations is checked against pick-by-pick
 // lists in FastPathTest; here validation, the text form and what the variations keep.
 
@@ -38,17 +43,17 @@ TEST(FuzzyBlock, ValidateAddAndMutate) {
   EXPECT_EQ(extra, (TFuzzyBlock{9, 9, 1, 1, 9})); // refused for room, left as it was
 
   // Mutate(0): one draw, no change. Mutate(1): three draws, at most one field changed, valid.
-  Rng::SetSeed(42);
+  Rand.SetSeed(42);
   TFuzzyBlock m{1, 2, 3, 4, 5};
-  m.Mutate(0.0);
+  m.Mutate(Rand, 0.0);
   EXPECT_EQ(m, (TFuzzyBlock{1, 2, 3, 4, 5}));
-  EXPECT_EQ(Rng::GetSeed(), Rng::SeedAfter(42, 1));
+  EXPECT_EQ(Rand.GetSeed(), Rng::SeedAfter(42, 1));
   for (int i = 0; i < 200; ++i) {
-    const std::uint32_t s = Rng::GetSeed();
+    const std::uint32_t s = Rand.GetSeed();
     const TFuzzyBlock before = m;
-    m.Mutate(1.0);
+    m.Mutate(Rand, 1.0);
     EXPECT_TRUE(m.IsValid());
-    EXPECT_EQ(Rng::GetSeed(), Rng::SeedAfter(s, 3));
+    EXPECT_EQ(Rand.GetSeed(), Rng::SeedAfter(s, 3));
     EXPECT_LE((m.Shape != before.Shape) + (m.Position != before.Position) + (m.Spread != before.Spread) +
                   (m.Periods != before.Periods) + (m.Operator != before.Operator),
               1);
@@ -83,22 +88,22 @@ TEST(TextForm, ToTextAndFromText) {
 TEST(Variation, ProgramsKeepTheirBlocks) {
   TZEL one;
   one.FromText("12345");
-  Rng::SetSeed(5);
-  one.Shuffle();
-  EXPECT_EQ(Rng::GetSeed(), 5u); // one block: no draw
+  Rand.SetSeed(5);
+  one.Shuffle(Rand);
+  EXPECT_EQ(Rand.GetSeed(), 5u); // one block: no draw
   TZEL p1, p2;
   p1.FromText("A310F0F77212345FF77F00000C1234");
   p2.FromText("111112222233333444445555566666");
   TZEL r, c1, c2;
-  r.Reproduce(p1, 0.0);
+  r.Reproduce(Rand, p1, 0.0);
   EXPECT_EQ(SortedText(r), SortedText(p1));
-  p1.Crossover(p2, c1, c2, 0.0, 0.0);
+  p1.Crossover(Rand, p2, c1, c2, 0.0, 0.0);
   EXPECT_EQ(SortedText(c1), SortedText(p1));
   EXPECT_EQ(SortedText(c2), SortedText(p2));
   // With a cut the children share out both parents' blocks, each used once.
   for (const TZEL* second : {&p2, &p1})
     for (int i = 0; i < 20; ++i) {
-      p1.Crossover(*second, c1, c2, 1.0, 0.0);
+      p1.Crossover(Rand, *second, c1, c2, 1.0, 0.0);
       TZEL all, both;
       all.FromText(c1.ToText() + c2.ToText());
       both.FromText(p1.ToText() + second->ToText());

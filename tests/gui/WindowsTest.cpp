@@ -2,9 +2,10 @@
 // engine's own run of the same experiment.
 
 #include "Display/Headless.h"
+#include "Experiment/Experiment.h"
+#include "Experiment/RunDriver.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/ReportFormat.h"
-#include "ZEL/ZELAgentPopulation.h"
 #include "ZELList/ZELList.h"
 #include "ZELWorldHome/ZELWorldHome.h"
 
@@ -49,7 +50,7 @@ struct TWindows {
   }
   TScriptedDialogs Dialogs;
   TZELWorldHomeForm Home{&Dialogs};
-  TZELListForm List{Home};
+  TZELListForm List{[this](const std::string& Text, int First) { Home.ShowProgram(Text, First); }};
 };
 
 struct TScratchDir {
@@ -91,7 +92,7 @@ void ExpectAgentShown(const TZELWorldHomeForm& Home, const TFuzzySet& Developed,
 }
 
 // The settings of one experiment, set through the window's controls.
-struct TExperiment {
+struct TWindowExperiment {
   int PopSize = 10, Generations = 4, Elements = 40, Blocks = 4, Reproduction = 2;
   double PCrossover = 1.0, PMutation = 0.0001, PNoise = 0.0001;
   bool Rates = false, RandomEnvironment = false;
@@ -111,23 +112,34 @@ struct TExperiment {
 
 // What the engine produces for the experiment when called directly with headless displays.
 struct TEngineRun {
-  TEngineRun(const TExperiment& E, std::uint32_t Seed, bool Batch, const std::string& FileName) {
-    Rng::SetClock(Rng::CounterClock(Seed));
-    Rng::Randomize();
-    TZELAgentPopulation population(E.PopSize, E.Blocks, E.Elements, E.Reproduction);
-    Environment.MakeEnvironment(E.Elements, E.RandomEnvironment);
+  TEngineRun(const TWindowExperiment& E, std::uint32_t Seed, bool Batch, const std::string& FileName) {
+    TRandom random;
+    random.SetClock(Rng::CounterClock(Seed));
+    TExperimentSettings s;
+    s.PopSize = E.PopSize;
+    s.Generations = E.Generations;
+    s.Elements = E.Elements;
+    s.Blocks = E.Blocks;
+    s.ReproductionType = E.Reproduction;
+    s.PCrossover = E.PCrossover;
+    s.PMutation = E.PMutation;
+    s.PNoise = E.PNoise;
+    s.RatesSelection = E.Rates;
+    s.RandomEnvironment = E.RandomEnvironment;
     THeadlessProgress progress;
     THeadlessImage image(100, 50);
     THeadlessMessageBox messages;
-    if (Batch)
-      population.RunBatch(E.PopSize, E.Blocks, E.Elements, E.Reproduction, E.Generations, E.PCrossover,
-                          E.PMutation, E.PNoise, FileName, progress, Environment, E.Rates, Chart, image,
-                          BestList, messages);
-    else
-      population.Run(E.Generations, FileName, E.PCrossover, E.PMutation, E.PNoise, progress, Environment,
-                     E.Rates, Chart, image, BestList, messages);
+    const TRunDisplays displays{progress, Chart, image, BestList, messages, {}};
+    if (Batch) {
+      TBatch batch(s, random);
+      BestAll = ::RunBatch(batch, FileName, displays).Last.BestAll;
+      Environment = batch.Experiment().Environment();
+    } else {
+      TExperiment experiment(s, random);
+      BestAll = ::Run(experiment, FileName, displays).BestAll;
+      Environment = experiment.Environment();
+    }
     Report = ReadFile(FileName);
-    BestAll = population.BestAll;
   }
   std::string Report;
   TStringList BestList;
@@ -164,7 +176,8 @@ void DoubleClick(TWindows& W, int Row) {
 
 // Expects Program, developed with the given block count, shown against the current environment.
 void ExpectProgramShown(TWindows& W, const std::string& Program, int Blocks) {
-  TZELAgent agent(Blocks, W.Home.EnvironmentSet.Count(), false);
+  TRandom scratch;
+  TZELAgent agent(scratch, Blocks, W.Home.EnvironmentSet.Count(), false);
   agent.ZEL.FromText(Program);
   TFuzzySet set;
   agent.Develop(set);
@@ -175,10 +188,10 @@ void ExpectProgramShown(TWindows& W, const std::string& Program, int Blocks) {
 TEST(Commands, StartAndThenBatchRunTheEngineAsCalledDirectlyAndShowItsResults) {
   TWindows w;
   TScratchDir dir;
-  const TExperiment single{.PCrossover = 0.7, .Rates = true};
+  const TWindowExperiment single{.PCrossover = 0.7, .Rates = true};
   single.ApplyTo(w.Home);
   w.Dialogs.Answers = {dir.File("run.txt")};
-  Rng::SetClock(Rng::CounterClock(4711));
+  w.Home.Random.SetClock(Rng::CounterClock(4711));
   w.Home.StartToolButton->click();
   EXPECT_EQ(w.Dialogs.Messages, std::vector<std::string>{"Your Report on file " + dir.File("run.txt")});
   TEngineRun engine(single, 4711, false, dir.File("engine.txt"));
@@ -187,15 +200,15 @@ TEST(Commands, StartAndThenBatchRunTheEngineAsCalledDirectlyAndShowItsResults) {
   ExpectResultsShown(w, engine, static_cast<std::size_t>(single.Generations) + 1, single.Generations);
 
   // A batch in the same windows replaces everything the run showed.
-  const TExperiment batch{.PopSize = 6,
-                          .Generations = 2,
-                          .Elements = 30,
-                          .Blocks = 3,
-                          .Reproduction = 0,
-                          .RandomEnvironment = true};
+  const TWindowExperiment batch{.PopSize = 6,
+                                .Generations = 2,
+                                .Elements = 30,
+                                .Blocks = 3,
+                                .Reproduction = 0,
+                                .RandomEnvironment = true};
   batch.ApplyTo(w.Home);
   w.Dialogs.Answers = {dir.File("batch")};
-  Rng::SetClock(Rng::CounterClock(99));
+  w.Home.Random.SetClock(Rng::CounterClock(99));
   w.Home.BatchToolButton->click();
   TEngineRun batchEngine(batch, 99, true, dir.File("engine.txt"));
   EXPECT_EQ(ReadFile(dir.File("batch")), batchEngine.Report);
@@ -206,7 +219,7 @@ TEST(Commands, StartAndThenBatchRunTheEngineAsCalledDirectlyAndShowItsResults) {
 TEST(Commands, ErrorsEndTheCommandAndTheProgramGoesOn) {
   TWindows w;
   TScratchDir dir;
-  TExperiment{.Generations = 1}.ApplyTo(w.Home);
+  TWindowExperiment{.Generations = 1}.ApplyTo(w.Home);
   w.Home.pnoiseEdit->setText("0,5");
   w.Home.PCrossEdit->setText("1.0x");
   const std::string unwritable = dir.File("no-such-folder/run.txt"), report = dir.File("run.txt");
@@ -277,7 +290,7 @@ TEST(MainWindow, SaveImageAndSaveGraphWriteBitmapsUnderTheNameAsEntered) {
   home.SaveImageToolButton->click();
   EXPECT_FALSE(std::filesystem::exists(image));
 
-  home.EnvironmentSet.MakeEnvironment(100, false);
+  home.EnvironmentSet.MakeEnvironment(home.Random, 100, false);
   home.EnvironmentSet.Draw(*home.FSImage, clBlue, true);
   w.Dialogs.Answers = {image, chart};
   home.SaveImageToolButton->click();
@@ -299,7 +312,7 @@ TEST(MainWindow, SaveImageAndSaveGraphWriteBitmapsUnderTheNameAsEntered) {
 
 TEST(ListWindow, ShortRepeatedAndUnselectedEntries) {
   TWindows w;
-  w.Home.EnvironmentSet.MakeEnvironment(60, false);
+  w.Home.EnvironmentSet.MakeEnvironment(w.Home.Random, 60, false);
   w.Home.XElementsSpinEdit->setValue(60);
   w.Home.NBlocksSpinEdit->setValue(8);
   for (const char* text : {"12345ABCDE", "3A2418B310", "12345ABCDE"})
@@ -322,10 +335,10 @@ TEST(ListWindow, ShortRepeatedAndUnselectedEntries) {
   const QImage before = w.Home.FSImage->Picture().copy();
   const std::vector<std::int32_t> developed = w.Home.DevelopedSet.Values();
   w.List.ZELListBox->clearSelection();
-  const std::uint32_t seed = Rng::GetSeed();
+  const std::uint32_t seed = w.Home.Random.GetSeed();
   w.List.ZELListBoxDblClick(w.List.ZELListBox);
   EXPECT_EQ(Text(w.Home.GenLabel), "-1");
   EXPECT_EQ(w.Home.FSImage->Picture(), before);
   EXPECT_EQ(w.Home.DevelopedSet.Values(), developed);
-  EXPECT_EQ(Rng::GetSeed(), seed);
+  EXPECT_EQ(w.Home.Random.GetSeed(), seed);
 }

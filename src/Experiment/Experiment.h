@@ -1,0 +1,122 @@
+#pragma once
+// One experiment that advances a generation at a time and hands out every generation as
+// data, and the batch of ten runs built on it.
+
+#include "Experiment/Develop.h"
+#include "Experiment/ExperimentSettings.h"
+#include "FuzzySet/FuzzySet.h"
+#include "FuzzySet/Random.h"
+#include "ZEL/ZELAgentPopulation.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The number of runs in a batch.
+inline constexpr int BatchRunCount = 10;
+
+// Everything one line of a run report prints about a generation.
+struct TGenerationRecord {
+  int Generation = 0;
+  double AvgFitness = 0;
+  std::int32_t GenFitMax = 0;
+  std::int32_t GenFitMin = 0;
+  std::int32_t MaxFitAll = 0;
+  int GenotypeRatio = 0;
+  // The fitness and the program text of the generation's best agent.
+  std::int32_t Fitness = 0;
+  std::string BestText;
+  friend bool operator==(const TGenerationRecord&, const TGenerationRecord&) = default;
+};
+
+// The end of a run, complete or stopped early: the best agent of all generations so far.
+struct TOutcome {
+  int Generations = 0; // the last generation evaluated
+  bool Complete = false;
+  std::int32_t MaxFitAll = 0;
+  int GenotypeRatio = 0;
+  TZELAgent BestAll;
+  TDevelopment Best; // BestAll developed and measured against the environment
+};
+
+class TExperiment {
+public:
+  // Settings are validated (TSettingsError) and normalised; Corrections() tells what changed.
+  TExperiment(const TExperimentSettings& Settings, TRandom& Random);
+
+  const TExperimentSettings& Settings() const { return FSettings; }
+  const std::vector<TCorrection>& Corrections() const { return FCorrections; }
+
+  // Seeds the generator from its clock, creates the population, builds the environment,
+  // and evaluates generation 0, whose record it returns.
+  TGenerationRecord Begin();
+  // One generation step; the record of the new generation.
+  TGenerationRecord Step();
+  bool Done() const { return FGeneration >= FSettings.Generations; }
+  int Generation() const { return FGeneration; }
+  // The best agent so far, developed and measured.
+  TOutcome Finish() const;
+
+  // For a batch: a new random population in place of the old one, same environment, and
+  // generation 0 evaluated. The record of generation 0.
+  TGenerationRecord Renew();
+
+  const TFuzzySet& Environment() const { return FEnvironment; }
+  const TZELAgentPopulation& Population() const { return FPopulation; }
+  TRandom& Random() { return FRandom; }
+  void SetThreads(int Threads) { FPopulation.SetThreads(Threads); }
+
+private:
+  TGenerationRecord Evaluated();
+
+  TExperimentSettings FSettings;
+  std::vector<TCorrection> FCorrections;
+  TRandom& FRandom;
+  TZELAgentPopulation FPopulation;
+  TFuzzySet FEnvironment;
+  int FGeneration = 0;
+};
+
+// One line of a batch report.
+struct TRunRecord {
+  int Run = 0;
+  std::int32_t MaxFitAll = 0;
+  int GenotypeRatio = 0;
+  // The first generation after which every agent had a genotype, or -1.
+  int GenAllGenotype = -1;
+  std::int32_t Fitness = 0;
+  std::string BestText;
+  friend bool operator==(const TRunRecord&, const TRunRecord&) = default;
+};
+
+struct TBatchOutcome {
+  int Runs = 0;
+  // Means over the runs done of the best fitness, the final genotype ratio and GenAllGenotype.
+  double AvgFitness = 0;
+  double AvgGenotypeRatio = 0;
+  double AvgGenAllGenotype = 0;
+  // The last run's outcome.
+  TOutcome Last;
+};
+
+// Ten runs with the same settings and one environment; the population is renewed between
+// runs and the ten runs draw from one continuing sequence.
+class TBatch {
+public:
+  TBatch(const TExperimentSettings& Settings, TRandom& Random);
+
+  const TExperiment& Experiment() const { return FExperiment; }
+  // Seeds, creates the first population and builds the environment.
+  void Begin();
+  // One whole run.
+  TRunRecord StepRun();
+  bool Done() const { return FRuns >= BatchRunCount; }
+  int Runs() const { return FRuns; }
+  TBatchOutcome Finish() const;
+  void SetThreads(int Threads) { FExperiment.SetThreads(Threads); }
+
+private:
+  TExperiment FExperiment;
+  int FRuns = 0;
+  double RatioSum = 0, GenAllSum = 0, FitnessSum = 0;
+};
