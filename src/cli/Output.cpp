@@ -1,5 +1,6 @@
 #include "cli/Output.h"
 
+#include "Experiment/FileText.h"
 #include "ZEL/ReportFormat.h"
 
 #include <algorithm>
@@ -40,18 +41,7 @@ std::string SeriesCsv(const THeadlessChart& Chart) {
 }
 
 void WriteTextFile(const std::string& FileName, const std::string& Text) {
-  auto fail = [&](const char* What) {
-    throw std::runtime_error(std::string(What) + " '" + FileName + "': " + std::strerror(errno));
-  };
-  // Binary mode keeps the LF line ends as they are.
-  std::FILE* file = std::fopen(FileName.c_str(), "wb");
-  if (!file) fail("Cannot create file");
-  const bool written = std::fwrite(Text.data(), 1, Text.size(), file) == Text.size();
-  const int saved = errno;
-  if (std::fclose(file) != 0 || !written) {
-    if (!written) errno = saved;
-    fail("Cannot write file");
-  }
+  WriteWholeFile(FileName, Text);
 }
 
 namespace {
