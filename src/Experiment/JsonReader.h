@@ -11,7 +11,8 @@
 #include <optional>
 #include <string>
 
-using TJson = nlohmann::json;
+// Members keep the order in which they are written.
+using TJson = nlohmann::ordered_json;
 
 // The document and the names the errors use.
 struct TJsonSource {

@@ -26,11 +26,11 @@ std::string BestListText(const TStringList& BestList) {
   return text;
 }
 
-std::string SeriesCsv(const THeadlessChart& Chart) {
+std::string SeriesCsv(const THeadlessChart& Chart, int FirstX) {
   std::string text = "x,MaxGen,w/ Genotype\n";
   const std::size_t points = std::max(Chart.Series[0].size(), Chart.Series[1].size());
   for (std::size_t i = 0; i < points; ++i) {
-    text += std::to_string(i);
+    text += std::to_string(static_cast<std::size_t>(FirstX) + i);
     for (const auto& series : Chart.Series) {
       text += ',';
       if (i < series.size()) text += ShortestReal(series[i]);
