@@ -114,6 +114,47 @@ void CheckFormat(const TJsonPlace& Root, const char* Format, int Version) {
                  std::to_string(Version));
 }
 
+namespace {
+std::string Scalar(const TJson& Value) {
+  return Value.dump(-1, ' ', false, TJson::error_handler_t::replace);
+}
+
+// Objects and arrays of objects one member a line; arrays of numbers on one line, so that
+// a set of 2048 degrees stays one line.
+void Layout(const TJson& V, std::size_t Indent, std::string& Out) {
+  const bool flat =
+      V.is_array() && std::none_of(V.begin(), V.end(), [](const TJson& E) { return E.is_structured(); });
+  if (!V.is_structured() || V.empty() || flat) {
+    if (!flat) {
+      Out += Scalar(V);
+      return;
+    }
+    Out += '[';
+    for (std::size_t i = 0; i < V.size(); ++i) {
+      if (i > 0) Out += ", ";
+      Out += Scalar(V[i]);
+    }
+    Out += ']';
+    return;
+  }
+  const std::string inner(Indent + 2, ' ');
+  Out += V.is_object() ? "{\n" : "[\n";
+  bool first = true;
+  for (const auto& item : V.items()) {
+    if (!first) Out += ",\n";
+    Out += inner;
+    if (V.is_object()) Out += Scalar(TJson(item.key())) + ": ";
+    Layout(item.value(), Indent + 2, Out);
+    first = false;
+  }
+  Out += '\n';
+  Out.append(Indent, ' ');
+  Out += V.is_object() ? '}' : ']';
+}
+} // namespace
+
 std::string JsonText(const TJson& Document) {
-  return Document.dump(2, ' ', false, TJson::error_handler_t::replace) + "\n";
+  std::string text;
+  Layout(Document, 0, text);
+  return text + "\n";
 }

@@ -57,7 +57,8 @@ private:
 
 // The format and version lines that every file of the project begins with.
 void CheckFormat(const TJsonPlace& Root, const char* Format, int Version);
-// Dumped as the files are written: two-space indent, UTF-8, invalid bytes replaced.
+// The text of a file: two-space indent, arrays of numbers on one line, UTF-8 (invalid bytes
+// replaced).
 std::string JsonText(const TJson& Document);
 
 // The parts the three kinds of files share. Forward declared to keep this header light.
