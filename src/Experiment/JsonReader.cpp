@@ -25,10 +25,11 @@ TJsonSource::TJsonSource(std::string K, std::string F, const std::string& Text)
     : Kind(std::move(K)), FileName(std::move(F)) {
   try {
     Root = TJson::parse(Text);
-  } catch (const TJson::parse_error& e) {
-    // "[json.exception.parse_error.101] parse error at line 3, column 7: ...": the place
-    // and the reason, without the library's tag.
+  } catch (const TJson::exception& e) {
+    // "[json.exception.parse_error.101] parse error at line 3, column 7: ...": the place and
+    // the reason, without the library's tag. A number too large for a double has no place.
     std::string what = e.what();
+    what.erase(0, what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
     const std::size_t at = what.find("at line ");
     const std::size_t colon = at == std::string::npos ? at : what.find(": ", at);
     if (colon == std::string::npos) throw TFileError(Kind, FileName, "", "not JSON: " + what);
@@ -59,9 +60,12 @@ std::optional<TJsonPlace> TJsonPlace::Find(const char* Key) const {
 
 void TJsonPlace::OnlyKeys(std::initializer_list<const char*> Keys) const {
   Expect(Value.is_object(), "an object");
-  for (const auto& [key, value] : Value.items())
+  for (const auto& item : Value.items()) {
+    const std::string& key = item.key();
     if (std::none_of(Keys.begin(), Keys.end(), [&key](const char* K) { return key == K; }))
-      TJsonPlace(Source, value, Pointer + "/" + Escaped(key)).Fail("\"" + key + "\" is not a known member");
+      TJsonPlace(Source, item.value(), Pointer + "/" + Escaped(key))
+          .Fail("\"" + key + "\" is not a known member");
+  }
 }
 
 TJsonPlace TJsonPlace::At(std::size_t Index) const {

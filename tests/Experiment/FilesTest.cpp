@@ -344,6 +344,8 @@ TEST(Files, BadFilesNameTheFileThePlaceAndTheFault) {
                 .find("population file 'f.json', at line 1"),
             std::string::npos);
   EXPECT_NE(ErrorOf(ReadPopulationText, "").find("not JSON"), std::string::npos);
+  EXPECT_EQ(ErrorOf(ReadEnvironmentText, R"({"degrees": [1e999]})"),
+            "environment file 'f.json': not JSON: number overflow parsing '1e999'");
   EXPECT_NE(ErrorOf(ReadExperimentText, "settings:\n  pop-size: 3\n").find("at line 1, column 1: not JSON"),
             std::string::npos);
 
