@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build
-  googletest libgtest-dev libbenchmark-dev libcli11-dev
+  googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev libxkbcommon-dev
 )
 

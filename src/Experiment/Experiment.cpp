@@ -9,6 +9,10 @@ TExperiment::TExperiment(const TExperimentSettings& Settings, TRandom& Random)
 TGenerationRecord TExperiment::Evaluated() {
   FPopulation.Evaluate(FEnvironment);
   FPopulation.UpdateStatistics();
+  return Record();
+}
+
+TGenerationRecord TExperiment::Record() const {
   TGenerationRecord r;
   r.Generation = FGeneration;
   r.AvgFitness = FPopulation.AvgFitness;
@@ -25,8 +29,73 @@ TGenerationRecord TExperiment::Begin() {
   FRandom.Randomize();
   FPopulation.Create(FRandom, FSettings.PopSize, FSettings.Blocks, FSettings.Elements,
                      FSettings.ReproductionType);
-  FEnvironment.MakeEnvironment(FRandom, FSettings.Elements, FSettings.RandomEnvironment);
-  FGeneration = 0;
+  // An environment of one's own draws nothing, so the run goes on as with the fixed one.
+  if (FOwnEnvironment)
+    FEnvironment = *FOwnEnvironment;
+  else
+    FEnvironment.MakeEnvironment(FRandom, FSettings.Elements, FSettings.RandomEnvironment);
+  FGeneration = FFirst = 0;
+  return Evaluated();
+}
+
+void TExperiment::SetEnvironment(const TFuzzySet& Environment) {
+  FOwnEnvironment = Environment;
+  FSettings.Elements = Environment.Count();
+  FSettings.RandomEnvironment = false;
+}
+
+TFrozenPopulation TExperiment::Freeze() const {
+  TFrozenPopulation f;
+  f.Settings = FSettings;
+  f.Generation = FGeneration;
+  f.RandomSeed = FRandom.GetSeed();
+  f.Environment = FEnvironment;
+  f.AvgFitness = FPopulation.AvgFitness;
+  f.GenFitMax = FPopulation.GenFitMax;
+  f.GenFitMin = FPopulation.GenFitMin;
+  f.MaxFitAll = FPopulation.MaxFitAll;
+  f.FitnessSum = FPopulation.FitnessSum;
+  f.GenBest = FPopulation.GenBest;
+  f.BestAll = FPopulation.BestAll;
+  for (int i = 0; i < FPopulation.Count(); ++i)
+    f.Agents.push_back(FPopulation.Agent(i));
+  return f;
+}
+
+TThawError::TThawError(std::string P, int Given, int Frozen)
+    : std::invalid_argument(P + ": " + std::to_string(Given) + " differs from the frozen population's " +
+                            std::to_string(Frozen) + ", which a continued run keeps"),
+      Parameter(std::move(P)) {}
+
+TGenerationRecord TExperiment::Thaw(const TFrozenPopulation& F, const TFuzzySet* Environment) {
+  const TExperimentSettings& s = F.Settings;
+  if (FSettings.PopSize != s.PopSize) throw TThawError("PopSize", FSettings.PopSize, s.PopSize);
+  if (FSettings.Blocks != s.Blocks) throw TThawError("Blocks", FSettings.Blocks, s.Blocks);
+  const int elements = Environment ? Environment->Count() : FSettings.Elements;
+  if (elements != s.Elements) throw TThawError("Elements", elements, s.Elements);
+  if (FSettings.ReproductionType != s.ReproductionType)
+    throw TThawError("ReproductionType", FSettings.ReproductionType, s.ReproductionType);
+  FPopulation.Clear();
+  for (const TZELAgent& a : F.Agents)
+    FPopulation.Append(a);
+  FPopulation.ReproductionType = s.ReproductionType;
+  FPopulation.AvgFitness = F.AvgFitness;
+  FPopulation.GenFitMax = F.GenFitMax;
+  FPopulation.GenFitMin = F.GenFitMin;
+  FPopulation.MaxFitAll = F.MaxFitAll;
+  FPopulation.FitnessSum = F.FitnessSum;
+  FPopulation.GenBest = F.GenBest;
+  FPopulation.BestAll = F.BestAll;
+  FRandom.SetSeed(F.RandomSeed);
+  FGeneration = FFirst = F.Generation;
+  if (!Environment || Environment->Values() == F.Environment.Values()) {
+    FEnvironment = F.Environment;
+    return Record();
+  }
+  // Fitness against the old environment says nothing about the new one: the generation
+  // reached is scored again, and the best of all generations is sought anew from it.
+  FEnvironment = *Environment;
+  FPopulation.MaxFitAll = 0;
   return Evaluated();
 }
 
@@ -34,7 +103,7 @@ TGenerationRecord TExperiment::Renew() {
   FPopulation.Clear();
   FPopulation.Create(FRandom, FSettings.PopSize, FSettings.Blocks, FSettings.Elements,
                      FSettings.ReproductionType);
-  FGeneration = 0;
+  FGeneration = FFirst = 0;
   return Evaluated();
 }
 

@@ -9,6 +9,8 @@
 #include "ZEL/ZELAgentPopulation.h"
 
 #include <cstdint>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,31 @@ struct TOutcome {
   TDevelopment Best; // BestAll developed and measured against the environment
 };
 
+// Everything a population needs to go on exactly as if it had never stopped: the settings it
+// ran with, the generation reached, the generator's state, the agents with their statistics
+// and best agents, and the environment.
+struct TFrozenPopulation {
+  TExperimentSettings Settings;
+  int Generation = 0;
+  std::uint32_t RandomSeed = 0;
+  TFuzzySet Environment;
+  double AvgFitness = 0;
+  std::int32_t GenFitMax = 0;
+  std::int32_t GenFitMin = 0;
+  std::int32_t MaxFitAll = 0;
+  std::int32_t FitnessSum = 0;
+  TZELAgent GenBest;
+  TZELAgent BestAll;
+  std::vector<TZELAgent> Agents;
+};
+
+// A continued run that would change what a population is made of.
+class TThawError : public std::invalid_argument {
+public:
+  TThawError(std::string Parameter, int Given, int Frozen);
+  const std::string Parameter;
+};
+
 class TExperiment {
 public:
   // Settings are validated (TSettingsError) and normalised; Corrections() tells what changed.
@@ -52,10 +79,26 @@ public:
   TGenerationRecord Begin();
   // One generation step; the record of the new generation.
   TGenerationRecord Step();
-  bool Done() const { return FGeneration >= FSettings.Generations; }
+  bool Done() const { return FGeneration >= FFirst + FSettings.Generations; }
   int Generation() const { return FGeneration; }
   // The best agent so far, developed and measured.
   TOutcome Finish() const;
+
+  // An environment of one's own in place of the one the settings would build; its size
+  // becomes the number of elements. Takes effect at the next Begin.
+  void SetEnvironment(const TFuzzySet& Environment);
+
+  // The population as it stands, after Begin or a Step.
+  TFrozenPopulation Freeze() const;
+  // Takes up a frozen population in place of Begin: the generator goes on from the frozen
+  // state and the settings' generations are run on top of the generation reached. The
+  // probabilities and the selection may differ from the frozen ones; population size,
+  // elements, blocks and reproduction type may not (TThawError). With a new Environment
+  // (else, or when it is the same, the frozen one is kept) the generation reached is scored against it, and
+  // the best of the run starts again from there. The record of the generation reached.
+  TGenerationRecord Thaw(const TFrozenPopulation& Frozen, const TFuzzySet* Environment = nullptr);
+  // The generation that Begin or Thaw started from.
+  int FirstGeneration() const { return FFirst; }
 
   // For a batch: a new random population in place of the old one, same environment, and
   // generation 0 evaluated. The record of generation 0.
@@ -68,13 +111,16 @@ public:
 
 private:
   TGenerationRecord Evaluated();
+  TGenerationRecord Record() const;
 
   TExperimentSettings FSettings;
   std::vector<TCorrection> FCorrections;
   TRandom& FRandom;
   TZELAgentPopulation FPopulation;
   TFuzzySet FEnvironment;
+  std::optional<TFuzzySet> FOwnEnvironment;
   int FGeneration = 0;
+  int FFirst = 0;
 };
 
 // One line of a batch report.
@@ -114,6 +160,7 @@ public:
   int Runs() const { return FRuns; }
   TBatchOutcome Finish() const;
   void SetThreads(int Threads) { FExperiment.SetThreads(Threads); }
+  void SetEnvironment(const TFuzzySet& Environment) { FExperiment.SetEnvironment(Environment); }
 
 private:
   TExperiment FExperiment;

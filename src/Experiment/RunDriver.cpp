@@ -22,21 +22,23 @@ void Show(TRunDisplays& D, double Fitness, int Ratio, const std::string& Text) {
   D.Chart.AppendValue(1, Ratio);
   D.BestList.push_back(Text);
 }
-} // namespace
 
-TOutcome Run(TExperiment& E, const std::string& FileName, TRunDisplays D) {
+// A run from its beginning, or from a thawed population, whose generation reached was
+// reported by the run that froze it.
+TOutcome Drive(TExperiment& E, const std::string& FileName, TRunDisplays& D, bool Thawed) {
   TRunReport report(FileName);
   const int generations = E.Settings().Generations;
-  PrepareDisplays(D.ProgressBar, generations, D.Chart, generations, "Generations");
+  PrepareDisplays(D.ProgressBar, (Thawed ? E.FirstGeneration() : 0) + generations, D.Chart, generations,
+                  "Generations");
   D.ProgressBar.Repaint();
-  const TGenerationRecord first = E.Begin();
+  const TGenerationRecord first = Thawed ? TGenerationRecord{} : E.Begin();
   if (D.AfterBegin) D.AfterBegin();
   report.WriteHeader(E.Settings());
-  report.WriteGeneration(first);
+  if (!Thawed) report.WriteGeneration(first);
   D.Chart.ClearSeries(0);
   D.Chart.ClearSeries(1);
   D.BestList.clear();
-  Show(D, first.Fitness, first.GenotypeRatio, first.BestText);
+  if (!Thawed) Show(D, first.Fitness, first.GenotypeRatio, first.BestText);
   while (!E.Done()) {
     const TGenerationRecord r = E.Step();
     report.WriteGeneration(r);
@@ -48,6 +50,15 @@ TOutcome Run(TExperiment& E, const std::string& FileName, TRunDisplays D) {
   D.Messages.ShowMessage("Your Report on file " + FileName);
   RepaintAt(D.ProgressBar, 1);
   return E.Finish();
+}
+} // namespace
+
+TOutcome Run(TExperiment& E, const std::string& FileName, TRunDisplays D) {
+  return Drive(E, FileName, D, false);
+}
+
+TOutcome Continue(TExperiment& E, const std::string& FileName, TRunDisplays D) {
+  return Drive(E, FileName, D, true);
 }
 
 TBatchOutcome RunBatch(TBatch& B, const std::string& FileName, TRunDisplays D) {

@@ -20,5 +20,9 @@ struct TRunDisplays {
 
 // Begins the experiment and runs it to its last generation, reporting to FileName.
 TOutcome Run(TExperiment& Experiment, const std::string& FileName, TRunDisplays Displays);
+// Runs a thawed experiment (TExperiment::Thaw) to its last generation, reporting to FileName:
+// the report's generation lines go on from the generation after the one reached, and the
+// chart and the list receive those generations only.
+TOutcome Continue(TExperiment& Experiment, const std::string& FileName, TRunDisplays Displays);
 // Begins the batch and runs its ten runs, reporting to FileName.
 TBatchOutcome RunBatch(TBatch& Batch, const std::string& FileName, TRunDisplays Displays);

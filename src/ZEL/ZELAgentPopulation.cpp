@@ -190,6 +190,11 @@ void TZELAgentPopulation::NextGenerationByRates(TRandom& R, TZELAgent& Spare, do
   while (static_cast<int>(Nursery.size()) < n)
     Nursery.push_back(BlankAgent(*Agents[0]));
   Nursery.resize(static_cast<std::size_t>(n));
+  // A program-only child keeps the chromosome of its slot, which in the copy of the sorted
+  // population is that of the agent at the same position: so the nursery carries nothing
+  // from one generation to the next.
+  for (int i = 0; i < n; ++i)
+    Nursery[static_cast<std::size_t>(i)]->Chromosome.Bits = Agent(i).Chromosome.Bits;
   std::vector<std::int64_t> runningSums(static_cast<std::size_t>(n));
   std::int64_t sum = 0;
   for (int i = 0; i < n; ++i)

@@ -64,9 +64,25 @@ struct TRunOptions {
   TTextOption PopSize, Generations, Blocks, Reproduction, PCrossover, PMutation, PNoise, Report, BestList,
       Series, Threads;
   bool Rates = false;
+  TTextOption Config, Metadata, SavePopulation, LoadPopulation, Environment;
+  bool Elite = false, Fixed = false;
 };
 
-void AddRun(CLI::App& App, TRunOptions& R) {
+void AddFiles(CLI::App& App, TRunOptions& R, bool Single) {
+  AddText(App, R.Config, "--config", "FILE", "take the settings (and seed) from an experiment file");
+  AddText(App, R.Metadata, "--metadata", "FILE",
+          "write a record of the run there, itself an experiment file");
+  AddText(App, R.Environment, "--environment", "FILE", "the environment of an environment file");
+  App.add_flag("--elite-selection", R.Elite,
+               "select parents from the elite (undoes a file's rates selection)");
+  App.add_flag("--fixed-environment", R.Fixed, "the fixed landscape (undoes a file's random environment)");
+  if (!Single) return;
+  AddText(App, R.SavePopulation, "--save-population", "FILE", "freeze the population there after the run");
+  AddText(App, R.LoadPopulation, "--load-population", "FILE",
+          "continue a frozen population for --generations more generations");
+}
+
+void AddRun(CLI::App& App, TRunOptions& R, bool Single) {
   AddText(App, R.PopSize, "--pop-size", "N", "population size, 2..1000 (default 100)");
   AddText(App, R.Generations, "--generations", "N", "generations per run, 1..1000 (default 100)");
   AddWorld(App, R.World, false);
@@ -81,6 +97,7 @@ void AddRun(CLI::App& App, TRunOptions& R) {
   AddText(App, R.BestList, "--best-list", "FILE", "write the best programs there, one per line");
   AddText(App, R.Series, "--series", "FILE", "write the chart's two series there as CSV");
   AddText(App, R.Threads, "--threads", "N", "evaluation threads, 0..1024 (default 0: all cores)");
+  AddFiles(App, R, Single);
 }
 
 int ReadReproduction(const TTextOption& T) {
@@ -120,16 +137,20 @@ void CheckDistinctOutputs(const std::vector<const TTextOption*>& Outputs) {
 
 TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
   TRunSettings S;
+  // The options override what the files set.
+  StartFromFiles({R.Config.Text, R.Metadata.Text, R.SavePopulation.Text, R.LoadPopulation.Text,
+                  R.Environment.Text, R.Elite, R.Fixed},
+                 S);
   TExperimentSettings& E = S.Experiment;
   ReadInt(R.PopSize, TExperimentSettings::PopSizeRange, E.PopSize);
   ReadInt(R.Generations, TExperimentSettings::GenerationsRange, E.Generations);
   const TWorldSettings world = ReadWorld(R.World);
-  E.Elements = world.Elements;
-  E.RandomEnvironment = world.RandomEnvironment;
-  S.Seed = world.Seed;
+  if (R.World.Elements.Given()) E.Elements = world.Elements;
+  if (world.RandomEnvironment) E.RandomEnvironment = true;
+  if (world.Seed) S.Seed = world.Seed;
   ReadInt(R.Blocks, TExperimentSettings::BlocksRange, E.Blocks);
   if (R.Reproduction.Given()) E.ReproductionType = ReadReproduction(R.Reproduction);
-  E.RatesSelection = R.Rates;
+  if (R.Rates) E.RatesSelection = true;
   ReadReal(R.PCrossover, E.PCrossover);
   ReadReal(R.PMutation, E.PMutation);
   ReadReal(R.PNoise, E.PNoise);
@@ -138,6 +159,7 @@ TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
   } catch (const TSettingsError& e) {
     throw TUsageError(e.what());
   }
+  FinishWithFiles({R.World.Elements.Given(), R.World.Random, R.Rates, R.World.Seed.Given()}, S);
   // The run replaces a probability outside 0..1; the user is told which value it uses.
   const std::pair<const char*, const TTextOption*> probabilities[] = {
       {"PCrossover", &R.PCrossover}, {"PMutation", &R.PMutation}, {"PNoise", &R.PNoise}};
@@ -145,9 +167,10 @@ TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
   for (const TCorrection& c : normalised.Normalise())
     for (const auto& [parameter, option] : probabilities)
       if (c.Parameter == parameter)
-        Warnings.push_back(option->Name() + " " + option->Text + " is outside 0..1; the run uses " +
-                           ShortText(c.Used));
-  CheckDistinctOutputs({&R.Report, &R.BestList, &R.Series});
+        Warnings.push_back(option->Given() ? option->Name() + " " + option->Text +
+                                                 " is outside 0..1; the run uses " + ShortText(c.Used)
+                                           : FileCorrectionWarning(S, c));
+  CheckDistinctOutputs({&R.Report, &R.BestList, &R.Series, &R.Metadata, &R.SavePopulation});
   S.Report = R.Report.Text;
   S.BestList = R.BestList.Text;
   S.Series = R.Series.Text;
@@ -219,8 +242,8 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
   app.failure_message(CLI::FailureMessage::simple);
 
   TRunOptions run, batch;
-  AddRun(*app.add_subcommand("run", "one simulation run, as the window's \"Start Simulation\""), run);
-  AddRun(*app.add_subcommand("batch", "a batch of ten runs, as the window's \"Batch\""), batch);
+  AddRun(*app.add_subcommand("run", "one simulation run, as the window's \"Start Simulation\""), run, true);
+  AddRun(*app.add_subcommand("batch", "a batch of ten runs, as the window's \"Batch\""), batch, false);
 
   TWorldOptions envWorld;
   bool envJson = false;
@@ -229,12 +252,14 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
   env->add_flag("--json", envJson, "write JSON");
 
   TWorldOptions devWorld;
-  TTextOption program, devBlocks;
+  TTextOption program, devBlocks, devEnvironment;
   bool devJson = false;
   CLI::App* dev = app.add_subcommand("develop", "develop a program against the environment and measure it");
   AddText(*dev, program, "--program", "TEXT", "the program, five hexadecimal digits per block");
   program.Opt->required();
-  AddWorld(*dev, devWorld, true);
+  AddWorld(*dev, devWorld, false);
+  AddText(*dev, devEnvironment, "--environment", "FILE",
+          "measure against the environment of an environment file (instead of --elements)");
   AddText(*dev, devBlocks, "--blocks", "B", "blocks to develop, 1..32 (default: the blocks in TEXT)");
   dev->add_flag("--json", devJson, "write JSON");
 
@@ -275,6 +300,10 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
     ReadProgram(program.Name(), program.Text, result.Warnings);
     result.Develop.Program = program.Text;
     result.Develop.World = ReadWorld(devWorld);
+    if (devEnvironment.Given())
+      UseEnvironmentFile(devEnvironment.Text, devWorld.Elements.Given(), devWorld.Random, result.Develop);
+    else if (!devWorld.Elements.Given())
+      throw TUsageError("--elements is required");
     result.Develop.Blocks = static_cast<int>(program.Text.size() / 5);
     ReadInt(devBlocks, 1, TZEL::MaxBlocks, result.Develop.Blocks);
     result.Develop.Json = devJson;

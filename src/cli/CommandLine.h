@@ -4,6 +4,7 @@
 // settings that it can carry out.
 
 #include "Experiment/ExperimentSettings.h"
+#include "cli/FileOptions.h"
 
 #include <cstdint>
 #include <optional>
@@ -36,6 +37,7 @@ struct TRunSettings {
   std::string BestList;
   std::string Series;
   int Threads = 0;
+  TFileSettings Files;
 };
 
 struct TEnvironmentSettings {
@@ -49,6 +51,8 @@ struct TDevelopSettings {
   // The block count of the temporary agent; by default the number of blocks in Program.
   int Blocks = 0;
   bool Json = false;
+  // From --environment: measured against it instead of the settings' environment.
+  std::optional<TFuzzySet> OwnEnvironment;
 };
 
 enum class TCommand { Help, Run, Batch, Environment, Develop };

@@ -18,9 +18,11 @@ const char* const Program = "zelworld-cli";
 
 // A generator whose clock reads the seed first and one more at every later reading, so
 // that the command can be repeated exactly from the seed it reports.
-TRandom SeededGenerator(const std::optional<std::uint32_t>& Seed, TConsole Console) {
+TRandom SeededGenerator(const std::optional<std::uint32_t>& Seed, TConsole Console,
+                        std::optional<std::uint32_t>* Used = nullptr) {
   const std::uint32_t seed = Seed ? *Seed : Rng::TimeOfDayMilliseconds();
   if (!Seed) Console.Err << "seed: " << seed << "\n" << std::flush;
+  if (Used) *Used = seed;
   TRandom random;
   random.SetClock(Rng::CounterClock(seed));
   return random;
@@ -37,7 +39,9 @@ TFuzzySet SeededEnvironment(const TWorldSettings& World, TRandom& Random) {
 } // namespace
 
 void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
-  TRandom random = SeededGenerator(S.Seed, Console);
+  const std::string start = UtcNow();
+  std::optional<std::uint32_t> seed;
+  TRandom random = DrawsSeed(S) ? SeededGenerator(S.Seed, Console, &seed) : TRandom();
   THeadlessProgress bar;
   THeadlessChart chart;
   THeadlessImage image;
@@ -52,15 +56,21 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   };
   const TRunDisplays displays{bar, chart, image, bestList, messages, {}};
 
+  TExperimentSettings used;
   try {
     if (Batch) {
       TBatch batch(S.Experiment, random);
       batch.SetThreads(S.Threads);
+      if (S.Files.OwnEnvironment) batch.SetEnvironment(*S.Files.OwnEnvironment);
       RunBatch(batch, S.Report, displays);
+      used = batch.Experiment().Settings();
     } else {
       TExperiment experiment(S.Experiment, random);
       experiment.SetThreads(S.Threads);
-      Run(experiment, S.Report, displays);
+      RunOrContinue(experiment, S, displays, [&](int Elements) {
+        return SeededEnvironment({Elements, true, S.Seed}, random);
+      });
+      used = experiment.Settings();
     }
   } catch (...) {
     printer.Finish();
@@ -70,7 +80,9 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
 
   // Written only after the run, so a failed run leaves earlier files as they were.
   if (!S.BestList.empty()) WriteTextFile(S.BestList, BestListText(bestList));
-  if (!S.Series.empty()) WriteTextFile(S.Series, SeriesCsv(chart));
+  const int firstX = S.Files.Frozen ? S.Files.Frozen->Generation + 1 : 0;
+  if (!S.Series.empty()) WriteTextFile(S.Series, SeriesCsv(chart, firstX));
+  WriteMetadata(S, Batch ? "batch" : "run", used, seed, start);
 }
 
 void EnvironmentCommand(const TEnvironmentSettings& S, TConsole Console) {
@@ -80,8 +92,9 @@ void EnvironmentCommand(const TEnvironmentSettings& S, TConsole Console) {
 }
 
 void DevelopCommand(const TDevelopSettings& S, TConsole Console) {
-  TRandom random = SeededGenerator(S.World.Seed, Console);
-  const TFuzzySet environment = SeededEnvironment(S.World, random);
+  // An environment of one's own leaves nothing to the seed.
+  TRandom random = S.OwnEnvironment ? TRandom() : SeededGenerator(S.World.Seed, Console);
+  const TFuzzySet environment = S.OwnEnvironment ? *S.OwnEnvironment : SeededEnvironment(S.World, random);
   const TDevelopment d = DevelopProgram(random, S.Program, S.Blocks, S.World.Elements, environment);
   Console.Out << (S.Json ? DevelopJson(d.Developed, d.Measures) : DevelopPlain(d.Developed, d.Measures))
               << std::flush;

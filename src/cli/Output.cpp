@@ -1,5 +1,6 @@
 #include "cli/Output.h"
 
+#include "Experiment/FileText.h"
 #include "ZEL/ReportFormat.h"
 
 #include <algorithm>
@@ -25,11 +26,11 @@ std::string BestListText(const TStringList& BestList) {
   return text;
 }
 
-std::string SeriesCsv(const THeadlessChart& Chart) {
+std::string SeriesCsv(const THeadlessChart& Chart, int FirstX) {
   std::string text = "x,MaxGen,w/ Genotype\n";
   const std::size_t points = std::max(Chart.Series[0].size(), Chart.Series[1].size());
   for (std::size_t i = 0; i < points; ++i) {
-    text += std::to_string(i);
+    text += std::to_string(static_cast<std::size_t>(FirstX) + i);
     for (const auto& series : Chart.Series) {
       text += ',';
       if (i < series.size()) text += ShortestReal(series[i]);
@@ -40,18 +41,7 @@ std::string SeriesCsv(const THeadlessChart& Chart) {
 }
 
 void WriteTextFile(const std::string& FileName, const std::string& Text) {
-  auto fail = [&](const char* What) {
-    throw std::runtime_error(std::string(What) + " '" + FileName + "': " + std::strerror(errno));
-  };
-  // Binary mode keeps the LF line ends as they are.
-  std::FILE* file = std::fopen(FileName.c_str(), "wb");
-  if (!file) fail("Cannot create file");
-  const bool written = std::fwrite(Text.data(), 1, Text.size(), file) == Text.size();
-  const int saved = errno;
-  if (std::fclose(file) != 0 || !written) {
-    if (!written) errno = saved;
-    fail("Cannot write file");
-  }
+  WriteWholeFile(FileName, Text);
 }
 
 namespace {

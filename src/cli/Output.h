@@ -19,8 +19,8 @@ std::string ShortestReal(double Value);
 
 // One entry per line, each line ending in LF.
 std::string BestListText(const TStringList& BestList);
-// Header "x,MaxGen,w/ Genotype", then one row per chart point.
-std::string SeriesCsv(const THeadlessChart& Chart);
+// Header "x,MaxGen,w/ Genotype", then one row per chart point, x counting from FirstX.
+std::string SeriesCsv(const THeadlessChart& Chart, int FirstX = 0);
 // Replaces the file by Text; a failure raises std::runtime_error naming the file.
 void WriteTextFile(const std::string& FileName, const std::string& Text);
 

@@ -1,0 +1,187 @@
+#include "cli/FileOptions.h"
+
+#include "Experiment/EnvironmentFile.h"
+#include "Experiment/ExperimentFile.h"
+#include "Experiment/FileText.h"
+#include "Experiment/PopulationFile.h"
+#include "cli/CommandLine.h"
+#include "cli/Output.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#ifndef ZEL_PROGRAM_VERSION
+#define ZEL_PROGRAM_VERSION "unknown"
+#endif
+
+namespace ZelCli {
+
+namespace {
+// A file that cannot be used is a fault of the command line that named it.
+template <typename Read> auto ReadOption(const std::string& Option, Read R) -> decltype(R()) {
+  try {
+    return R();
+  } catch (const TFileError& e) {
+    throw TUsageError(Option + ": " + e.what());
+  }
+}
+
+void Refuse(const std::string& Option, const std::string& Why) {
+  throw TUsageError(Option + ": " + Why);
+}
+
+// A continued run keeps what its population is made of.
+void CheckKept(const char* Option, int Used, int Frozen, const char* What) {
+  if (Used != Frozen)
+    Refuse(Option, std::to_string(Used) + " differs from the population file's " + std::to_string(Frozen) +
+                       "; a continued run keeps its " + What);
+}
+} // namespace
+
+TFuzzySet ReadEnvironmentOption(const std::string& Option, const std::string& FileName) {
+  return ReadOption(Option, [&] { return LoadEnvironmentFile(FileName); });
+}
+
+void StartFromFiles(const TFileOptionTexts& T, TRunSettings& S) {
+  S.Files.Given = T;
+  if (!T.Config.empty() && !T.LoadPopulation.empty())
+    throw TUsageError("--config and --load-population do not go together: a continued run takes its "
+                      "settings from the population file");
+  if (!T.Config.empty()) {
+    const TExperimentFile f = ReadOption("--config", [&] { return LoadExperimentFile(T.Config); });
+    if (!f.ContinuedFrom.empty())
+      Refuse("--config", "'" + T.Config + "' is the record of a run continued from '" + f.ContinuedFrom +
+                             "'; repeat it with --load-population");
+    S.Experiment = f.Settings;
+    S.Seed = f.Seed;
+    S.Files.OwnEnvironment = f.Environment;
+  }
+  if (!T.LoadPopulation.empty()) {
+    S.Files.Frozen = std::make_shared<const TFrozenPopulation>(
+        ReadOption("--load-population", [&] { return LoadPopulationFile(T.LoadPopulation); }));
+    S.Experiment = S.Files.Frozen->Settings;
+  }
+  if (!T.Environment.empty()) S.Files.OwnEnvironment = ReadEnvironmentOption("--environment", T.Environment);
+}
+
+void FinishWithFiles(const TGivenOptions& Given, TRunSettings& S) {
+  const TFileOptionTexts& t = S.Files.Given;
+  TExperimentSettings& e = S.Experiment;
+  if (t.EliteSelection && Given.RatesSelection)
+    throw TUsageError("--elite-selection and --rates-selection do not go together");
+  if (t.EliteSelection) e.RatesSelection = false;
+  const int asked =
+      (t.FixedEnvironment ? 1 : 0) + (Given.RandomEnvironment ? 1 : 0) + (t.Environment.empty() ? 0 : 1);
+  if (asked > 1)
+    throw TUsageError("--environment, --random-environment and --fixed-environment do not go together");
+  // An environment built from the settings replaces one read from the experiment file.
+  if (t.FixedEnvironment || Given.RandomEnvironment) S.Files.OwnEnvironment.reset();
+  if (t.FixedEnvironment) e.RandomEnvironment = false;
+  S.Files.NewRandomEnvironment = S.Files.Frozen && Given.RandomEnvironment;
+  if (S.Files.OwnEnvironment) {
+    const int count = S.Files.OwnEnvironment->Count();
+    const std::string source =
+        t.Environment.empty() ? "the environment in '" + t.Config + "'" : "'" + t.Environment + "'";
+    if (Given.Elements && e.Elements != count)
+      Refuse("--elements", std::to_string(e.Elements) + " differs from the " + std::to_string(count) +
+                               " degrees of " + source);
+    e.Elements = count;
+    e.RandomEnvironment = false;
+  }
+  if (!S.Files.Frozen) return;
+
+  const TExperimentSettings& frozen = S.Files.Frozen->Settings;
+  CheckKept("--pop-size", e.PopSize, frozen.PopSize, "population size");
+  CheckKept("--blocks", e.Blocks, frozen.Blocks, "blocks");
+  CheckKept(t.Environment.empty() ? "--elements" : "--environment", e.Elements, frozen.Elements, "elements");
+  CheckKept("--reproduction", e.ReproductionType, frozen.ReproductionType, "reproduction type");
+  if (Given.Seed && !Given.RandomEnvironment)
+    Refuse("--seed", "a continued run goes on with the generator of its population file; --seed only seeds "
+                     "a new --random-environment");
+}
+
+void UseEnvironmentFile(const std::string& FileName, bool ElementsGiven, bool Random, TDevelopSettings& D) {
+  if (Random) throw TUsageError("--environment and --random-environment do not go together");
+  D.OwnEnvironment = ReadEnvironmentOption("--environment", FileName);
+  const int count = D.OwnEnvironment->Count();
+  if (ElementsGiven && D.World.Elements != count)
+    Refuse("--elements", std::to_string(D.World.Elements) + " differs from the " + std::to_string(count) +
+                             " degrees of '" + FileName + "'");
+  D.World.Elements = count;
+}
+
+std::string FileCorrectionWarning(const TRunSettings& S, const TCorrection& C) {
+  const std::string& file = S.Files.Frozen ? S.Files.Given.LoadPopulation : S.Files.Given.Config;
+  return C.Parameter + " " + ShortestReal(C.Given) + " in '" + file + "' is outside 0..1; the run uses " +
+         ShortestReal(C.Used);
+}
+
+bool DrawsSeed(const TRunSettings& S) {
+  return !S.Files.Frozen || S.Files.NewRandomEnvironment;
+}
+
+void RunOrContinue(TExperiment& E, const TRunSettings& S, const TRunDisplays& D,
+                   const std::function<TFuzzySet(int Elements)>& NewRandomEnvironment) {
+  if (!S.Files.Frozen) {
+    if (S.Files.OwnEnvironment) E.SetEnvironment(*S.Files.OwnEnvironment);
+    Run(E, S.Report, D);
+  } else {
+    std::optional<TFuzzySet> changed = S.Files.OwnEnvironment;
+    const int elements = S.Experiment.Elements;
+    if (S.Files.NewRandomEnvironment) changed = NewRandomEnvironment(elements);
+    if (S.Files.Given.FixedEnvironment) {
+      TRandom unused; // the fixed landscape draws nothing
+      changed.emplace().MakeEnvironment(unused, elements, false);
+    }
+    E.Thaw(*S.Files.Frozen, changed ? &*changed : nullptr);
+    Continue(E, S.Report, D);
+  }
+  if (!S.Files.Given.SavePopulation.empty())
+    WriteWholeFile(S.Files.Given.SavePopulation, PopulationText(E.Freeze()));
+}
+
+std::string UtcNow() {
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const std::time_t seconds = system_clock::to_time_t(now);
+  const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[80];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(ms));
+  return text;
+}
+
+void WriteMetadata(const TRunSettings& S, const char* Command, const TExperimentSettings& Used,
+                   std::optional<std::uint32_t> Seed, const std::string& Start) {
+  const TFileOptionTexts& t = S.Files.Given;
+  if (t.Metadata.empty()) return;
+  TExperimentFile f;
+  f.Settings = Used;
+  f.Seed = Seed;
+  if (!S.Files.Frozen) f.Environment = S.Files.OwnEnvironment;
+  f.ContinuedFrom = t.LoadPopulation;
+  TRunMetadata run;
+  run.Program = "zelworld-cli";
+  run.Version = ZEL_PROGRAM_VERSION;
+  run.Command = Command;
+  // As the evaluation's worker pool counts them: 0 asks for one per core.
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  run.Threads = S.Threads > 0 ? S.Threads : std::max(cores, 1);
+  run.Start = Start;
+  for (const auto& [role, name] : {std::pair{"report", S.Report},
+                                   {"best-list", S.BestList},
+                                   {"series", S.Series},
+                                   {"population", t.SavePopulation},
+                                   {"metadata", t.Metadata}})
+    if (!name.empty()) run.Outputs.emplace_back(role, name);
+  run.ContinuedGeneration = S.Files.Frozen ? S.Files.Frozen->Generation : 0;
+  run.End = UtcNow();
+  WriteWholeFile(t.Metadata, ExperimentText(f, &run));
+}
+
+} // namespace ZelCli
