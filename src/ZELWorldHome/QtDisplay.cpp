@@ -206,10 +206,24 @@ QImage& TFSImage::Canvas() {
 }
 
 void TFSImage::FillRect(int X1, int Y1, int X2, int Y2) {
-  QImage& canvas = Canvas();
+  QPainter& painter = Drawing();
   if (X2 <= X1 || Y2 <= Y1) return;
-  QPainter painter(&canvas);
   painter.fillRect(QRect(X1, Y1, X2 - X1, Y2 - Y1), ToQColor(Brush));
+}
+
+QPainter& TFSImage::Drawing() {
+  // One painter for a whole curve: opening one per line costs more than the line.
+  if (!Painter) Painter = std::make_unique<QPainter>(&Canvas());
+  return *Painter;
+}
+
+void TFSImage::EndDrawing() const {
+  Painter.reset();
+}
+
+const QImage& TFSImage::Picture() const {
+  EndDrawing();
+  return Bitmap;
 }
 
 void TFSImage::MoveTo(int X, int Y) {
@@ -219,7 +233,7 @@ void TFSImage::MoveTo(int X, int Y) {
 }
 
 void TFSImage::LineTo(int X, int Y) {
-  QPainter painter(&Canvas());
+  QPainter& painter = Drawing();
   painter.setPen(QPen(ToQColor(Pen), 1));
   painter.drawLine(PenX, PenY, X, Y);
   PenX = X;
@@ -227,12 +241,14 @@ void TFSImage::LineTo(int X, int Y) {
 }
 
 void TFSImage::paintEvent(QPaintEvent*) {
+  EndDrawing();
   if (Bitmap.isNull()) return;
   QPainter painter(this);
   painter.drawImage(rect(), Bitmap);
 }
 
 bool TFSImage::SaveToFile(const std::string& FileName) const {
+  EndDrawing();
   if (Bitmap.isNull()) return false;
   SaveBitmap(Bitmap, FileName);
   return true;

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLineSeries>
+#include <QPainter>
 #include <QProgressBar>
 #include <QValueAxis>
 #include <QWidget>
@@ -84,8 +85,10 @@ public:
   void MoveTo(int X, int Y) override;
   void LineTo(int X, int Y) override;
   void Update() override { repaint(); }
+  ~TFSImage() override { EndDrawing(); }
 
-  const QImage& Picture() const { return Bitmap; }
+  // The bitmap with every drawing so far finished.
+  const QImage& Picture() const;
   // Writes the bitmap as a BMP file; false (and no file) while nothing has been drawn.
   // A file that cannot be written raises std::runtime_error naming it.
   bool SaveToFile(const std::string& FileName) const;
@@ -95,7 +98,10 @@ protected:
 
 private:
   QImage& Canvas();
+  QPainter& Drawing();
+  void EndDrawing() const;
   QImage Bitmap;
+  mutable std::unique_ptr<QPainter> Painter;
   TColor Pen{}, Brush = clWhite;
   int PenX = 0, PenY = 0;
 };

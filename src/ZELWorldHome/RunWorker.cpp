@@ -154,6 +154,8 @@ void TRunWorker::Post(const std::function<void(TRunUpdate&)>& Add) {
     std::lock_guard<std::mutex> guard(Lock);
     wake = Pending.Empty();
     Add(Pending);
+    // The end is shown at once, not at the window's next turn.
+    wake = wake || Pending.Finished;
   }
   if (wake && Wake) Wake();
 }
