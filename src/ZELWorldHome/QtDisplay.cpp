@@ -1,11 +1,13 @@
 #include "ZELWorldHome/QtDisplay.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPen>
+#include <QStyle>
 
 #include <stdexcept>
 
@@ -152,10 +154,12 @@ bool TEvolChart::KeepEarlierRun() {
 }
 
 void TEvolChart::Fade() {
-  // The older a run, the fainter its curve.
-  const std::array<int, MaxEarlierRuns> alpha{140, 90, 55};
+  // The older a run, the fainter its curve; the dashes tell the curves apart.
+  const std::array<int, MaxEarlierRuns> alpha{150, 110, 80};
+  const std::array<Qt::PenStyle, MaxEarlierRuns> style{Qt::SolidLine, Qt::DashLine, Qt::DotLine};
   for (std::size_t i = 0; i < Earlier.size(); ++i) {
     QPen pen(QColor(255, 0, 0, alpha[i]), 1.5);
+    pen.setStyle(style[i]);
     Earlier[i]->setPen(pen);
   }
 }
@@ -274,8 +278,13 @@ QString TPlainIconProvider::type(const QFileInfo& Info) const {
   return "File";
 }
 
+QIcon TPlainIconProvider::icon(IconType Type) const {
+  const bool folder = Type == Folder || Type == Computer || Type == Desktop || Type == Trashcan;
+  return QApplication::style()->standardIcon(folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+}
+
 QIcon TPlainIconProvider::icon(const QFileInfo& Info) const {
-  return QAbstractFileIconProvider::icon(Info.isDir() ? Folder : File);
+  return icon(Info.isDir() ? Folder : File);
 }
 
 std::unique_ptr<QFileDialog> NewSaveDialog(QWidget* Owner, const TSaveDialog& Dialog) {

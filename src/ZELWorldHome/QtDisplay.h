@@ -114,7 +114,7 @@ void SaveBitmap(const QImage& Image, const std::string& FileName);
 // can block the dialog for good.
 class TPlainIconProvider final : public QAbstractFileIconProvider {
 public:
-  using QAbstractFileIconProvider::icon;
+  QIcon icon(IconType Type) const override;
   QIcon icon(const QFileInfo& Info) const override;
   QString type(const QFileInfo& Info) const override;
 };

@@ -162,8 +162,8 @@ QAction* TZELWorldHomeForm::NewAction(const char* Name, const char* Caption, con
                                       const std::function<void()>& Handler) {
   auto* action = new QAction(Caption, this);
   action->setObjectName(Name);
+  // A tooltip, not a status tip: a status message would hide the status bar's panels.
   action->setToolTip(Tip);
-  action->setStatusTip(Tip);
   connect(action, &QAction::triggered, this, Handler);
   return action;
 }
@@ -803,6 +803,9 @@ void TZELWorldHomeForm::FinishRun(TRunUpdate& U) {
     ZELListForm->SetNumbering(Current.Batch ? TZELListForm::TUnit::Run : TZELListForm::TUnit::Generation);
     for (const std::string& text : Current.BestTexts)
       ZELListForm->Append(text);
+    // The first time beside the main window rather than over it.
+    if (!ListPlaced) ZELListForm->move(frameGeometry().topRight() + QPoint(8, 0));
+    ListPlaced = true;
     ZELListForm->show();
   }
   // A stopped run shows the generations it reached; a batch always completes its runs.

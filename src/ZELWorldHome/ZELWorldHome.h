@@ -203,6 +203,7 @@ private:
   // The settings and seeds of the runs whose curves the chart keeps, newest first.
   std::vector<TShownRun> EarlierRuns;
   bool HaveRun = false;
+  bool ListPlaced = false;
   std::string LastCommandLine;
   QTimer* ShowTimer;
   std::chrono::steady_clock::time_point LastShown{};
