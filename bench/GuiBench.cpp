@@ -3,7 +3,7 @@
 // shown and idle (the run itself works on other threads), against the processor time of the
 // same run of the engine alone with nothing shown. Processor times, unlike the wall-clock
 // times also printed, hold on a machine shared with other work.
-// Usage: gui_bench [repetitions] [generations]. Runs offscreen unless a display is set;
+// Usage: gui_bench [repetitions] [generations] [population]. Runs offscreen unless a display is set;
 // BENCH_NO_LIST=1 leaves the list window out.
 
 #include "Display/Headless.h"
@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   const int repetitions = argc > 1 ? std::atoi(argv[1]) : 40;
   const int generations = argc > 2 ? std::atoi(argv[2]) : 100;
+  const int population = argc > 3 ? std::atoi(argv[3]) : 100;
   const std::string report = (std::filesystem::temp_directory_path() / "zelworld-gui-bench.txt").string();
 
   TBenchDialogs dialogs(report);
@@ -75,8 +76,10 @@ int main(int argc, char** argv) {
   if (std::getenv("BENCH_NO_LIST") == nullptr) home.SetListForm(&list);
   home.show();
   home.findChild<QSpinBox*>("GenSpinEdit")->setValue(generations);
+  home.findChild<QSpinBox*>("PopSpinEdit")->setValue(population);
   TExperimentSettings settings;
   settings.Generations = generations;
+  settings.PopSize = population;
 
   std::vector<double> alone, shown, aloneCpu, shownCpu;
   for (int i = 0; i < repetitions; ++i) {
@@ -108,7 +111,8 @@ int main(int argc, char** argv) {
   }
   std::filesystem::remove(report);
   const double a = Median(alone), s = Median(shown), ac = Median(aloneCpu), sc = Median(shownCpu);
-  std::printf("run of %d generations, default settings, median of %d (%s)\n", generations, repetitions,
+  std::printf("run of %d generations, population %d, other settings default, median of %d (%s)\n",
+              generations, population, repetitions,
               std::getenv("DISPLAY") != nullptr ? "X display" : "offscreen");
   std::printf("  engine alone, nothing shown:   %8.2f ms processor  %8.2f ms wall clock\n", ac * 1000,
               a * 1000);

@@ -752,6 +752,7 @@ void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
   if (U.Environment) {
     EnvironmentSet = std::move(*U.Environment);
     DrawSet(EnvironmentSet, *FSImage, clBlue, true);
+    BestDrawn = false;
     FSImage->update();
   }
   std::array<std::vector<double>, 2> points;
@@ -773,7 +774,9 @@ void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
   if (!U.Runs.empty()) EvolProgressBar->SetPosition(U.Runs.back().Run + 1);
   if (!U.Generations.empty()) GenLabel->setText(QString::number(U.Generations.back().Generation));
   if (!U.Runs.empty()) GenLabel->setText(QString::number(U.Runs.back().Run));
-  if (U.BestSoFar) {
+  // The best so far changes seldom once a run has settled; the picture is redrawn only then.
+  if (U.BestSoFar && (!BestDrawn || U.BestSoFar->Developed.Values() != DevelopedSet.Values())) {
+    BestDrawn = true;
     DevelopedSet = std::move(U.BestSoFar->Developed);
     DrawOverEnvironment(DevelopedSet);
     ShowMeasures(U.BestSoFar->Measures);

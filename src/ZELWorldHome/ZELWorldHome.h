@@ -204,6 +204,8 @@ private:
   std::vector<TShownRun> EarlierRuns;
   bool HaveRun = false;
   bool ListPlaced = false;
+  // The picture shows the best so far over the current environment.
+  bool BestDrawn = false;
   std::string LastCommandLine;
   QTimer* ShowTimer;
   std::chrono::steady_clock::time_point LastShown{};
