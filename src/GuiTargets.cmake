@@ -2,8 +2,12 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets Charts)
 
 add_library(zel_gui STATIC
+  ZELWorldHome/CommandText.cpp
   ZELWorldHome/FloatText.cpp
+  ZELWorldHome/Picture.cpp
   ZELWorldHome/QtDisplay.cpp
+  ZELWorldHome/RunWorker.cpp
+  ZELWorldHome/SpinEdit.cpp
   ZELWorldHome/ZELWorldHome.cpp
   ZELList/ZELList.cpp)
 zel_expose(zel_gui ZELWorldHome ZELList)

@@ -1,8 +1,53 @@
 #include "ZELList/ZELList.h"
 
-#include <QLabel>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+namespace {
+constexpr int NumberRole = Qt::UserRole;
+constexpr int LineHeight = 16;
+
+// Paints an entry's number in a grey gutter to the left of its program, so that the
+// entry's text stays the program alone.
+class TNumberedDelegate final : public QStyledItemDelegate {
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  static int Gutter(const QFontMetrics& Metrics) { return Metrics.horizontalAdvance("0000") + 10; }
+
+  void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+    const int gutter = Gutter(Option.fontMetrics);
+    QStyleOptionViewItem text = Option;
+    text.rect.setLeft(Option.rect.left() + gutter);
+    QStyledItemDelegate::paint(Painter, text, Index);
+    Painter->save();
+    Painter->setPen(Option.palette.color(QPalette::Disabled, QPalette::Text));
+    const QRect number(Option.rect.left(), Option.rect.top(), gutter - 6, Option.rect.height());
+    Painter->drawText(number, Qt::AlignRight | Qt::AlignVCenter, Index.data(NumberRole).toString());
+    Painter->restore();
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+    const QSize text = QStyledItemDelegate::sizeHint(Option, Index);
+    return {text.width() + Gutter(Option.fontMetrics), LineHeight};
+  }
+};
+
+// The program in lines of eight blocks, for the tooltip.
+QString Wrapped(const QString& Text) {
+  QStringList lines;
+  for (qsizetype i = 0; i < Text.size(); i += 40)
+    lines << Text.mid(i, 40);
+  return lines.join('\n');
+}
+} // namespace
 
 TZELListForm::TZELListForm(TShowProgram Show, QWidget* Parent)
     : QWidget(Parent, Qt::Window), ShowProgram(std::move(Show)) {
@@ -14,11 +59,30 @@ TZELListForm::TZELListForm(TShowProgram Show, QWidget* Parent)
   ZELListBox->setSelectionMode(QAbstractItemView::SingleSelection);
   ZELListBox->setSortingEnabled(false);
   ZELListBox->setUniformItemSizes(true);
-  ZELListBox->setToolTip("Double-click a program to develop it again and show it in the main window.");
+  ZELListBox->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  ZELListBox->setItemDelegate(new TNumberedDelegate(ZELListBox));
+  ZELListBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  ZELListBox->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  ZELListBox->setWordWrap(false);
+  ZELListBox->setTextElideMode(Qt::ElideNone);
+  ZELListBox->setToolTip("Double-click a program to develop it again and show it in the main window; "
+                         "Ctrl+C copies it.");
+  auto* copy = new QAction("Copy Program", ZELListBox);
+  copy->setObjectName("CopyProgramAction");
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WidgetShortcut);
+  connect(copy, &QAction::triggered, this, [this] { CopySelected(); });
+  ZELListBox->addAction(copy);
+  ZELListBox->setContextMenuPolicy(Qt::ActionsContextMenu);
+  ZELListBox->viewport()->installEventFilter(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(ZELListBox);
   connect(ZELListBox, &QListWidget::itemDoubleClicked, this, [this] { ZELListBoxDblClick(ZELListBox); });
+}
+
+void TZELListForm::SetNumbering(TUnit NewUnit) {
+  Unit = NewUnit;
 }
 
 void TZELListForm::Clear() {
@@ -26,8 +90,12 @@ void TZELListForm::Clear() {
 }
 
 void TZELListForm::Append(const std::string& Text) {
-  auto* item = new QListWidgetItem(QString::fromStdString(Text));
-  item->setSizeHint(QSize(0, 16));
+  const QString program = QString::fromStdString(Text);
+  const int number = Count() + (Unit == TUnit::Run ? 1 : 0);
+  auto* item = new QListWidgetItem(program);
+  item->setData(NumberRole, number);
+  item->setToolTip(QString(Unit == TUnit::Run ? "Run %1\n" : "Generation %1\n").arg(number) +
+                   Wrapped(program));
   ZELListBox->addItem(item);
 }
 
@@ -38,6 +106,22 @@ int TZELListForm::Count() const {
 std::string TZELListForm::Entry(int Index) const {
   const QListWidgetItem* item = ZELListBox->item(Index);
   return item != nullptr ? item->text().toStdString() : std::string();
+}
+
+void TZELListForm::CopySelected() {
+  const QList<QListWidgetItem*> selected = ZELListBox->selectedItems();
+  if (!selected.isEmpty()) QApplication::clipboard()->setText(selected.first()->text());
+}
+
+bool TZELListForm::eventFilter(QObject* Watched, QEvent* Event) {
+  // A double-click beside the entries selects nothing and shows that.
+  if (Watched == ZELListBox->viewport() && Event->type() == QEvent::MouseButtonDblClick &&
+      ZELListBox->itemAt(static_cast<QMouseEvent*>(Event)->position().toPoint()) == nullptr) {
+    ZELListBox->clearSelection();
+    ZELListBoxDblClick(ZELListBox);
+    return true;
+  }
+  return QWidget::eventFilter(Watched, Event);
 }
 
 void TZELListForm::ZELListBoxDblClick(QObject*) {

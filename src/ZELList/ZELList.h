@@ -1,6 +1,7 @@
 #pragma once
-// The list of the best programs of the last experiment; a double-click on an entry
-// develops that program again and shows it in the main window.
+// The list of the best programs of the last experiment, one line per generation (per run
+// of a batch) with its number beside the program. A double-click on an entry develops that
+// program again and shows it in the main window; the program can be copied.
 
 #include <QWidget>
 
@@ -15,15 +16,23 @@ public:
   using TShowProgram = std::function<void(const std::string& Text, int FirstIndex)>;
   explicit TZELListForm(TShowProgram ShowProgram, QWidget* Parent = nullptr);
 
+  // What the entries count: generations from 0, or the runs of a batch from 1.
+  enum class TUnit { Generation, Run };
+  void SetNumbering(TUnit Unit);
   void Clear();
   void Append(const std::string& Text);
   int Count() const;
   std::string Entry(int Index) const;
+  // Puts the selected program on the clipboard; nothing when none is selected.
+  void CopySelected();
 
+protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
   void ZELListBoxDblClick(QObject* Sender);
 
   QListWidget* ZELListBox;
-
-private:
   TShowProgram ShowProgram;
+  TUnit Unit = TUnit::Generation;
 };

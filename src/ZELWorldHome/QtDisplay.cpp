@@ -1,10 +1,13 @@
 #include "ZELWorldHome/QtDisplay.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPen>
+#include <QStyle>
 
 #include <stdexcept>
 
@@ -27,6 +30,15 @@ QStringList NameFilters(const std::string& Filter) {
 }
 
 const QColor SurroundColor(148, 187, 226);
+constexpr double YMargin = 2;
+
+// The step between bottom-axis labels: 1, 2 or 5 times a power of ten, the smallest that
+// keeps to about ten labels.
+double LabelStep(double Length) {
+  for (double power = 1;; power *= 10)
+    for (double m : {1.0, 2.0, 5.0})
+      if (Length / (m * power) <= 10) return m * power;
+}
 } // namespace
 
 TEvolProgressBar::TEvolProgressBar(QWidget* Parent) : QProgressBar(Parent) {
@@ -59,15 +71,21 @@ TEvolChart::TEvolChart(QWidget* Parent) : QChartView(Parent) {
   AxisX = new QValueAxis;
   AxisX->setTitleText("Generations");
   AxisX->setTitleBrush(QColor(128, 0, 0));
-  AxisX->setLabelFormat("%d");
-  AxisX->setRange(0, 100);
+  // Labels stand at whole numbers from 0 on, so that each reads the value at its position.
+  AxisX->setTickType(QValueAxis::TicksDynamic);
+  AxisX->setTickAnchor(0);
+  AxisX->setLabelFormat("%.0f");
+  SetBottomAxisRange(0, 100);
   AxisY = new QValueAxis;
   AxisY->setTitleText("Fitness/Ratio");
   AxisY->setTitleBrush(QColor(0, 0, 128));
-  AxisY->setLabelFormat("%d");
-  AxisY->setRange(0, 100);
+  AxisY->setLabelFormat("%.0f");
+  // A little room beyond 0 and 100, so that a curve along either bound stays clear of the frame.
+  AxisY->setRange(-YMargin, 100 + YMargin);
   // Grid lines every 5; labels every 20 stay readable on a chart of a few hundred pixels.
-  AxisY->setTickCount(6);
+  AxisY->setTickType(QValueAxis::TicksDynamic);
+  AxisY->setTickAnchor(0);
+  AxisY->setTickInterval(20);
   AxisY->setMinorTickCount(3);
   chart->addAxis(AxisX, Qt::AlignBottom);
   chart->addAxis(AxisY, Qt::AlignLeft);
@@ -100,13 +118,63 @@ void TEvolChart::ClearSeries(int Series) {
 }
 
 void TEvolChart::AppendValue(int Series, double Value) {
-  if (Series < 0 || Series >= static_cast<int>(Lines.size())) return;
+  AppendValues(Series, {Value});
+}
+
+void TEvolChart::AppendValues(int Series, const std::vector<double>& Values) {
+  if (Series < 0 || Series >= static_cast<int>(Lines.size()) || Values.empty()) return;
   QLineSeries* line = Lines[static_cast<std::size_t>(Series)];
-  line->append(line->count(), Value);
+  // One replace redraws once; appending point by point redraws for every point.
+  QList<QPointF> points = line->points();
+  for (double v : Values)
+    points.append(QPointF(static_cast<double>(points.size()), v));
+  line->replace(points);
 }
 
 void TEvolChart::SetBottomAxisRange(double Min, double Max) {
+  AxisX->setTickInterval(LabelStep(Max - Min));
   AxisX->setRange(Min, Max);
+}
+
+bool TEvolChart::KeepEarlierRun() {
+  if (Lines[0]->count() == 0) return false;
+  auto* kept = new QLineSeries;
+  kept->replace(Lines[0]->points());
+  chart()->addSeries(kept);
+  kept->attachAxis(AxisX);
+  kept->attachAxis(AxisY);
+  Earlier.insert(Earlier.begin(), kept);
+  while (Earlier.size() > static_cast<std::size_t>(MaxEarlierRuns)) {
+    chart()->removeSeries(Earlier.back());
+    delete Earlier.back();
+    Earlier.pop_back();
+  }
+  Fade();
+  return true;
+}
+
+void TEvolChart::Fade() {
+  // The older a run, the fainter its curve; the dashes tell the curves apart.
+  const std::array<int, MaxEarlierRuns> alpha{150, 110, 80};
+  const std::array<Qt::PenStyle, MaxEarlierRuns> style{Qt::SolidLine, Qt::DashLine, Qt::DotLine};
+  for (std::size_t i = 0; i < Earlier.size(); ++i) {
+    QPen pen(QColor(255, 0, 0, alpha[i]), 1.5);
+    pen.setStyle(style[i]);
+    Earlier[i]->setPen(pen);
+  }
+}
+
+void TEvolChart::SetEarlierRunName(int Index, const std::string& Name) {
+  if (Index >= 0 && Index < EarlierRunCount())
+    Earlier[static_cast<std::size_t>(Index)]->setName(ToQString(Name));
+}
+
+void TEvolChart::ClearEarlierRuns() {
+  for (QLineSeries* s : Earlier) {
+    chart()->removeSeries(s);
+    delete s;
+  }
+  Earlier.clear();
 }
 
 void TEvolChart::SetBottomAxisTitle(const std::string& Title) {
@@ -142,10 +210,24 @@ QImage& TFSImage::Canvas() {
 }
 
 void TFSImage::FillRect(int X1, int Y1, int X2, int Y2) {
-  QImage& canvas = Canvas();
+  QPainter& painter = Drawing();
   if (X2 <= X1 || Y2 <= Y1) return;
-  QPainter painter(&canvas);
   painter.fillRect(QRect(X1, Y1, X2 - X1, Y2 - Y1), ToQColor(Brush));
+}
+
+QPainter& TFSImage::Drawing() {
+  // One painter for a whole curve: opening one per line costs more than the line.
+  if (!Painter) Painter = std::make_unique<QPainter>(&Canvas());
+  return *Painter;
+}
+
+void TFSImage::EndDrawing() const {
+  Painter.reset();
+}
+
+const QImage& TFSImage::Picture() const {
+  EndDrawing();
+  return Bitmap;
 }
 
 void TFSImage::MoveTo(int X, int Y) {
@@ -155,7 +237,7 @@ void TFSImage::MoveTo(int X, int Y) {
 }
 
 void TFSImage::LineTo(int X, int Y) {
-  QPainter painter(&Canvas());
+  QPainter& painter = Drawing();
   painter.setPen(QPen(ToQColor(Pen), 1));
   painter.drawLine(PenX, PenY, X, Y);
   PenX = X;
@@ -163,35 +245,73 @@ void TFSImage::LineTo(int X, int Y) {
 }
 
 void TFSImage::paintEvent(QPaintEvent*) {
+  EndDrawing();
   if (Bitmap.isNull()) return;
   QPainter painter(this);
   painter.drawImage(rect(), Bitmap);
 }
 
 bool TFSImage::SaveToFile(const std::string& FileName) const {
+  EndDrawing();
   if (Bitmap.isNull()) return false;
   SaveBitmap(Bitmap, FileName);
   return true;
 }
 
 void SaveBitmap(const QImage& Image, const std::string& FileName) {
+  // Opened here rather than by QImage, which says only that it failed, not why.
+  QFile file(ToQString(FileName));
+  const auto fail = [&](const QString& Reason) {
+    throw std::runtime_error("Cannot write the image file '" + FileName + "': " + Reason.toStdString());
+  };
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) fail(file.errorString());
   // The format is given, so a name without the .bmp extension is written as it is.
-  if (!Image.save(ToQString(FileName), "BMP"))
-    throw std::runtime_error("Cannot write the image file '" + FileName + "'");
+  if (!Image.save(&file, "BMP"))
+    fail(file.error() != QFileDevice::NoError ? file.errorString() : "write failed");
+  file.close();
+  if (file.error() != QFileDevice::NoError) fail(file.errorString());
+}
+
+QString TPlainIconProvider::type(const QFileInfo& Info) const {
+  if (Info.isDir()) return "Folder";
+  if (Info.isSymLink()) return "Link";
+  return "File";
+}
+
+QIcon TPlainIconProvider::icon(IconType Type) const {
+  const bool folder = Type == Folder || Type == Computer || Type == Desktop || Type == Trashcan;
+  return QApplication::style()->standardIcon(folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+}
+
+QIcon TPlainIconProvider::icon(const QFileInfo& Info) const {
+  return icon(Info.isDir() ? Folder : File);
+}
+
+std::unique_ptr<QFileDialog> NewSaveDialog(QWidget* Owner, const TSaveDialog& Dialog) {
+  auto dialog = std::make_unique<QFileDialog>(Owner, ToQString(Dialog.Title), QDir::currentPath());
+  // The dialog of our own, whose icons and types come from names alone.
+  dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog->setIconProvider(&PlainIcons());
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  const QStringList filters = NameFilters(Dialog.Filter);
+  dialog->setNameFilters(filters);
+  if (Dialog.FilterIndex >= 0 && Dialog.FilterIndex < filters.size())
+    dialog->selectNameFilter(filters[Dialog.FilterIndex]);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite, !Dialog.OverwritePrompt);
+  dialog->setSizeGripEnabled(true);
+  return dialog;
+}
+
+TPlainIconProvider& PlainIcons() {
+  static TPlainIconProvider provider;
+  return provider;
 }
 
 bool TQtDialogService::ExecuteSaveDialog(TSaveDialog& Dialog) {
-  QFileDialog dialog(Owner, ToQString(Dialog.Title), QDir::currentPath());
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  const QStringList filters = NameFilters(Dialog.Filter);
-  dialog.setNameFilters(filters);
-  if (Dialog.FilterIndex >= 0 && Dialog.FilterIndex < filters.size())
-    dialog.selectNameFilter(filters[Dialog.FilterIndex]);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, !Dialog.OverwritePrompt);
-  dialog.setSizeGripEnabled(true);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  Dialog.FileName = dialog.selectedFiles().first().toStdString();
+  const std::unique_ptr<QFileDialog> dialog = NewSaveDialog(Owner, Dialog);
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
+  Dialog.FileName = dialog->selectedFiles().first().toStdString();
   return true;
 }
 

@@ -5,14 +5,20 @@
 #include "Display/DisplayServices.h"
 #include "ZELWorldHome/DialogService.h"
 
+#include <QAbstractFileIconProvider>
 #include <QChartView>
+#include <QFileDialog>
 #include <QImage>
 #include <QLineSeries>
+#include <QPainter>
 #include <QProgressBar>
 #include <QValueAxis>
 #include <QWidget>
 
 #include <array>
+#include <memory>
+#include <string>
+#include <vector>
 
 // The progress bar. Runs hold the GUI thread, so Repaint paints at once instead of
 // waiting for the event loop.
@@ -37,14 +43,30 @@ public:
   void SetBottomAxisRange(double Min, double Max) override;
   void SetBottomAxisTitle(const std::string& Title) override;
 
+  // Appends many points at once, with one redraw.
+  void AppendValues(int Series, const std::vector<double>& Values);
+
   QLineSeries* Series(int Index) const { return Lines.at(static_cast<std::size_t>(Index)); }
   QValueAxis* BottomAxis() const { return AxisX; }
   QValueAxis* LeftAxis() const { return AxisY; }
   // The chart at its current on-screen size on a white background.
   QImage RenderImage();
 
+  // Earlier runs: the "MaxGen" curves of up to MaxEarlierRuns runs before the current one,
+  // faded, newest first.
+  static constexpr int MaxEarlierRuns = 3;
+  // Keeps the current "MaxGen" curve as the newest earlier run (when it has points); the
+  // oldest beyond MaxEarlierRuns goes. True when a curve was kept.
+  bool KeepEarlierRun();
+  int EarlierRunCount() const { return static_cast<int>(Earlier.size()); }
+  QLineSeries* EarlierRun(int Index) const { return Earlier.at(static_cast<std::size_t>(Index)); }
+  void SetEarlierRunName(int Index, const std::string& Name);
+  void ClearEarlierRuns();
+
 private:
+  void Fade();
   std::array<QLineSeries*, 2> Lines{};
+  std::vector<QLineSeries*> Earlier;
   QValueAxis* AxisX = nullptr;
   QValueAxis* AxisY = nullptr;
 };
@@ -63,8 +85,10 @@ public:
   void MoveTo(int X, int Y) override;
   void LineTo(int X, int Y) override;
   void Update() override { repaint(); }
+  ~TFSImage() override { EndDrawing(); }
 
-  const QImage& Picture() const { return Bitmap; }
+  // The bitmap with every drawing so far finished.
+  const QImage& Picture() const;
   // Writes the bitmap as a BMP file; false (and no file) while nothing has been drawn.
   // A file that cannot be written raises std::runtime_error naming it.
   bool SaveToFile(const std::string& FileName) const;
@@ -74,13 +98,30 @@ protected:
 
 private:
   QImage& Canvas();
+  QPainter& Drawing();
+  void EndDrawing() const;
   QImage Bitmap;
+  mutable std::unique_ptr<QPainter> Painter;
   TColor Pen{}, Brush = clWhite;
   int PenX = 0, PenY = 0;
 };
 
 // Writes Image as a BMP file under exactly FileName; raises std::runtime_error naming the file on failure.
 void SaveBitmap(const QImage& Image, const std::string& FileName);
+
+// Icons and types told from a file's kind alone. The toolkit's own provider guesses the
+// type of an unknown file from its contents, and reading a device file (say under /proc)
+// can block the dialog for good.
+class TPlainIconProvider final : public QAbstractFileIconProvider {
+public:
+  QIcon icon(IconType Type) const override;
+  QIcon icon(const QFileInfo& Info) const override;
+  QString type(const QFileInfo& Info) const override;
+};
+TPlainIconProvider& PlainIcons();
+
+// The save dialog set up as Dialog says.
+std::unique_ptr<QFileDialog> NewSaveDialog(QWidget* Owner, const TSaveDialog& Dialog);
 
 // The dialogs of a person at the screen.
 class TQtDialogService final : public TDialogService {

@@ -1,26 +1,36 @@
 #include "ZELWorldHome/ZELWorldHome.h"
 
 #include "Experiment/Experiment.h"
-#include "Experiment/RunDriver.h"
+#include "Experiment/Report.h"
 #include "ZEL/ReportFormat.h"
 #include "ZELList/ZELList.h"
+#include "ZELWorldHome/CommandText.h"
 #include "ZELWorldHome/FloatText.h"
+#include "ZELWorldHome/Picture.h"
+#include "ZELWorldHome/SpinEdit.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -28,6 +38,7 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <optional>
 
 namespace {
 const std::array<const char*, 8> MutationTexts{"0.0",   "0.0001", "0.0005", "0.001",
@@ -35,12 +46,9 @@ const std::array<const char*, 8> MutationTexts{"0.0",   "0.0001", "0.0005", "0.0
 const std::array<const char*, 11> CrossoverTexts{"0.0", "0.1", "0.2", "0.3", "0.4", "0.5",
                                                  "0.6", "0.7", "0.8", "0.9", "1.0"};
 
-QSpinBox* NewSpinEdit(const char* Name, int Min, int Max, int Value, const char* Tip) {
-  auto* spin = new QSpinBox;
+TSpinEdit* NewSpinEdit(const char* Name, int Min, int Max, int Value, const char* Tip) {
+  auto* spin = new TSpinEdit(Min, Max, Value);
   spin->setObjectName(Name);
-  spin->setRange(Min, Max);
-  spin->setValue(Value);
-  spin->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
   spin->setToolTip(Tip);
   return spin;
 }
@@ -83,15 +91,25 @@ QLabel* NewValueLabel(const char* Name, const char* Text) {
   return label;
 }
 
-QToolButton* NewToolButton(const char* Name, const char* Caption, const char* Tip) {
+QToolButton* NewToolButton(const char* Name, QAction* Action) {
   auto* button = new QToolButton;
   button->setObjectName(Name);
-  button->setText(Caption);
+  button->setDefaultAction(Action);
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
   button->setMinimumSize(80, 21);
-  button->setToolTip(Tip);
   return button;
 }
+
+// A run shows itself at most this often.
+constexpr auto ShowInterval = std::chrono::milliseconds(33);
+
+// The speeds a class can follow, in generations (runs of a batch) a second; 0 is as fast as possible.
+const std::array<std::pair<const char*, int>, 6> Speeds{{{"As fast as possible", 0},
+                                                         {"100 a second", 100},
+                                                         {"30 a second", 30},
+                                                         {"10 a second", 10},
+                                                         {"3 a second", 3},
+                                                         {"1 a second", 1}}};
 
 QString ToQString(const std::string& S) {
   return QString::fromStdString(S);
@@ -120,31 +138,61 @@ TZELWorldHomeForm::TZELWorldHomeForm(TDialogService* Dialogs) {
   setWindowTitle("ZEL World");
   resize(813, 615);
   BuildControls();
+  BuildMenus();
+  ShowTimer = new QTimer(this);
+  ShowTimer->setObjectName("ShowTimer");
+  ShowTimer->setSingleShot(true);
+  connect(ShowTimer, &QTimer::timeout, this, [this] { ShowWorkerUpdate(); });
+  // The worker only posts; the update is taken and shown on this thread.
+  Worker = std::make_unique<TRunWorker>([this] {
+    QMetaObject::invokeMethod(
+        this, [this] { WorkerWoke(); }, Qt::QueuedConnection);
+  });
+  UpdateRunControls();
   FormCreate(this);
 }
 
 TZELWorldHomeForm::~TZELWorldHomeForm() {
+  // Stops a run still going and waits for it, before anything it posts to is gone.
+  Worker.reset();
   FormDestroy(this);
 }
 
+QAction* TZELWorldHomeForm::NewAction(const char* Name, const char* Caption, const char* Tip,
+                                      const std::function<void()>& Handler) {
+  auto* action = new QAction(Caption, this);
+  action->setObjectName(Name);
+  // A tooltip, not a status tip: a status message would hide the status bar's panels.
+  action->setToolTip(Tip);
+  connect(action, &QAction::triggered, this, Handler);
+  return action;
+}
+
 void TZELWorldHomeForm::BuildControls() {
-  ZELToolBar = new QToolBar;
+  StartAction = NewAction("StartAction", "Start Simulation", "Runs one simulation and writes its report.",
+                          [this] { StartToolButtonClick(StartToolButton); });
+  BatchAction = NewAction("BatchAction", "Batch", "Runs a batch of ten simulations and writes its report.",
+                          [this] { BatchToolButtonClick(BatchToolButton); });
+  SaveImageAction = NewAction("SaveImageAction", "Save Image", "Saves the fuzzy-set picture as a BMP file.",
+                              [this] { SaveImageToolButtonClick(SaveImageToolButton); });
+  SaveGraphAction = NewAction("SaveGraphAction", "Save Graph", "Saves the chart as a BMP file.",
+                              [this] { SaveGraphToolButtonClick(SaveGraphToolButton); });
+  ZELToolBar = new QToolBar("Commands");
   ZELToolBar->setObjectName("ZELToolBar");
   ZELToolBar->setMovable(false);
   ZELToolBar->setFixedHeight(33);
-  StartToolButton =
-      NewToolButton("StartToolButton", "Start Simulation", "Runs one simulation and writes its report.");
-  BatchToolButton =
-      NewToolButton("BatchToolButton", "Batch", "Runs a batch of ten simulations and writes its report.");
-  SaveImageToolButton =
-      NewToolButton("SaveImageToolButton", "Save Image", "Saves the fuzzy-set picture as a BMP file.");
-  SaveGraphToolButton = NewToolButton("SaveGraphToolButton", "Save Graph", "Saves the chart as a BMP file.");
+  StartToolButton = NewToolButton("StartToolButton", StartAction);
+  BatchToolButton = NewToolButton("BatchToolButton", BatchAction);
+  SaveImageToolButton = NewToolButton("SaveImageToolButton", SaveImageAction);
+  SaveGraphToolButton = NewToolButton("SaveGraphToolButton", SaveGraphAction);
   ZELToolBar->addWidget(StartToolButton);
   ZELToolBar->addWidget(BatchToolButton);
   ZELToolBar->addSeparator();
   ZELToolBar->addWidget(SaveImageToolButton);
   ZELToolBar->addWidget(SaveGraphToolButton);
   addToolBar(Qt::TopToolBarArea, ZELToolBar);
+  addToolBarBreak(Qt::TopToolBarArea);
+  addToolBar(Qt::TopToolBarArea, BuildRunToolBar());
 
   StatusBar1 = new QStatusBar;
   StatusBar1->setObjectName("StatusBar1");
@@ -152,9 +200,9 @@ void TZELWorldHomeForm::BuildControls() {
   StatusPanel0->setFixedWidth(200);
   StatusPanel0->setAlignment(Qt::AlignCenter);
   StatusPanel1 = NewLabel("StatusPanel1", "");
-  StatusPanel1->setFixedWidth(339);
+  StatusPanel1->setMinimumWidth(339);
   StatusBar1->addWidget(StatusPanel0);
-  StatusBar1->addWidget(StatusPanel1);
+  StatusBar1->addWidget(StatusPanel1, 1);
   setStatusBar(StatusBar1);
 
   FSControlsPanel = new QWidget;
@@ -187,6 +235,7 @@ void TZELWorldHomeForm::BuildControls() {
   EvolProgressBar->setObjectName("EvolProgressBar");
 
   auto* central = new QWidget;
+  central->setObjectName("CentralPanel");
   auto* rows = new QVBoxLayout(central);
   rows->setContentsMargins(0, 0, 0, 0);
   rows->setSpacing(0);
@@ -198,12 +247,6 @@ void TZELWorldHomeForm::BuildControls() {
   rows->addWidget(EvolProgressBar);
   setCentralWidget(central);
 
-  connect(StartToolButton, &QToolButton::clicked, this, [this] { StartToolButtonClick(StartToolButton); });
-  connect(BatchToolButton, &QToolButton::clicked, this, [this] { BatchToolButtonClick(BatchToolButton); });
-  connect(SaveImageToolButton, &QToolButton::clicked, this,
-          [this] { SaveImageToolButtonClick(SaveImageToolButton); });
-  connect(SaveGraphToolButton, &QToolButton::clicked, this,
-          [this] { SaveGraphToolButtonClick(SaveGraphToolButton); });
   connect(pmutTrackBar, &QSlider::valueChanged, this, [this] { pmutTrackBarChange(pmutTrackBar); });
   connect(pnoiseTrackBar, &QSlider::valueChanged, this, [this] { pnoiseTrackBarChange(pnoiseTrackBar); });
   connect(PCrossTrackBar, &QSlider::valueChanged, this, [this] { PCrossTrackBarChange(PCrossTrackBar); });
@@ -211,6 +254,88 @@ void TZELWorldHomeForm::BuildControls() {
   connect(ReprodButtons, &QButtonGroup::idToggled, this, [this](int, bool Checked) {
     if (Checked) ReprodRadioGroupClick(ReprodRadioGroup);
   });
+}
+
+QToolBar* TZELWorldHomeForm::BuildRunToolBar() {
+  PauseAction = NewAction("PauseAction", "Pause",
+                          "Pauses the run after the current generation; checked before a start, the "
+                          "run waits after generation 0.",
+                          [this] { PauseToolButtonClick(PauseToolButton); });
+  PauseAction->setCheckable(true);
+  StepAction = NewAction("StepAction", "Step", "Runs one more generation (one run of a batch) while paused.",
+                         [this] { StepToolButtonClick(StepToolButton); });
+  StopAction = NewAction("StopAction", "Stop",
+                         "Ends the run after the current generation (a batch after the current run).",
+                         [this] { StopToolButtonClick(StopToolButton); });
+  CopyCommandAction = NewAction("CopyCommandAction", "Copy as command line",
+                                "Copies the zelworld-cli command that repeats the last experiment exactly.",
+                                [this] { CopyCommandToolButtonClick(CopyCommandToolButton); });
+  ClearRunsAction = NewAction("ClearRunsAction", "Clear Earlier Runs",
+                              "Removes the faded curves of earlier runs from the chart.",
+                              [this] { ClearRunsToolButtonClick(ClearRunsToolButton); });
+  RunToolBar = new QToolBar("Run");
+  RunToolBar->setObjectName("RunToolBar");
+  RunToolBar->setMovable(false);
+  PauseToolButton = NewToolButton("PauseToolButton", PauseAction);
+  PauseToolButton->setMinimumWidth(60);
+  StepToolButton = NewToolButton("StepToolButton", StepAction);
+  StepToolButton->setMinimumWidth(50);
+  StopToolButton = NewToolButton("StopToolButton", StopAction);
+  StopToolButton->setMinimumWidth(50);
+  SpeedComboBox = new QComboBox;
+  SpeedComboBox->setObjectName("SpeedComboBox");
+  SpeedComboBox->setToolTip("How fast a run goes: slow it down to watch selection at work.");
+  for (const auto& [caption, perSecond] : Speeds)
+    SpeedComboBox->addItem(caption, perSecond);
+  connect(SpeedComboBox, &QComboBox::currentIndexChanged, this,
+          [this] { SpeedComboBoxChange(SpeedComboBox); });
+  SeedEdit = new QLineEdit;
+  SeedEdit->setObjectName("SeedEdit");
+  SeedEdit->setFixedWidth(90);
+  SeedEdit->setPlaceholderText("time of day");
+  SeedEdit->setToolTip("Seed of the random generator, 0..4294967295; empty for the time of day. The "
+                       "same seed and settings repeat a run exactly.");
+  SeedUsedLabel = NewLabel("SeedUsedLabel", "");
+  SeedUsedLabel->setToolTip("The seed of the last experiment.");
+  SeedUsedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  CopyCommandToolButton = NewToolButton("CopyCommandToolButton", CopyCommandAction);
+  ClearRunsToolButton = NewToolButton("ClearRunsToolButton", ClearRunsAction);
+  RunToolBar->addWidget(PauseToolButton);
+  RunToolBar->addWidget(StepToolButton);
+  RunToolBar->addWidget(StopToolButton);
+  RunToolBar->addWidget(SpeedComboBox);
+  RunToolBar->addSeparator();
+  RunToolBar->addWidget(NewLabel("SeedCaption", " Seed: "));
+  RunToolBar->addWidget(SeedEdit);
+  RunToolBar->addWidget(SeedUsedLabel);
+  RunToolBar->addWidget(CopyCommandToolButton);
+  RunToolBar->addSeparator();
+  RunToolBar->addWidget(ClearRunsToolButton);
+  return RunToolBar;
+}
+
+void TZELWorldHomeForm::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("MainMenu");
+  QMenu* file = bar->addMenu("&File");
+  file->setObjectName("FileMenu");
+  file->addAction(SaveImageAction);
+  file->addAction(SaveGraphAction);
+  file->addSeparator();
+  QAction* quit = file->addAction("&Quit", this, [this] { close(); });
+  quit->setObjectName("QuitAction");
+  quit->setShortcut(QKeySequence::Quit);
+  QMenu* run = bar->addMenu("&Run");
+  run->setObjectName("RunMenu");
+  run->addAction(StartAction);
+  run->addAction(BatchAction);
+  run->addSeparator();
+  run->addAction(PauseAction);
+  run->addAction(StepAction);
+  run->addAction(StopAction);
+  run->addSeparator();
+  run->addAction(CopyCommandAction);
+  run->addAction(ClearRunsAction);
 }
 
 QWidget* TZELWorldHomeForm::BuildReproductionPanel() {
@@ -221,12 +346,14 @@ QWidget* TZELWorldHomeForm::BuildReproductionPanel() {
   ReprodRadioGroup->setToolTip(
       "Chooses whether agents reproduce through their programs, their chromosomes or both.");
   ReprodButtons = new QButtonGroup(ReprodRadioGroup);
+  ReprodButtons->setObjectName("ReprodButtons");
   auto* items = new QVBoxLayout(ReprodRadioGroup);
   items->setContentsMargins(6, 2, 6, 2);
   items->setSpacing(0);
   const std::array<const char*, 3> captions{"Phenotpe (ZEL)", "Genotype", "Both"};
   for (int i = 0; i < 3; ++i) {
     auto* item = new QRadioButton(captions[static_cast<std::size_t>(i)]);
+    item->setObjectName(QString("ReprodRadioGroupItem%1").arg(i));
     ReprodButtons->addButton(item, i);
     items->addWidget(item);
   }
@@ -246,7 +373,6 @@ QWidget* TZELWorldHomeForm::BuildReproductionPanel() {
   layout->addWidget(RatesCheckBox);
   return ReproductionPanel;
 }
-
 QWidget* TZELWorldHomeForm::BuildGAPanel() {
   GAPanel = new QWidget;
   GAPanel->setObjectName("GAPanel");
@@ -316,7 +442,7 @@ QGroupBox* TZELWorldHomeForm::BuildDescriptionBox() {
                                                              {"MaxAgent: ", GenLabel}}};
   int row = 0;
   for (const auto& [caption, value] : rows) {
-    grid->addWidget(new QLabel(caption), row, 0);
+    grid->addWidget(NewLabel((value->objectName() + "Caption").toUtf8().constData(), caption), row, 0);
     grid->addWidget(value, row++, 1);
   }
   grid->setRowStretch(row, 1);
@@ -340,6 +466,10 @@ bool TZELWorldHomeForm::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TZELWorldHomeForm::closeEvent(QCloseEvent* Event) {
+  if (RunActive) {
+    Worker->Stop();
+    Worker->Join();
+  }
   QMainWindow::closeEvent(Event);
   QCoreApplication::quit();
 }
@@ -366,7 +496,7 @@ void TZELWorldHomeForm::PCrossTrackBarChange(QObject*) {
 void TZELWorldHomeForm::RatesCheckBoxClick(QObject*) {
   for (QWidget* w : {static_cast<QWidget*>(Label10), static_cast<QWidget*>(PCrossTrackBar),
                      static_cast<QWidget*>(PCrossEdit)})
-    w->setEnabled(!w->isEnabled());
+    w->setEnabled(!w->isEnabledTo(GAPanel));
   if (!RatesCheckBox->isChecked()) {
     // Elite selection always crosses over.
     PCrossTrackBar->setValue(10);
@@ -374,16 +504,8 @@ void TZELWorldHomeForm::RatesCheckBoxClick(QObject*) {
   }
 }
 
-int TZELWorldHomeForm::ReprodItemIndex() const {
-  return ReprodButtons->checkedId();
-}
-
-void TZELWorldHomeForm::SetReprodItemIndex(int Index) {
-  if (QAbstractButton* item = ReprodButtons->button(Index)) item->setChecked(true);
-}
-
 void TZELWorldHomeForm::ReprodRadioGroupClick(QObject*) {
-  const int item = ReprodItemIndex();
+  const int item = ReprodButtons->checkedId();
   const bool mutation = item == 1 || item == 2;
   const bool noise = item == 0 || item == 2;
   for (QWidget* w :
@@ -394,21 +516,8 @@ void TZELWorldHomeForm::ReprodRadioGroupClick(QObject*) {
     w->setEnabled(noise);
 }
 
-int TZELWorldHomeForm::SpinValue(const QSpinBox* SpinEdit) {
-  bool ok = false;
-  const int value = SpinEdit->cleanText().trimmed().toInt(&ok);
-  if (!ok) return SpinEdit->minimum();
-  if (value < SpinEdit->minimum()) return SpinEdit->minimum();
-  if (value > SpinEdit->maximum()) return SpinEdit->maximum();
-  return value;
-}
-
 void TZELWorldHomeForm::SetStatusText(const std::string& Text) {
   StatusPanel1->setText(ToQString(Text));
-}
-
-std::string TZELWorldHomeForm::StatusText() const {
-  return StatusPanel1->text().toStdString();
 }
 
 void TZELWorldHomeForm::Guarded(const std::function<void()>& Command) {
@@ -431,94 +540,324 @@ void TZELWorldHomeForm::SaveWithDialog(const char* Title,
 }
 
 void TZELWorldHomeForm::SaveImageToolButtonClick(QObject*) {
+  SetStatusText("");
+  if (FSImage->Picture().isNull()) {
+    SetStatusText("Nothing is drawn yet, so there is no image to save");
+    return;
+  }
   Guarded([this] {
-    SaveWithDialog("Save Solution Image",
-                   [this](const std::string& FileName) { FSImage->SaveToFile(FileName); });
+    SaveWithDialog("Save Solution Image", [this](const std::string& FileName) {
+      FSImage->SaveToFile(FileName);
+      SetStatusText("Image saved to " + FileName);
+    });
   });
 }
 
 void TZELWorldHomeForm::SaveGraphToolButtonClick(QObject*) {
+  SetStatusText("");
   Guarded([this] {
-    SaveWithDialog("Save Chart Image",
-                   [this](const std::string& FileName) { SaveBitmap(EvolChart->RenderImage(), FileName); });
+    SaveWithDialog("Save Chart Image", [this](const std::string& FileName) {
+      SaveBitmap(EvolChart->RenderImage(), FileName);
+      SetStatusText("Chart saved to " + FileName);
+    });
   });
 }
 
 void TZELWorldHomeForm::StartToolButtonClick(QObject*) {
-  Guarded([this] { RunExperiment(false); });
+  Guarded([this] { RunCommand(false); });
 }
 
 void TZELWorldHomeForm::BatchToolButtonClick(QObject*) {
-  Guarded([this] { RunExperiment(true); });
+  Guarded([this] { RunCommand(true); });
 }
 
-void TZELWorldHomeForm::RunExperiment(bool Batch) {
+std::uint32_t TZELWorldHomeForm::SeedFromBox() const {
+  const std::string text = SeedEdit->text().trimmed().toStdString();
+  if (text.empty()) return Rng::TimeOfDayMilliseconds();
+  bool ok = !text.empty() && text.size() <= 10;
+  for (char c : text)
+    ok = ok && c >= '0' && c <= '9';
+  const unsigned long long value = ok ? std::stoull(text) : 0;
+  if (!ok || value > 4294967295ULL)
+    throw std::invalid_argument("Seed: '" + text + "' is not a whole number from 0 to 4294967295");
+  return static_cast<std::uint32_t>(value);
+}
+
+TExperimentSettings TZELWorldHomeForm::SettingsFromControls() const {
+  TExperimentSettings s;
+  s.PopSize = PopSpinEdit->TypedValue();
+  s.Generations = GenSpinEdit->TypedValue();
+  s.Elements = XElementsSpinEdit->TypedValue();
+  s.Blocks = NBlocksSpinEdit->TypedValue();
+  s.ReproductionType = ReprodButtons->checkedId();
+  s.RandomEnvironment = RandomFitCheckBox->isChecked();
+  s.RatesSelection = RatesCheckBox->isChecked();
+  s.PCrossover = StrToFloat(PCrossEdit->text().toStdString());
+  s.PMutation = StrToFloat(pmutEdit->text().toStdString());
+  s.PNoise = StrToFloat(pnoiseEdit->text().toStdString());
+  return s;
+}
+
+void TZELWorldHomeForm::RunCommand(bool Batch) {
+  SetStatusText("");
+  // The seed is taken at the click, before the dialog, as the clock was read before.
+  const std::uint32_t seed = SeedFromBox();
   if (!DialogService->ExecuteSaveDialog(SaveDialog1)) return;
   const std::string fileName = SaveDialog1.FileName;
   if (ZELListForm != nullptr) ZELListForm->hide();
-  TExperimentSettings settings;
-  settings.PopSize = SpinValue(PopSpinEdit);
-  settings.Generations = SpinValue(GenSpinEdit);
-  settings.Elements = SpinValue(XElementsSpinEdit);
-  settings.Blocks = SpinValue(NBlocksSpinEdit);
-  settings.ReproductionType = ReprodItemIndex();
-  settings.RandomEnvironment = RandomFitCheckBox->isChecked();
-  settings.RatesSelection = RatesCheckBox->isChecked();
-  settings.PCrossover = StrToFloat(PCrossEdit->text().toStdString());
-  settings.PMutation = StrToFloat(pmutEdit->text().toStdString());
-  settings.PNoise = StrToFloat(pnoiseEdit->text().toStdString());
-  TStringList bestList;
-  TDialogMessageBox messages(*DialogService);
-  // The environment is drawn as soon as it is built, before the first generation.
-  auto drawEnvironment = [this](const TExperiment& E) {
-    EnvironmentSet = E.Environment();
-    EnvironmentSet.Draw(*FSImage, clBlue, true);
-    FSImage->repaint();
-  };
-  TOutcome outcome;
-  if (Batch) {
-    TBatch batch(settings, Random);
-    batch.SetThreads(0);
-    outcome = RunBatch(batch, fileName,
-                       {*EvolProgressBar, *EvolChart, *FSImage, bestList, messages,
-                        [&] { drawEnvironment(batch.Experiment()); }})
-                  .Last;
-  } else {
-    TExperiment experiment(settings, Random);
-    experiment.SetThreads(0);
-    outcome = Run(experiment, fileName, {*EvolProgressBar, *EvolChart, *FSImage, bestList, messages, [&] {
-                                           drawEnvironment(experiment);
-                                         }});
+  StartExperiment(SettingsFromControls(), Batch, seed, fileName);
+}
+
+void TZELWorldHomeForm::StartExperiment(const TExperimentSettings& Settings, bool Batch, std::uint32_t Seed,
+                                        const std::string& FileName) {
+  if (RunActive) throw std::logic_error("An experiment is already running");
+  Random.SetClock(Rng::CounterClock(Seed));
+  std::unique_ptr<TExperiment> experiment;
+  std::unique_ptr<TBatch> batch;
+  if (Batch)
+    batch = std::make_unique<TBatch>(Settings, Random);
+  else
+    experiment = std::make_unique<TExperiment>(Settings, Random);
+  const TExperiment& e = Batch ? batch->Experiment() : *experiment;
+  // The report is created before anything is shown, so that a name that cannot be written
+  // leaves the window as it was.
+  std::unique_ptr<TRunReport> runReport;
+  std::unique_ptr<TBatchReport> batchReport;
+  if (Batch)
+    batchReport = std::make_unique<TBatchReport>(FileName);
+  else
+    runReport = std::make_unique<TRunReport>(FileName);
+
+  std::string corrections;
+  for (const TCorrection& c : e.Corrections())
+    corrections += (corrections.empty() ? "" : "; ") + c.Parameter + " " + ShortestText(c.Given) +
+                   " is outside 0..1; the run uses " + ShortestText(c.Used);
+  SetStatusText(corrections);
+
+  KeepEarlierRun(e.Settings(), Batch);
+  Current = {e.Settings(), Batch, Seed, FileName, {}};
+  HaveRun = true;
+  SeedUsedLabel->setText(QString(" used %1 ").arg(Seed));
+  LastCommandLine = CommandLineText(Current.Settings, Batch, Seed, FileName);
+
+  const int generations = Current.Settings.Generations;
+  EvolProgressBar->SetVisible(true);
+  EvolProgressBar->SetMin(1);
+  EvolProgressBar->SetMax(Batch ? BatchRunCount : generations);
+  if (Batch) EvolProgressBar->SetPosition(1);
+  EvolChart->SetBottomAxisRange(0, Batch ? BatchRunCount - 1 : generations);
+  EvolChart->SetBottomAxisTitle(Batch ? "Runs" : "Generations");
+  EvolChart->ClearSeries(0);
+  EvolChart->ClearSeries(1);
+
+  Worker->SetSpeed(SpeedComboBox->currentData().toInt());
+  SetRunning(true);
+  const bool paused = PauseAction->isChecked();
+  if (Batch)
+    Worker->StartBatch(std::move(batch), std::move(batchReport), paused);
+  else
+    Worker->StartRun(std::move(experiment), std::move(runReport), paused);
+}
+
+void TZELWorldHomeForm::KeepEarlierRun(const TExperimentSettings& Next, bool NextBatch) {
+  if (HaveRun && Current.Batch != NextBatch) {
+    // Generations and runs share no axis: a change of kind leaves no curve to compare with.
+    EvolChart->ClearEarlierRuns();
+    EarlierRuns.clear();
+  } else if (HaveRun && EvolChart->KeepEarlierRun()) {
+    EarlierRuns.insert(EarlierRuns.begin(), Current);
+    EarlierRuns.resize(std::min<std::size_t>(EarlierRuns.size(), TEvolChart::MaxEarlierRuns));
   }
+  for (int i = 0; i < EvolChart->EarlierRunCount(); ++i) {
+    const TShownRun& r = EarlierRuns[static_cast<std::size_t>(i)];
+    EvolChart->SetEarlierRunName(i, DifferenceName(r.Settings, r.Seed, Next));
+  }
+}
+
+void TZELWorldHomeForm::SetRunning(bool Running) {
+  RunActive = Running;
+  // While a run works only the run controls answer.
+  for (QWidget* w : {ReproductionPanel, GAPanel, static_cast<QWidget*>(SeedEdit)})
+    w->setEnabled(!Running);
+  for (QAction* a : {StartAction, BatchAction, SaveImageAction, SaveGraphAction})
+    a->setEnabled(!Running);
+  UpdateRunControls();
+}
+
+void TZELWorldHomeForm::UpdateRunControls() {
+  const bool paused = PauseAction->isChecked();
+  PauseAction->setText(paused ? "Resume" : "Pause");
+  StepAction->setEnabled(RunActive && paused);
+  StopAction->setEnabled(RunActive);
+  CopyCommandAction->setEnabled(!RunActive && !LastCommandLine.empty());
+  ClearRunsAction->setEnabled(!RunActive && EvolChart->EarlierRunCount() > 0);
+}
+
+void TZELWorldHomeForm::PauseToolButtonClick(QObject*) {
+  if (PauseAction->isChecked())
+    Worker->Pause();
+  else
+    Worker->Resume();
+  UpdateRunControls();
+}
+
+void TZELWorldHomeForm::StepToolButtonClick(QObject*) {
+  if (RunActive) Worker->Step();
+}
+
+void TZELWorldHomeForm::StopToolButtonClick(QObject*) {
+  if (RunActive) Worker->Stop();
+}
+
+void TZELWorldHomeForm::SpeedComboBoxChange(QObject*) {
+  Worker->SetSpeed(SpeedComboBox->currentData().toInt());
+}
+
+void TZELWorldHomeForm::CopyCommandToolButtonClick(QObject*) {
+  SetStatusText("");
+  if (LastCommandLine.empty()) return;
+  QApplication::clipboard()->setText(ToQString(LastCommandLine));
+  SetStatusText("Copied: " + LastCommandLine);
+}
+
+void TZELWorldHomeForm::ClearRunsToolButtonClick(QObject*) {
+  SetStatusText("");
+  EvolChart->ClearEarlierRuns();
+  EarlierRuns.clear();
+  UpdateRunControls();
+}
+
+void TZELWorldHomeForm::WorkerWoke() {
+  if (!RunActive) return;
+  const auto since = std::chrono::steady_clock::now() - LastShown;
+  // The end of a run is shown at once; everything else waits for its turn.
+  if (since >= ShowInterval || Worker->EndWaiting()) {
+    ShowWorkerUpdate();
+  } else if (!ShowTimer->isActive()) {
+    ShowTimer->start(std::chrono::duration_cast<std::chrono::milliseconds>(ShowInterval - since));
+  }
+}
+
+void TZELWorldHomeForm::ShowWorkerUpdate() {
+  ShowTimer->stop();
+  if (!RunActive) return;
+  LastShown = std::chrono::steady_clock::now();
+  TRunUpdate update = Worker->TakeUpdate();
+  ShowRecords(update);
+  if (update.Finished) FinishRun(update);
+  if (IdleLoop != nullptr && Idle()) IdleLoop->quit();
+}
+
+void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
+  if (U.Environment) {
+    EnvironmentSet = std::move(*U.Environment);
+    DrawSet(EnvironmentSet, *FSImage, clBlue, true);
+    BestDrawn = false;
+    FSImage->update();
+  }
+  std::array<std::vector<double>, 2> points;
+  for (TGenerationRecord& r : U.Generations) {
+    points[0].push_back(r.Fitness);
+    points[1].push_back(r.GenotypeRatio);
+    Current.BestTexts.push_back(std::move(r.BestText));
+  }
+  for (TRunRecord& r : U.Runs) {
+    points[0].push_back(r.Fitness);
+    points[1].push_back(r.GenotypeRatio);
+    Current.BestTexts.push_back(std::move(r.BestText));
+  }
+  EvolChart->AppendValues(0, points[0]);
+  EvolChart->AppendValues(1, points[1]);
+  // Generation 0 leaves the bar where it was; every later generation (every run) moves it.
+  if (!U.Generations.empty() && U.Generations.back().Generation > 0)
+    EvolProgressBar->SetPosition(U.Generations.back().Generation);
+  if (!U.Runs.empty()) EvolProgressBar->SetPosition(U.Runs.back().Run + 1);
+  if (!U.Generations.empty()) GenLabel->setText(QString::number(U.Generations.back().Generation));
+  if (!U.Runs.empty()) GenLabel->setText(QString::number(U.Runs.back().Run));
+  // The best so far changes seldom once a run has settled; the picture is redrawn only then.
+  if (U.BestSoFar && (!BestDrawn || U.BestSoFar->Developed.Values() != DevelopedSet.Values())) {
+    BestDrawn = true;
+    DevelopedSet = std::move(U.BestSoFar->Developed);
+    DrawOverEnvironment(DevelopedSet);
+    ShowMeasures(U.BestSoFar->Measures);
+  }
+}
+
+void TZELWorldHomeForm::FinishRun(TRunUpdate& U) {
+  Worker->Join();
+  SetRunning(false);
+  if (!U.Error.empty()) {
+    // The report keeps what was written before the failure; the list stays hidden.
+    DialogService->ShowError(U.Error);
+    return;
+  }
+  const TOutcome& outcome = *U.Outcome;
+  if (U.Stopped) {
+    const std::string where = Current.Batch ? "after run " + std::to_string(Current.BestTexts.size()) +
+                                                  " of " + std::to_string(BatchRunCount)
+                                            : "after generation " + std::to_string(outcome.Generations) +
+                                                  " of " + std::to_string(Current.Settings.Generations);
+    SetStatusText("Stopped " + where);
+  }
+  DialogService->ShowMessage("Your Report on file " + Current.FileName);
+  EvolProgressBar->SetPosition(1);
   if (ZELListForm != nullptr) {
     ZELListForm->Clear();
-    for (const std::string& text : bestList)
+    ZELListForm->SetNumbering(Current.Batch ? TZELListForm::TUnit::Run : TZELListForm::TUnit::Generation);
+    for (const std::string& text : Current.BestTexts)
       ZELListForm->Append(text);
+    // The first time beside the main window rather than over it.
+    if (!ListPlaced) ZELListForm->move(frameGeometry().topRight() + QPoint(8, 0));
+    ListPlaced = true;
     ZELListForm->show();
   }
-  DisplayDevelopment(outcome.Best, settings.Generations);
+  // A stopped run shows the generations it reached; a batch always completes its runs.
+  DisplayDevelopment(outcome.Best,
+                     Current.Batch || !U.Stopped ? Current.Settings.Generations : outcome.Generations);
+}
+
+bool TZELWorldHomeForm::Idle() const {
+  return !RunActive || (Worker->Waiting() && Worker->NothingWaiting() && !ShowTimer->isActive());
+}
+
+void TZELWorldHomeForm::WaitForRun() {
+  while (!Idle()) {
+    QEventLoop loop;
+    IdleLoop = &loop;
+    // A paused run that has posted nothing new is found idle by looking again.
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+    IdleLoop = nullptr;
+  }
+}
+
+void TZELWorldHomeForm::DrawOverEnvironment(const TFuzzySet& Set) {
+  DrawSet(EnvironmentSet, *FSImage, clBlue, true);
+  DrawSet(Set, *FSImage, clRed, false);
+  FSImage->update();
 }
 
 void TZELWorldHomeForm::DisplayDevelopment(const TDevelopment& Development, int G) {
   DevelopedSet = Development.Developed;
   GenLabel->setText(QString::number(G));
-  DevelopedSet.Draw(*FSImage, clRed, false);
-  FSImage->repaint();
+  DrawOverEnvironment(DevelopedSet);
   ShowMeasures(Development.Measures);
 }
 
 void TZELWorldHomeForm::ShowProgram(const std::string& Text, int FirstIndex) {
+  // The list is hidden while a run works, and the generator is the run's.
+  if (RunActive) return;
+  SetStatusText("");
   GenLabel->setText(QString::number(FirstIndex));
   if (Text.empty()) {
     SetStatusText("No program selected");
     return;
   }
-  const int blocks = SpinValue(NBlocksSpinEdit);
-  const TDevelopment d = DevelopProgram(Random, Text, blocks, SpinValue(XElementsSpinEdit), EnvironmentSet);
+  const int blocks = NBlocksSpinEdit->TypedValue();
+  const TDevelopment d =
+      DevelopProgram(Random, Text, blocks, XElementsSpinEdit->TypedValue(), EnvironmentSet);
   DevelopedSet = d.Developed;
-  EnvironmentSet.Draw(*FSImage, clBlue, true);
-  DevelopedSet.Draw(*FSImage, clRed, false);
-  FSImage->repaint();
+  DrawOverEnvironment(DevelopedSet);
   ShowMeasures(d.Measures);
   // A program shorter than the block count develops only the blocks it has; say so.
   SetStatusText(d.ShortfallText());

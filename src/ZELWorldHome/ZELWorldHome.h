@@ -1,30 +1,40 @@
 #pragma once
-// The main window: the parameter controls, the two experiment commands, and the
-// chart, picture and result labels in which an experiment shows its outcome.
+// The main window: the parameter controls, the two experiment commands with their run
+// controls, and the chart, picture and result labels that follow an experiment live.
+// Its controls are its own; tests find them by their object names.
 
 #include "Experiment/Develop.h"
+#include "Experiment/ExperimentSettings.h"
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
 #include "ZELWorldHome/DialogService.h"
 #include "ZELWorldHome/QtDisplay.h"
+#include "ZELWorldHome/RunWorker.h"
 
 #include <QMainWindow>
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
+class QEventLoop;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QSlider;
-class QSpinBox;
 class QSplitter;
 class QStatusBar;
+class QTimer;
 class QToolBar;
 class QToolButton;
+class TSpinEdit;
 class TZELListForm;
 
 class TZELWorldHomeForm final : public QMainWindow {
@@ -36,6 +46,35 @@ public:
   // The window that lists the best programs of the last experiment.
   void SetListForm(TZELListForm* Form) { ZELListForm = Form; }
 
+  // Develops a program of the list window with the current elements and blocks over the
+  // environment of the last experiment and shows it; FirstIndex is the first list entry that
+  // holds it. An empty text shows that nothing was selected.
+  void ShowProgram(const std::string& Text, int FirstIndex);
+
+  // Runs an experiment as "Start Simulation" or "Batch" do once they have read the controls
+  // and the dialog: on the worker, with the counter clock of Seed, reporting to FileName.
+  void StartExperiment(const TExperimentSettings& Settings, bool Batch, std::uint32_t Seed,
+                       const std::string& FileName);
+  bool Running() const { return RunActive; }
+  // Processes events until nothing happens without the user: the run has ended and been
+  // shown, or it is paused with every generation so far shown.
+  void WaitForRun();
+
+  // The environment of the last experiment and the set of the agent on display.
+  const TFuzzySet& Environment() const { return EnvironmentSet; }
+  const TFuzzySet& Developed() const { return DevelopedSet; }
+  // The generator of the window and its list window.
+  const TRandom& Generator() const { return Random; }
+  // The zelworld-cli command that repeats the last experiment; empty before the first.
+  const std::string& CommandLine() const { return LastCommandLine; }
+
+protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  // Closing the main window ends the program, even while the list window is open; a run
+  // still going is stopped after its current generation.
+  void closeEvent(QCloseEvent* Event) override;
+
+private:
   void FormCreate(QObject* Sender);
   void FormDestroy(QObject* Sender);
   void ImagePanelResize(QObject* Sender);
@@ -48,27 +87,49 @@ public:
   void SaveGraphToolButtonClick(QObject* Sender);
   void StartToolButtonClick(QObject* Sender);
   void BatchToolButtonClick(QObject* Sender);
+  void PauseToolButtonClick(QObject* Sender);
+  void StepToolButtonClick(QObject* Sender);
+  void StopToolButtonClick(QObject* Sender);
+  void SpeedComboBoxChange(QObject* Sender);
+  void CopyCommandToolButtonClick(QObject* Sender);
+  void ClearRunsToolButtonClick(QObject* Sender);
 
-  // The selected item of ReprodRadioGroup: 0 "Phenotpe (ZEL)", 1 "Genotype", 2 "Both".
-  int ReprodItemIndex() const;
-  void SetReprodItemIndex(int Index);
-  // A spin edit's value: its text as a decimal integer brought into range, or its
-  // minimum when the text is not an integer.
-  static int SpinValue(const QSpinBox* SpinEdit);
-  // Develops a program of the list window with the current elements and blocks over the
-  // environment of the last experiment and shows it; FirstIndex is the first list entry that
-  // holds it. An empty text shows that nothing was selected.
-  void ShowProgram(const std::string& Text, int FirstIndex);
+  void BuildControls();
+  void BuildMenus();
+  QToolBar* BuildRunToolBar();
+  QWidget* BuildReproductionPanel();
+  QWidget* BuildGAPanel();
+  QGroupBox* BuildDescriptionBox();
+  QAction* NewAction(const char* Name, const char* Caption, const char* Tip,
+                     const std::function<void()>& Handler);
+  // Runs a command, reporting an error that ends it in a modal box.
+  void Guarded(const std::function<void()>& Command);
+  void RunCommand(bool Batch);
+  // The seed box: empty for the time of day, else a number 0..4294967295.
+  std::uint32_t SeedFromBox() const;
+  TExperimentSettings SettingsFromControls() const;
+  // Keeps the current run's "MaxGen" curve beside the next one, named by what differed.
+  void KeepEarlierRun(const TExperimentSettings& Next, bool NextBatch);
+  void SetRunning(bool Running);
+  void UpdateRunControls();
+
+  // Takes what the worker has done and shows it, at most about 30 times a second.
+  void WorkerWoke();
+  void ShowWorkerUpdate();
+  void ShowRecords(TRunUpdate& Update);
+  void FinishRun(TRunUpdate& Update);
+  bool Idle() const;
+
+  void DisplayDevelopment(const TDevelopment& Development, int G);
+  void DrawOverEnvironment(const TFuzzySet& Set);
   // Shows measures in the result labels.
   void ShowMeasures(const TMeasures& M);
   // The second panel of the status bar.
   void SetStatusText(const std::string& Text);
-  std::string StatusText() const;
-  TDialogService& Dialogs() { return *DialogService; }
+  // Shows the save dialog for an image; Write gets the chosen name when the user accepts.
+  void SaveWithDialog(const char* Title, const std::function<void(const std::string&)>& Write);
 
-  // The one generator of the window and its list window.
   TRandom Random;
-  // The environment of the last experiment and the set of the agent on display.
   TFuzzySet EnvironmentSet;
   TFuzzySet DevelopedSet;
 
@@ -77,6 +138,17 @@ public:
   QToolButton* BatchToolButton;
   QToolButton* SaveImageToolButton;
   QToolButton* SaveGraphToolButton;
+  QToolBar* RunToolBar;
+  QToolButton* PauseToolButton;
+  QToolButton* StepToolButton;
+  QToolButton* StopToolButton;
+  QComboBox* SpeedComboBox;
+  QLineEdit* SeedEdit;
+  QLabel* SeedUsedLabel;
+  QToolButton* CopyCommandToolButton;
+  QToolButton* ClearRunsToolButton;
+  QAction *StartAction, *BatchAction, *SaveImageAction, *SaveGraphAction, *PauseAction, *StepAction,
+      *StopAction, *CopyCommandAction, *ClearRunsAction;
   QStatusBar* StatusBar1;
   QLabel* StatusPanel0;
   QLabel* StatusPanel1;
@@ -88,10 +160,10 @@ public:
   QCheckBox* RandomFitCheckBox;
   QCheckBox* RatesCheckBox;
   QWidget* GAPanel;
-  QSpinBox* PopSpinEdit;
-  QSpinBox* GenSpinEdit;
-  QSpinBox* XElementsSpinEdit;
-  QSpinBox* NBlocksSpinEdit;
+  TSpinEdit* PopSpinEdit;
+  TSpinEdit* GenSpinEdit;
+  TSpinEdit* XElementsSpinEdit;
+  TSpinEdit* NBlocksSpinEdit;
   QLabel* Label7;
   QSlider* pmutTrackBar;
   QLineEdit* pmutEdit;
@@ -113,26 +185,31 @@ public:
   TFSImage* FSImage;
   TSaveDialog SaveDialog1;
 
-protected:
-  bool eventFilter(QObject* Watched, QEvent* Event) override;
-  // Closing the main window ends the program, even while the list window is open.
-  void closeEvent(QCloseEvent* Event) override;
-
-private:
-  void BuildControls();
-  QWidget* BuildReproductionPanel();
-  QWidget* BuildGAPanel();
-  QGroupBox* BuildDescriptionBox();
-  // Runs a command, reporting an error that ends it in a modal box.
-  void Guarded(const std::function<void()>& Command);
-  void RunExperiment(bool Batch);
-  void DisplayDevelopment(const TDevelopment& Development, int G);
-  // Shows the save dialog for an image; Write gets the chosen name when the user accepts.
-  void SaveWithDialog(const char* Title, const std::function<void(const std::string&)>& Write);
-
   std::unique_ptr<TDialogService> OwnDialogs;
   TDialogService* DialogService;
   TZELListForm* ZELListForm = nullptr;
+
+  // The experiment on the worker, and what the window has shown of it.
+  struct TShownRun {
+    TExperimentSettings Settings;
+    bool Batch = false;
+    std::uint32_t Seed = 0;
+    std::string FileName;
+    std::vector<std::string> BestTexts;
+  };
+  std::unique_ptr<TRunWorker> Worker;
+  bool RunActive = false;
+  TShownRun Current;
+  // The settings and seeds of the runs whose curves the chart keeps, newest first.
+  std::vector<TShownRun> EarlierRuns;
+  bool HaveRun = false;
+  bool ListPlaced = false;
+  // The picture shows the best so far over the current environment.
+  bool BestDrawn = false;
+  std::string LastCommandLine;
+  QTimer* ShowTimer;
+  std::chrono::steady_clock::time_point LastShown{};
+  QEventLoop* IdleLoop = nullptr;
 };
 
 // The fixed texts that each probability track bar writes into its edit box, by position.

@@ -1,0 +1,239 @@
+#include "ZELWorldHome/RunWorker.h"
+
+#include <exception>
+
+namespace {
+using TClock = std::chrono::steady_clock;
+// The picture and the labels need no more than this to follow a run smoothly.
+constexpr auto SnapshotInterval = std::chrono::milliseconds(33);
+} // namespace
+
+TRunWorker::TRunWorker(std::function<void()> WakeWindow) : Wake(std::move(WakeWindow)) {}
+
+TRunWorker::~TRunWorker() {
+  Stop();
+  Join();
+}
+
+void TRunWorker::Launch(std::function<void()> Body, bool StartPaused) {
+  Join();
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    Pending = {};
+    Paused = StartPaused;
+    StopAsked = Blocked = Ended = false;
+    StepsAsked = 0;
+    NextDue = LastSnapshot = TClock::time_point{};
+  }
+  Thread = std::thread([this, Body = std::move(Body)] {
+    try {
+      Body();
+    } catch (const std::exception& e) {
+      // The report keeps what was written before; the window reports the error.
+      Post([&](TRunUpdate& U) {
+        U.Finished = true;
+        U.Error = e.what();
+      });
+    }
+    std::lock_guard<std::mutex> guard(Lock);
+    Ended = true;
+  });
+}
+
+void TRunWorker::StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
+                          bool StartPaused) {
+  std::shared_ptr<TExperiment> e(std::move(Experiment));
+  std::shared_ptr<TRunReport> r(std::move(Report));
+  Launch([this, e, r] { RunBody(*e, *r); }, StartPaused);
+}
+
+void TRunWorker::StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TBatchReport> Report,
+                            bool StartPaused) {
+  std::shared_ptr<TBatch> b(std::move(Batch));
+  std::shared_ptr<TBatchReport> r(std::move(Report));
+  Launch([this, b, r] { BatchBody(*b, *r); }, StartPaused);
+}
+
+void TRunWorker::RunBody(TExperiment& E, TRunReport& Report) {
+  const TGenerationRecord first = E.Begin();
+  Post([&](TRunUpdate& U) { U.Environment = E.Environment(); });
+  Report.WriteHeader(E.Settings());
+  Report.WriteGeneration(first);
+  Post([&](TRunUpdate& U) { U.Generations.push_back(first); });
+  const bool stopped = StepUntilDone([&] { return E.Done(); },
+                                     [&] {
+                                       const TGenerationRecord r = E.Step();
+                                       Report.WriteGeneration(r);
+                                       std::optional<TDevelopment> best;
+                                       if (SnapshotDue())
+                                         best = DevelopAgent(E.Population().BestAll, E.Environment());
+                                       Post([&](TRunUpdate& U) {
+                                         U.Generations.push_back(r);
+                                         if (best) U.BestSoFar = std::move(best);
+                                       });
+                                     });
+  if (stopped) Report.WriteStopped(E.Generation(), E.Settings().Generations);
+  Report.Close();
+  TOutcome outcome = E.Finish();
+  Post([&](TRunUpdate& U) {
+    U.Finished = true;
+    U.Stopped = stopped;
+    U.Outcome = std::move(outcome);
+  });
+}
+
+void TRunWorker::BatchBody(TBatch& B, TBatchReport& Report) {
+  B.Begin();
+  Post([&](TRunUpdate& U) { U.Environment = B.Experiment().Environment(); });
+  Report.WriteHeader(B.Experiment().Settings());
+  const bool stopped = StepUntilDone([&] { return B.Done(); },
+                                     [&] {
+                                       const TRunRecord r = B.StepRun();
+                                       Report.WriteRun(r);
+                                       std::optional<TDevelopment> best;
+                                       if (SnapshotDue())
+                                         best = DevelopAgent(B.Experiment().Population().BestAll,
+                                                             B.Experiment().Environment());
+                                       Post([&](TRunUpdate& U) {
+                                         U.Runs.push_back(r);
+                                         if (best) U.BestSoFar = std::move(best);
+                                       });
+                                     });
+  TBatchOutcome outcome = B.Finish();
+  // A batch stopped before its first run has no averages to give.
+  if (B.Runs() > 0) Report.WriteFooter(outcome);
+  if (stopped) Report.WriteStopped(B.Runs());
+  Report.Close();
+  Post([&](TRunUpdate& U) {
+    U.Finished = true;
+    U.Stopped = stopped;
+    U.Outcome = std::move(outcome.Last);
+  });
+}
+
+bool TRunWorker::StepUntilDone(const std::function<bool()>& Done, const std::function<void()>& StepOnce) {
+  while (!Done()) {
+    if (!Gate()) return true;
+    StepOnce();
+  }
+  return false;
+}
+
+bool TRunWorker::Gate() {
+  std::unique_lock<std::mutex> guard(Lock);
+  for (;;) {
+    if (StopAsked) return false;
+    if (Paused) {
+      if (StepsAsked > 0) {
+        --StepsAsked;
+        break;
+      }
+      Blocked = true;
+      // The window learns that the run now waits for the user.
+      const bool wasEmpty = Pending.Empty();
+      guard.unlock();
+      if (wasEmpty && Wake) Wake();
+      guard.lock();
+      Changed.wait(guard, [this] { return StopAsked || !Paused || StepsAsked > 0; });
+      Blocked = false;
+      continue;
+    }
+    if (Speed > 0 && TClock::now() < NextDue) {
+      Changed.wait_until(guard, NextDue);
+      continue;
+    }
+    break;
+  }
+  if (Speed > 0) NextDue = TClock::now() + std::chrono::microseconds(1000000 / Speed);
+  return true;
+}
+
+void TRunWorker::Post(const std::function<void(TRunUpdate&)>& Add) {
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    wake = Pending.Empty();
+    Add(Pending);
+    // The end is shown at once, not at the window's next turn.
+    wake = wake || Pending.Finished;
+  }
+  if (wake && Wake) Wake();
+}
+
+bool TRunWorker::SnapshotDue() {
+  const auto now = TClock::now();
+  if (now - LastSnapshot < SnapshotInterval) return false;
+  LastSnapshot = now;
+  return true;
+}
+
+TRunUpdate TRunWorker::TakeUpdate() {
+  std::lock_guard<std::mutex> guard(Lock);
+  TRunUpdate taken = std::move(Pending);
+  Pending = {};
+  return taken;
+}
+
+bool TRunWorker::EndWaiting() const {
+  std::lock_guard<std::mutex> guard(Lock);
+  return Pending.Finished;
+}
+
+bool TRunWorker::NothingWaiting() const {
+  std::lock_guard<std::mutex> guard(Lock);
+  return Pending.Empty();
+}
+
+void TRunWorker::Pause() {
+  std::lock_guard<std::mutex> guard(Lock);
+  Paused = true;
+}
+
+void TRunWorker::Resume() {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    Paused = false;
+    StepsAsked = 0;
+  }
+  Changed.notify_all();
+}
+
+void TRunWorker::Step() {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (Paused) ++StepsAsked;
+  }
+  Changed.notify_all();
+}
+
+void TRunWorker::Stop() {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    StopAsked = true;
+  }
+  Changed.notify_all();
+}
+
+void TRunWorker::SetSpeed(int PerSecond) {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    Speed = PerSecond > 0 ? PerSecond : 0;
+    NextDue = TClock::now() +
+              (Speed > 0 ? std::chrono::microseconds(1000000 / Speed) : std::chrono::microseconds(0));
+  }
+  Changed.notify_all();
+}
+
+bool TRunWorker::Finished() const {
+  std::lock_guard<std::mutex> guard(Lock);
+  return Ended;
+}
+
+bool TRunWorker::Waiting() const {
+  std::lock_guard<std::mutex> guard(Lock);
+  return Ended || (Blocked && StepsAsked == 0 && Paused && !StopAsked);
+}
+
+void TRunWorker::Join() {
+  if (Thread.joinable()) Thread.join();
+}

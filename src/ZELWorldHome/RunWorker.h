@@ -1,0 +1,96 @@
+#pragma once
+// An experiment run on a thread of its own, one generation (one run of a batch) at a
+// time, so that the window stays alive. The worker writes the report itself and hands
+// everything else to the window as data; it never touches a widget.
+
+#include "Experiment/Experiment.h"
+#include "Experiment/Report.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// What the worker has done since the window last took it.
+struct TRunUpdate {
+  // Set once, as soon as the environment is built.
+  std::optional<TFuzzySet> Environment;
+  std::vector<TGenerationRecord> Generations;
+  std::vector<TRunRecord> Runs;
+  // The best agent so far, developed and measured; sent a few times a second at most.
+  std::optional<TDevelopment> BestSoFar;
+  // Set once, at the end: the outcome, or the message of the error that ended the run.
+  bool Finished = false;
+  bool Stopped = false;
+  std::optional<TOutcome> Outcome;
+  std::string Error;
+
+  bool Empty() const {
+    return !Environment && Generations.empty() && Runs.empty() && !BestSoFar && !Finished;
+  }
+};
+
+class TRunWorker {
+public:
+  // Wake is called on the worker's thread whenever an update becomes waiting, so that the
+  // window can come and take it; it must only post, never touch a widget.
+  explicit TRunWorker(std::function<void()> Wake);
+  // Stops the run after its current generation and waits for it.
+  ~TRunWorker();
+  TRunWorker(const TRunWorker&) = delete;
+  TRunWorker& operator=(const TRunWorker&) = delete;
+
+  // Begins the experiment and runs it to its last generation, reporting to Report. With
+  // StartPaused the run waits after generation 0 (before the first run of a batch).
+  void StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
+                bool StartPaused);
+  void StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TBatchReport> Report, bool StartPaused);
+
+  // The run controls; they may be used from any thread.
+  void Pause();
+  void Resume();
+  // One generation (one run of a batch) while paused.
+  void Step();
+  // Ends the run after the current generation (between runs in a batch).
+  void Stop();
+  // Generations (runs of a batch) a second; 0 for as fast as possible.
+  void SetSpeed(int PerSecond);
+
+  TRunUpdate TakeUpdate();
+  // The waiting update holds the end of the run.
+  bool EndWaiting() const;
+  bool NothingWaiting() const;
+  // The thread has ended.
+  bool Finished() const;
+  // Paused with no step asked for, or ended: nothing happens until someone acts.
+  bool Waiting() const;
+  // Joins the thread once it has ended.
+  void Join();
+
+private:
+  // Waits as the controls say; false when the run is to stop.
+  bool Gate();
+  // Steps until Done, each step let through by the gate; true when the run was stopped.
+  bool StepUntilDone(const std::function<bool()>& Done, const std::function<void()>& StepOnce);
+  // Adds to the waiting update under the lock and wakes the window if it was empty.
+  void Post(const std::function<void(TRunUpdate&)>& Add);
+  bool SnapshotDue();
+  void Launch(std::function<void()> Body, bool StartPaused);
+  void RunBody(TExperiment& E, TRunReport& Report);
+  void BatchBody(TBatch& B, TBatchReport& Report);
+
+  std::function<void()> Wake;
+  mutable std::mutex Lock;
+  std::condition_variable Changed;
+  TRunUpdate Pending;
+  bool Paused = false, StopAsked = false, Blocked = false, Ended = false;
+  int StepsAsked = 0;
+  int Speed = 0;
+  std::chrono::steady_clock::time_point NextDue{}, LastSnapshot{};
+  std::thread Thread;
+};

@@ -1,0 +1,35 @@
+#include "ZELWorldHome/CommandText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+// What a POSIX shell makes of Word.
+std::string ThroughShell(const std::string& Word) {
+  const std::string command = "printf %s " + Word;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  for (int c; (c = std::fgetc(pipe)) != EOF;)
+    out += static_cast<char>(c);
+  pclose(pipe);
+  return out;
+}
+} // namespace
+
+TEST(CommandText, FileNamesSurviveTheShellAndNamesSayWhatDiffered) {
+  for (const std::string name : {"plain/r.txt", "with space.txt", "it's $HOME `x` \"q\"", "-dash", "a*b"})
+    EXPECT_EQ(ThroughShell(ShellQuoted(name)), name) << ShellQuoted(name);
+
+  TExperimentSettings current, earlier;
+  EXPECT_EQ(DifferenceName(earlier, 42, current), "seed 42");
+  earlier.ReproductionType = 2;
+  earlier.RatesSelection = true;
+  earlier.PopSize = 200;
+  earlier.PMutation = 0.005;
+  EXPECT_EQ(DifferenceName(earlier, 42, current), "both, rates, pop 200, p mut 0.005");
+  // A negative probability cannot be taken for an option.
+  current.PNoise = -0.5;
+  EXPECT_NE(CommandLineText(current, false, 1, "r").find(" --p-noise=-0.5 "), std::string::npos);
+}

@@ -1,0 +1,250 @@
+// The experiment commands on the worker: results as the engine's own, the seed box and the
+// copied command line against zelworld-cli, the run controls, and earlier runs on the chart.
+
+#include "WindowKit.h"
+
+#include "ZELWorldHome/CommandText.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineSeries>
+
+#include <cstdlib>
+
+namespace {
+// Expects the list window, labels, chart and picture to show the engine's run.
+void ExpectResultsShown(TWindows& W, TEngineRun& Engine, std::size_t Entries, int G) {
+  ASSERT_TRUE(W.Dialogs.Errors.empty()) << W.Dialogs.Errors.front();
+  EXPECT_TRUE(W.List.isVisible());
+  ASSERT_EQ(Engine.BestList.size(), Entries);
+  ASSERT_EQ(W.List.Count(), static_cast<int>(Entries));
+  for (int i = 0; i < W.List.Count(); ++i)
+    EXPECT_EQ(W.List.Entry(i), Engine.BestList[static_cast<std::size_t>(i)]);
+  TFuzzySet developed;
+  Engine.BestAll.Develop(developed);
+  ExpectAgentShown(W, developed, Engine.BestAll.Fitness);
+  EXPECT_EQ(W.Text("GenLabel"), std::to_string(G));
+  for (int s = 0; s < 2; ++s) {
+    const QList<QPointF> points = W.Chart().Series(s)->points();
+    const std::vector<double>& expected = Engine.Chart.Series[static_cast<std::size_t>(s)];
+    ASSERT_EQ(points.size(), static_cast<qsizetype>(expected.size()));
+    for (qsizetype i = 0; i < points.size(); ++i)
+      EXPECT_EQ(points[i], QPointF(static_cast<double>(i), expected[static_cast<std::size_t>(i)]));
+  }
+}
+
+// Runs the copied command line with the real zelworld-cli, its report sent to Report.
+void RunCopiedCommand(const std::string& Copied, const std::string& WindowReport, const std::string& Report) {
+  std::string line = Copied;
+  const std::string program = "zelworld-cli ";
+  ASSERT_EQ(line.rfind(program, 0), 0u) << line;
+  line.replace(0, program.size(), std::string(ZELWORLD_CLI) + " ");
+  const std::size_t at = line.find(WindowReport);
+  ASSERT_NE(at, std::string::npos) << line;
+  line.replace(at, WindowReport.size(), Report);
+  ASSERT_EQ(std::system((line + " >/dev/null 2>&1").c_str()), 0) << line;
+}
+} // namespace
+
+TEST(Commands, RunAndBatchWithASeedMatchTheEngineAndTheCopiedCommandLine) {
+  TWindows w;
+  TScratchDir dir;
+  const TWindowExperiment single{.PCrossover = 0.7, .Rates = true};
+  single.ApplyTo(w);
+  RunInWindow(w, "StartToolButton", 4711, dir.File("run.txt"));
+  EXPECT_EQ(w.Dialogs.Messages, std::vector<std::string>{"Your Report on file " + dir.File("run.txt")});
+  TEngineRun engine(single, 4711, false, dir.File("engine.txt"));
+  EXPECT_FALSE(engine.Report.empty());
+  EXPECT_EQ(ReadFile(dir.File("run.txt")), engine.Report);
+  ExpectResultsShown(w, engine, static_cast<std::size_t>(single.Generations) + 1, single.Generations);
+  EXPECT_NE(w.Text("SeedUsedLabel").find("4711"), std::string::npos);
+  w.Click("CopyCommandToolButton");
+  const std::string copied = QApplication::clipboard()->text().toStdString();
+  EXPECT_EQ(copied, w.Home.CommandLine());
+  RunCopiedCommand(copied, dir.File("run.txt"), dir.File("cli.txt"));
+  EXPECT_EQ(ReadFile(dir.File("cli.txt")), engine.Report);
+
+  // A batch in the same windows replaces everything the run showed; an empty seed box
+  // takes the time of day, and the copied line still repeats the batch.
+  const TWindowExperiment batch{.PopSize = 6,
+                                .Generations = 2,
+                                .Elements = 30,
+                                .Blocks = 3,
+                                .Reproduction = 0,
+                                .RandomEnvironment = true};
+  batch.ApplyTo(w);
+  w.SetText("SeedEdit", "");
+  w.Dialogs.Answers = {dir.File("batch report")};
+  w.Click("BatchToolButton");
+  w.Home.WaitForRun();
+  const std::string batchLine = w.Home.CommandLine();
+  const std::size_t seedAt = batchLine.find("--seed ") + 7;
+  const auto seed = static_cast<std::uint32_t>(std::stoul(batchLine.substr(seedAt)));
+  EXPECT_NE(w.Text("SeedUsedLabel").find(std::to_string(seed)), std::string::npos);
+  TEngineRun batchEngine(batch, seed, true, dir.File("engine.txt"));
+  EXPECT_EQ(ReadFile(dir.File("batch report")), batchEngine.Report);
+  EXPECT_EQ(w.Home.Environment().Values(), batchEngine.Environment.Values());
+  ExpectResultsShown(w, batchEngine, 10, batch.Generations);
+  RunCopiedCommand(batchLine, ShellQuoted(dir.File("batch report")), ShellQuoted(dir.File("cli batch.txt")));
+  EXPECT_EQ(ReadFile(dir.File("cli batch.txt")), batchEngine.Report);
+}
+
+TEST(Commands, ErrorsEndTheCommandAndTheProgramGoesOn) {
+  TWindows w;
+  TScratchDir dir;
+  TWindowExperiment{.Generations = 1}.ApplyTo(w);
+  w.SetText("pnoiseEdit", "0,5");
+  w.SetText("PCrossEdit", "1.0x");
+  const std::string unwritable = dir.File("no-such-folder/run.txt"), report = dir.File("run.txt");
+  w.Dialogs.Answers = {report, report, unwritable, report};
+  w.Click("StartToolButton");
+  w.Home.WaitForRun();
+  ASSERT_EQ(w.Dialogs.Errors, std::vector<std::string>{"'1.0x' is not a valid floating point value"});
+  EXPECT_FALSE(std::filesystem::exists(report));
+  EXPECT_FALSE(w.List.isVisible());
+  w.SetText("PCrossEdit", "1.0");
+  w.Click("BatchToolButton");
+  ASSERT_EQ(w.Dialogs.Errors.size(), 2u);
+  EXPECT_EQ(w.Dialogs.Errors[1], "'0,5' is not a valid floating point value");
+
+  w.SetText("pnoiseEdit", "0.0001");
+  w.Click("StartToolButton");
+  ASSERT_EQ(w.Dialogs.Errors.size(), 3u);
+  EXPECT_NE(w.Dialogs.Errors[2].find(unwritable), std::string::npos) << w.Dialogs.Errors[2];
+  EXPECT_NE(w.Dialogs.Errors[2].find("No such file or directory"), std::string::npos) << w.Dialogs.Errors[2];
+  EXPECT_TRUE(w.Dialogs.Messages.empty());
+  EXPECT_FALSE(w.List.isVisible());
+  EXPECT_FALSE(w.Home.Running());
+
+  // A seed that is not a number ends the command before the dialog.
+  const int dialogs = w.Dialogs.Shown;
+  w.SetText("SeedEdit", "4294967296");
+  w.Click("StartToolButton");
+  ASSERT_EQ(w.Dialogs.Errors.size(), 4u);
+  EXPECT_NE(w.Dialogs.Errors[3].find("Seed: '4294967296'"), std::string::npos) << w.Dialogs.Errors[3];
+  EXPECT_EQ(w.Dialogs.Shown, dialogs);
+
+  // A corrected probability is named in the status bar.
+  w.SetText("SeedEdit", "5");
+  w.Click("RatesCheckBox");
+  w.SetText("PCrossEdit", "1.5");
+  w.Click("StartToolButton");
+  w.Home.WaitForRun();
+  EXPECT_EQ(w.Dialogs.Errors.size(), 4u);
+  EXPECT_EQ(w.Text("StatusPanel1"), "PCrossover 1.5 is outside 0..1; the run uses 1");
+  EXPECT_EQ(w.List.Count(), 2);
+}
+
+TEST(RunControls, StopAfterKGenerationsAndStepsGiveTheUninterruptedReport) {
+  TWindows w;
+  TScratchDir dir;
+  const TWindowExperiment e{.Generations = 6};
+  e.ApplyTo(w);
+  TEngineRun engine(e, 77, false, dir.File("engine.txt"));
+  const std::vector<std::string> full = Lines(engine.Report);
+  const std::size_t header = full.size() - 7; // the lines before generation 0
+
+  // Checked before the start, Pause holds the run after generation 0; Step adds one.
+  w.Click("PauseToolButton");
+  RunInWindow(w, "StartToolButton", 77, dir.File("stopped.txt"));
+  EXPECT_TRUE(w.Home.Running());
+  EXPECT_EQ(w.Chart().Series(0)->count(), 1);
+  EXPECT_FALSE(w.Find<QWidget>("PopSpinEdit")->isEnabled());
+  EXPECT_FALSE(w.Find<QAbstractButton>("StartToolButton")->isEnabled());
+  EXPECT_TRUE(w.Find<QAbstractButton>("StepToolButton")->isEnabled());
+  const int k = 2;
+  for (int i = 1; i <= k; ++i) {
+    w.Click("StepToolButton");
+    w.Home.WaitForRun();
+    EXPECT_EQ(w.Chart().Series(0)->count(), i + 1);
+    EXPECT_EQ(w.Text("GenLabel"), std::to_string(i));
+  }
+  w.Click("StopToolButton");
+  w.Home.WaitForRun();
+  EXPECT_FALSE(w.Home.Running());
+  std::vector<std::string> stopped = Lines(ReadFile(dir.File("stopped.txt")));
+  ASSERT_EQ(stopped.size(), header + k + 2);
+  EXPECT_EQ(stopped.back(), "Stopped after generation 2 of 6\r");
+  stopped.pop_back();
+  EXPECT_EQ(stopped,
+            std::vector<std::string>(full.begin(), full.begin() + static_cast<long>(header + k + 1)));
+  EXPECT_EQ(w.List.Count(), k + 1);
+  EXPECT_EQ(w.Text("GenLabel"), std::to_string(k));
+  EXPECT_EQ(w.Text("StatusPanel1"), "Stopped after generation 2 of 6");
+  EXPECT_TRUE(w.Find<QWidget>("PopSpinEdit")->isEnabled());
+
+  // Paused, stepped twice, resumed: the report of the run left alone.
+  RunInWindow(w, "StartToolButton", 77, dir.File("stepped.txt"));
+  w.Click("StepToolButton");
+  w.Click("StepToolButton");
+  w.Home.WaitForRun();
+  EXPECT_EQ(w.Chart().Series(0)->count(), 3);
+  w.Click("PauseToolButton");
+  w.Home.WaitForRun();
+  EXPECT_EQ(ReadFile(dir.File("stepped.txt")), engine.Report);
+  EXPECT_EQ(w.List.Count(), e.Generations + 1);
+  EXPECT_EQ(w.Text("StatusPanel1"), "");
+
+  // A batch stops between runs, with the averages of the runs it did.
+  w.Click("PauseToolButton");
+  RunInWindow(w, "BatchToolButton", 78, dir.File("batch.txt"));
+  w.Click("StepToolButton");
+  w.Home.WaitForRun();
+  w.Click("StopToolButton");
+  w.Home.WaitForRun();
+  const std::vector<std::string> batch = Lines(ReadFile(dir.File("batch.txt")));
+  ASSERT_GE(batch.size(), 3u);
+  EXPECT_EQ(batch[batch.size() - 3], "Fitness     Fraction w/ genotype      Gen with all Genotypes\r");
+  EXPECT_EQ(batch.back(), "Stopped after run 1 of 10\r");
+  EXPECT_EQ(w.List.Count(), 1);
+}
+
+TEST(RunControls, ClosingTheWindowStopsTheRunAndClosesItsReport) {
+  TScratchDir dir;
+  {
+    TWindows w;
+    TWindowExperiment{.Generations = 50}.ApplyTo(w);
+    w.Click("PauseToolButton");
+    RunInWindow(w, "StartToolButton", 3, dir.File("closed.txt"));
+    w.Home.close();
+  }
+  EXPECT_EQ(Lines(ReadFile(dir.File("closed.txt"))).back(), "Stopped after generation 0 of 50\r");
+}
+
+TEST(EarlierRuns, ThreeFadedCurvesNamedByWhatDifferedAndAClearAction) {
+  TWindows w;
+  TScratchDir dir;
+  TWindowExperiment e{.Generations = 3};
+  e.ApplyTo(w);
+  EXPECT_FALSE(w.Find<QAbstractButton>("ClearRunsToolButton")->isEnabled());
+  RunInWindow(w, "StartToolButton", 1, dir.File("r"));
+  const QList<QPointF> first = w.Chart().Series(0)->points();
+  RunInWindow(w, "StartToolButton", 2, dir.File("r"));
+  ASSERT_EQ(w.Chart().EarlierRunCount(), 1);
+  EXPECT_EQ(w.Chart().EarlierRun(0)->name(), "seed 1");
+  EXPECT_EQ(w.Chart().EarlierRun(0)->points(), first);
+
+  w.Click("RatesCheckBox");
+  w.Find<QSpinBox>("PopSpinEdit")->setValue(20);
+  RunInWindow(w, "StartToolButton", 3, dir.File("r"));
+  w.Find<QSpinBox>("PopSpinEdit")->setValue(10);
+  RunInWindow(w, "StartToolButton", 4, dir.File("r"));
+  RunInWindow(w, "StartToolButton", 5, dir.File("r"));
+  ASSERT_EQ(w.Chart().EarlierRunCount(), 3);
+  // Newest first, each named by its own values where it differs from the current run.
+  EXPECT_EQ(w.Chart().EarlierRun(0)->name(), "seed 4");
+  EXPECT_EQ(w.Chart().EarlierRun(1)->name(), "pop 20");
+  EXPECT_EQ(w.Chart().EarlierRun(2)->name(), "elite");
+  EXPECT_LT(w.Chart().EarlierRun(2)->pen().color().alpha(), w.Chart().EarlierRun(0)->pen().color().alpha());
+  EXPECT_EQ(w.Chart().chart()->series().size(), 5);
+
+  w.Click("ClearRunsToolButton");
+  EXPECT_EQ(w.Chart().EarlierRunCount(), 0);
+  EXPECT_EQ(w.Chart().chart()->series().size(), 2);
+  EXPECT_EQ(w.Chart().Series(0)->count(), 4);
+
+  // A batch counts runs, not generations: the runs before it are not its to compare with.
+  RunInWindow(w, "StartToolButton", 6, dir.File("r"));
+  RunInWindow(w, "BatchToolButton", 7, dir.File("r"));
+  EXPECT_EQ(w.Chart().EarlierRunCount(), 0);
+}

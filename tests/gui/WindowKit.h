@@ -1,0 +1,194 @@
+#pragma once
+// What the window tests share: the two windows with scripted dialogs, controls found by
+// their object names, and the engine's own run of an experiment to compare with.
+
+#include "Display/Headless.h"
+#include "Experiment/Experiment.h"
+#include "Experiment/RunDriver.h"
+#include "FuzzySet/Random.h"
+#include "ZEL/ReportFormat.h"
+#include "ZELList/ZELList.h"
+#include "ZELWorldHome/ZELWorldHome.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// Answers the save dialog from a queue (empty: cancel) and records the boxes shown.
+class TScriptedDialogs final : public TDialogService {
+public:
+  bool ExecuteSaveDialog(TSaveDialog& Dialog) override {
+    ++Shown;
+    if (Answers.empty()) return false;
+    Dialog.FileName = Answers.front();
+    Answers.pop_front();
+    return true;
+  }
+  void ShowMessage(const std::string& Text) override { Messages.push_back(Text); }
+  void ShowError(const std::string& Text) override { Errors.push_back(Text); }
+  std::deque<std::string> Answers;
+  std::vector<std::string> Messages, Errors;
+  int Shown = 0;
+};
+
+struct TWindows {
+  TWindows() {
+    Home.SetListForm(&List);
+    Home.show();
+  }
+  // A control of the main window (or the list window) by its object name.
+  template <class T> T* Find(const char* Name) {
+    QWidget* w = Home.findChild<QWidget*>(Name);
+    if (w == nullptr) w = List.findChild<QWidget*>(Name);
+    auto* found = dynamic_cast<T*>(w);
+    EXPECT_NE(found, nullptr) << Name;
+    return found;
+  }
+  std::string Text(const char* Name) {
+    if (auto* label = Home.findChild<QLabel*>(Name)) return label->text().toStdString();
+    return Find<QLineEdit>(Name)->text().toStdString();
+  }
+  void SetText(const char* Name, const std::string& Text) {
+    Find<QLineEdit>(Name)->setText(QString::fromStdString(Text));
+  }
+  void Click(const char* Name) { Find<QAbstractButton>(Name)->click(); }
+  void SetReproduction(int Item) { Find<QRadioButton>(ItemName(Item).c_str())->click(); }
+  static std::string ItemName(int Item) { return "ReprodRadioGroupItem" + std::to_string(Item); }
+  TEvolChart& Chart() { return *Find<TEvolChart>("EvolChart"); }
+  const QImage& Picture() { return Find<TFSImage>("FSImage")->Picture(); }
+  QListWidget& ListBox() { return *Find<QListWidget>("ZELListBox"); }
+
+  TScriptedDialogs Dialogs;
+  TZELWorldHomeForm Home{&Dialogs};
+  TZELListForm List{[this](const std::string& Text, int First) { Home.ShowProgram(Text, First); }};
+};
+
+struct TScratchDir {
+  std::filesystem::path Path =
+      std::filesystem::temp_directory_path() / ("zelworld-gui-" + std::to_string(std::random_device()()));
+  TScratchDir() { std::filesystem::create_directories(Path); }
+  ~TScratchDir() { std::filesystem::remove_all(Path); }
+  std::string File(const std::string& Name) const { return (Path / Name).string(); }
+};
+
+inline std::string ReadFile(const std::string& FileName) {
+  std::ifstream in(FileName, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> lines;
+  std::istringstream in(Text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+inline int CountPixels(const QImage& Image, QRgb Colour) {
+  int count = 0;
+  for (int y = 0; y < Image.height(); ++y)
+    for (int x = 0; x < Image.width(); ++x)
+      if ((Image.pixel(x, y) & 0xFFFFFFu) == (Colour & 0xFFFFFFu)) ++count;
+  return count;
+}
+
+// The settings of one experiment, set through the window's controls.
+struct TWindowExperiment {
+  int PopSize = 10, Generations = 4, Elements = 40, Blocks = 4, Reproduction = 2;
+  double PCrossover = 1.0, PMutation = 0.0001, PNoise = 0.0001;
+  bool Rates = false, RandomEnvironment = false;
+  void ApplyTo(TWindows& W) const {
+    W.Find<QSpinBox>("PopSpinEdit")->setValue(PopSize);
+    W.Find<QSpinBox>("GenSpinEdit")->setValue(Generations);
+    W.Find<QSpinBox>("XElementsSpinEdit")->setValue(Elements);
+    W.Find<QSpinBox>("NBlocksSpinEdit")->setValue(Blocks);
+    W.SetReproduction(Reproduction);
+    if (W.Find<QCheckBox>("RatesCheckBox")->isChecked() != Rates)
+      W.Click("RatesCheckBox"); // Unchecking resets the crossover text.
+    W.SetText("PCrossEdit", QString::number(PCrossover).toStdString());
+    W.SetText("pmutEdit", QString::number(PMutation).toStdString());
+    W.SetText("pnoiseEdit", QString::number(PNoise).toStdString());
+    W.Find<QCheckBox>("RandomFitCheckBox")->setChecked(RandomEnvironment);
+  }
+  TExperimentSettings Settings() const {
+    TExperimentSettings s;
+    s.PopSize = PopSize;
+    s.Generations = Generations;
+    s.Elements = Elements;
+    s.Blocks = Blocks;
+    s.ReproductionType = Reproduction;
+    s.PCrossover = PCrossover;
+    s.PMutation = PMutation;
+    s.PNoise = PNoise;
+    s.RatesSelection = Rates;
+    s.RandomEnvironment = RandomEnvironment;
+    return s;
+  }
+};
+
+// What the engine produces for the experiment when called directly with headless displays.
+struct TEngineRun {
+  TEngineRun(const TWindowExperiment& E, std::uint32_t Seed, bool Batch, const std::string& FileName) {
+    TRandom random;
+    random.SetClock(Rng::CounterClock(Seed));
+    THeadlessProgress progress;
+    THeadlessImage image(100, 50);
+    THeadlessMessageBox messages;
+    const TRunDisplays displays{progress, Chart, image, BestList, messages, {}};
+    if (Batch) {
+      TBatch batch(E.Settings(), random);
+      BestAll = ::RunBatch(batch, FileName, displays).Last.BestAll;
+      Environment = batch.Experiment().Environment();
+    } else {
+      TExperiment experiment(E.Settings(), random);
+      BestAll = ::Run(experiment, FileName, displays).BestAll;
+      Environment = experiment.Environment();
+    }
+    Report = ReadFile(FileName);
+  }
+  std::string Report;
+  TStringList BestList;
+  THeadlessChart Chart;
+  TFuzzySet Environment;
+  TZELAgent BestAll;
+};
+
+// Starts a command with the seed box set and the dialog answering FileName, and waits for it.
+inline void RunInWindow(TWindows& W, const char* Button, std::uint32_t Seed, const std::string& FileName) {
+  W.SetText("SeedEdit", std::to_string(Seed));
+  W.Dialogs.Answers = {FileName};
+  W.Click(Button);
+  W.Home.WaitForRun();
+}
+
+// Expects Developed drawn in red over the blue environment, with its measures and
+// Fitness in the result labels in their formats.
+inline void ExpectAgentShown(TWindows& W, const TFuzzySet& Developed, int Fitness) {
+  const TFuzzySet& env = W.Home.Environment();
+  EXPECT_EQ(W.Home.Developed().Values(), Developed.Values());
+  EXPECT_EQ(W.Text("CardinalityLabel"), FormatReal(Developed.Cardinality(), 8, 2));
+  EXPECT_EQ(W.Text("SubSethoodLabel"), FormatReal(Developed.Subsethood(env), 8, 2));
+  EXPECT_EQ(W.Text("HammingLabel"), FormatReal(Developed.HammingDistance(env), 8, 2));
+  EXPECT_EQ(W.Text("FitnessLabel"), FormatInt(Fitness, 10));
+  EXPECT_GT(CountPixels(W.Picture(), qRgb(255, 0, 0)), 0);
+  EXPECT_GT(CountPixels(W.Picture(), qRgb(0, 0, 255)), 0);
+}
