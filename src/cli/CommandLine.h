@@ -4,6 +4,7 @@
 // settings that it can carry out.
 
 #include "Experiment/ExperimentSettings.h"
+#include "cli/SweepCommandLine.h"
 
 #include <cstdint>
 #include <optional>
@@ -51,7 +52,7 @@ struct TDevelopSettings {
   bool Json = false;
 };
 
-enum class TCommand { Help, Run, Batch, Environment, Develop };
+enum class TCommand { Help, Run, Batch, Environment, Develop, Sweep };
 
 struct TCommandLine {
   TCommand Command = TCommand::Help;
@@ -59,6 +60,7 @@ struct TCommandLine {
   TRunSettings Run;
   TEnvironmentSettings Environment;
   TDevelopSettings Develop;
+  TSweepSettings Sweep;
   // Things worth telling the user that do not stop the command.
   std::vector<std::string> Warnings;
 };
