@@ -7,6 +7,8 @@
 #include "Experiment/SweepRun.h"
 #include "Experiment/SweepStatistics.h"
 
+#include "../ScratchDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,16 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-struct TScratchDir {
-  TScratchDir() : Path((fs::temp_directory_path() / "zelsweep-XXXXXX").string()) {
-    if (!mkdtemp(Path.data())) throw std::runtime_error("cannot create " + Path);
-  }
-  ~TScratchDir() { fs::remove_all(Path, Error); }
-  fs::path operator/(const std::string& Name) const { return fs::path(Path) / Name; }
-  std::string Path;
-  std::error_code Error;
-};
-
 std::string ThrownBy(const std::function<void()>& F) {
   try {
     F();

@@ -6,6 +6,8 @@
 #include "cli/Commands.h"
 #include "cli/SweepCommand.h"
 
+#include "../ScratchDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -33,16 +35,6 @@ TCliResult Sweep(const std::string& Args) {
   const int code = Main(static_cast<int>(argv.size()), argv.data(), {out, err, false});
   return {code, out.str(), err.str()};
 }
-
-struct TScratchDir {
-  TScratchDir() : Path((fs::temp_directory_path() / "zelsweepcli-XXXXXX").string()) {
-    if (!mkdtemp(Path.data())) throw std::runtime_error("cannot create " + Path);
-  }
-  ~TScratchDir() { fs::remove_all(Path, Error); }
-  std::string operator/(const std::string& Name) const { return Path + "/" + Name; }
-  std::string Path;
-  std::error_code Error;
-};
 
 std::vector<std::string> Listing(const std::string& Dir) {
   std::vector<std::string> names;
