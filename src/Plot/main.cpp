@@ -32,7 +32,7 @@ bool ReadPixels(const std::string& Text, int& Into) {
 int main(int argc, char** argv) {
   std::string input, output;
   TSweepChartOptions options;
-  int width = 900, height = 600;
+  int width = 1000, height = 600;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -66,6 +66,12 @@ int main(int argc, char** argv) {
 
   // A cluster node or a terminal has no screen; the chart needs none.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Without a desktop session Qt notes the missing runtime folder, which it does not need here.
+  static QtMessageHandler defaultHandler = nullptr;
+  defaultHandler =
+      qInstallMessageHandler([](QtMsgType Type, const QMessageLogContext& Context, const QString& Text) {
+        if (!Text.contains("XDG_RUNTIME_DIR")) defaultHandler(Type, Context, Text);
+      });
   QApplication app(argc, argv);
   try {
     std::unique_ptr<QChart> chart(LoadSweepChart(input, options));

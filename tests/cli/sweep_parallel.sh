@@ -16,10 +16,10 @@ cd "$work"
 # First pass stopped after two of the four shards, as an interruption would.
 parallel --will-cite -j 1 --halt now,done=2 --joblog jobs.log "$cli" sweep run plan.csv --out sharded --jobs 1 \
   --shard {}/4 ::: 0 1 2 3 >/dev/null 2>&1 || true
-[ "$(ls sharded/runs | wc -l)" = 8 ] || { echo "FAIL: the first pass did not stop after two shards" >&2; exit 1; }
+[ "$(find sharded/runs -name "*.csv" | wc -l)" = 8 ] || { echo "FAIL: the first pass did not stop after two shards" >&2; exit 1; }
 # A run of shard 0 lost; then the array resumed: parallel skips the finished shards.
 rm sharded/runs/c1-s1.csv
-parallel --will-cite --joblog jobs.log --resume "$cli" sweep run plan.csv --out sharded --jobs 1 --shard {}/4 \
+parallel --will-cite --joblog jobs.log --resume-failed "$cli" sweep run plan.csv --out sharded --jobs 1 --shard {}/4 \
   ::: 0 1 2 3 >/dev/null
 [ "$(wc -l <jobs.log)" = 5 ] || { echo "FAIL: parallel did not resume (joblog):" >&2; cat jobs.log >&2; exit 1; }
 if "$cli" sweep aggregate sharded --bootstrap 50 2>err.txt >/dev/null && ! grep -q "c1-s1" err.txt; then
