@@ -76,8 +76,8 @@ TEST(SweepPlan, CrossProductOfTheVariedValuesWithTheSeedsOfEveryCondition) {
       {{{}, {{"random-environment", "true"}}, 1, 1}, "--set random-environment: 'true' is not 0 or 1"},
       {{{}, {}, 2, 4294967295u}, "goes past the last seed"},
   };
-  for (const auto& [design, message] : bad)
-    EXPECT_NE(ThrownBy([&] { MakeSweepPlan(design); }).find(message), std::string::npos) << message;
+  for (const auto& c : bad)
+    EXPECT_NE(ThrownBy([&] { MakeSweepPlan(c.first); }).find(c.second), std::string::npos) << c.second;
 }
 
 TEST(SweepPlan, HandWrittenPlansAreReadAndBadOnesRefusedNamingLineAndColumn) {
@@ -117,9 +117,10 @@ TEST(SweepPlan, HandWrittenPlansAreReadAndBadOnesRefusedNamingLineAndColumn) {
       {"run_id,condition,seed,p-noise\na,c,1,nan\n", "p.csv:2:4 (p-noise): 'nan' is not a finite number"},
       {head + "a,\"c,1,20,0\n", "p.csv:2: a quoted field is not closed"},
   };
-  for (const auto& [text, message] : bad)
-    EXPECT_NE(ThrownBy([&] { ParseSweepPlan(text, "p.csv"); }).find(message), std::string::npos)
-        << message << "\n got: " << ThrownBy([&] { ParseSweepPlan(text, "p.csv"); });
+  for (const auto& c : bad) {
+    const std::string thrown = ThrownBy([&] { ParseSweepPlan(c.first, "p.csv"); });
+    EXPECT_NE(thrown.find(c.second), std::string::npos) << c.second << "\n got: " << thrown;
+  }
 }
 
 TEST(SweepStatistics, StudentQuantileMeanSpreadMedianAndIntervals) {
