@@ -1,6 +1,7 @@
 #include "cli/SweepCommand.h"
 
 #include "Experiment/SweepRun.h"
+#include "cli/Output.h"
 
 #include <array>
 #include <cstdio>
@@ -82,18 +83,10 @@ void AggregateCommand(const TSweepSettings& S, TConsole Console) {
 } // namespace
 
 std::string SweepProgressLine(const TSweepProgress& P, std::chrono::seconds Elapsed) {
-  constexpr int Width = 30;
   const int finished = P.Skipped + P.Done;
-  const int filled = P.Total > 0 ? finished * Width / P.Total : Width;
-  const long long seconds = Elapsed.count();
-  std::array<char, 32> clock{};
-  std::snprintf(clock.data(), clock.size(), "%lld:%02lld", seconds / 60, seconds % 60);
-  std::string line = "[";
-  line.append(static_cast<std::size_t>(filled), '#');
-  line.append(static_cast<std::size_t>(Width - filled), '.');
-  line += "] run " + std::to_string(finished) + "/" + std::to_string(P.Total);
-  if (P.Skipped > 0) line += " (" + std::to_string(P.Skipped) + " done before)";
-  return line + "  " + clock.data();
+  std::string what = "run " + std::to_string(finished) + "/" + std::to_string(P.Total);
+  if (P.Skipped > 0) what += " (" + std::to_string(P.Skipped) + " done before)";
+  return ProgressBarLine(finished, P.Total, what, Elapsed);
 }
 
 void SweepCommand(const TSweepSettings& S, TConsole Console) {

@@ -1,6 +1,7 @@
 // zelworld-cli in-process and as the real executable: usage errors, failures, the
 // outputs of each command, and seeded runs repeated.
 
+#include "RunCli.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 
@@ -15,25 +16,6 @@
 using namespace ZelCli;
 
 namespace {
-struct TCliResult {
-  int Code = 0;
-  std::string Out, Err;
-};
-
-// Runs zelworld-cli in-process; the arguments are separated by spaces.
-TCliResult RunCli(const std::string& Args) {
-  std::vector<std::string> words = {"zelworld-cli"};
-  std::istringstream in(Args);
-  for (std::string word; in >> word;)
-    words.push_back(word);
-  std::vector<const char*> argv;
-  for (const std::string& word : words)
-    argv.push_back(word.c_str());
-  std::ostringstream out, err;
-  const int code = Main(static_cast<int>(argv.size()), argv.data(), {out, err, false});
-  return {code, out.str(), err.str()};
-}
-
 std::string ReadFile(const std::filesystem::path& Path) {
   std::ostringstream text;
   text << std::ifstream(Path, std::ios::binary).rdbuf();

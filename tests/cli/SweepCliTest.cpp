@@ -3,6 +3,7 @@
 // run, and results of another plan never mixed in.
 
 #include "Experiment/SweepRun.h"
+#include "RunCli.h"
 #include "cli/Commands.h"
 #include "cli/SweepCommand.h"
 
@@ -18,22 +19,8 @@ using namespace ZelCli;
 namespace fs = std::filesystem;
 
 namespace {
-struct TCliResult {
-  int Code = 0;
-  std::string Out, Err;
-};
-
 TCliResult Sweep(const std::string& Args) {
-  std::vector<std::string> words = {"zelworld-cli", "sweep"};
-  std::istringstream in(Args);
-  for (std::string word; in >> word;)
-    words.push_back(word);
-  std::vector<const char*> argv;
-  for (const std::string& word : words)
-    argv.push_back(word.c_str());
-  std::ostringstream out, err;
-  const int code = Main(static_cast<int>(argv.size()), argv.data(), {out, err, false});
-  return {code, out.str(), err.str()};
+  return RunCli("sweep " + Args);
 }
 
 std::vector<std::string> Listing(const std::string& Dir) {
