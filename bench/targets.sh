@@ -42,4 +42,16 @@ done
 read -r s m < <(measure "$cli" batch --seed 7 "${big[@]}" --report "$out/b.txt")
 report "batch, largest settings (genotype, elite)" "$s" 30 "$m"
 
+# A sweep of 1000 runs at the window's default settings, whole processes: on two cores
+# and on one, and the speed-up between them.
+"$cli" sweep plan --seeds 1000 --out "$out/plan.csv" >/dev/null
+read -r s2 m < <(measure "$cli" sweep run "$out/plan.csv" --out "$out/sweep2" --jobs 2)
+report "sweep, 1000 runs, default settings, --jobs 2" "$s2" 4 "$m"
+read -r s1 m < <(measure "$cli" sweep run "$out/plan.csv" --out "$out/sweep1" --jobs 1)
+speedup=$(awk -v a="$s1" -v b="$s2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+verdict=ok
+if awk -v x="$speedup" 'BEGIN { exit !(x < 1.8) }'; then verdict=UNDER; fails=$((fails + 1)); fi
+printf '%-48s %7.2f x  (target >= 1.8 x; --jobs 1 took %.2f s)  %s\n' "sweep speed-up, --jobs 2 over --jobs 1" \
+  "$speedup" "$s1" "$verdict"
+
 echo "$fails figure(s) over target"

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build
   googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev libxkbcommon-dev
+  qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl1-mesa-dev libxkbcommon-dev
+  parallel
 )
 
 missing=()

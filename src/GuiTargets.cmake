@@ -15,3 +15,13 @@ target_link_libraries(zel_gui PUBLIC zel_experiment Qt6::Widgets Qt6::Charts PRI
 
 add_executable(zelworld ZELWorld.cpp)
 target_link_libraries(zelworld PRIVATE zel_gui zel_warnings)
+
+# zelworld-plot: charts of sweep aggregates without a screen. The chart code is a library
+# of its own, so that the window can show the same chart.
+find_package(Qt6 REQUIRED COMPONENTS Svg)
+add_library(zel_plot STATIC Plot/SweepChart.cpp)
+zel_expose(zel_plot Plot)
+target_link_libraries(zel_plot PUBLIC zel_experiment Qt6::Widgets Qt6::Charts Qt6::Svg PRIVATE zel_warnings)
+
+add_executable(zelworld-plot Plot/main.cpp)
+target_link_libraries(zelworld-plot PRIVATE zel_plot zel_warnings)

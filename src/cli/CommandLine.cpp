@@ -263,6 +263,8 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
   AddText(*dev, devBlocks, "--blocks", "B", "blocks to develop, 1..32 (default: the blocks in TEXT)");
   dev->add_flag("--json", devJson, "write JSON");
 
+  const TSweepOptions sweep(app);
+
   // Left to the library, an unknown subcommand would only be reported as a missing one.
   const auto subcommands = app.get_subcommands([](const CLI::App* Sub) { return Sub != nullptr; });
   const auto known = [&](const std::string& Name) {
@@ -271,7 +273,7 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
   };
   if (Argc > 1 && Argv[1][0] != '-' && !known(Argv[1]))
     throw TUsageError(std::string("'") + Argv[1] +
-                      "' is not a subcommand; use run, batch, environment or develop");
+                      "' is not a subcommand; use run, batch, environment, develop or sweep");
 
   TCommandLine result;
   try {
@@ -295,6 +297,9 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
     result.Command = TCommand::Environment;
     result.Environment.World = ReadWorld(envWorld);
     result.Environment.Json = envJson;
+  } else if (name == "sweep") {
+    result.Command = TCommand::Sweep;
+    result.Sweep = sweep.Read();
   } else {
     result.Command = TCommand::Develop;
     ReadProgram(program.Name(), program.Text, result.Warnings);

@@ -5,6 +5,7 @@
 
 #include "Experiment/ExperimentSettings.h"
 #include "cli/FileOptions.h"
+#include "cli/SweepCommandLine.h"
 
 #include <cstdint>
 #include <optional>
@@ -55,7 +56,7 @@ struct TDevelopSettings {
   std::optional<TFuzzySet> OwnEnvironment;
 };
 
-enum class TCommand { Help, Run, Batch, Environment, Develop };
+enum class TCommand { Help, Run, Batch, Environment, Develop, Sweep };
 
 struct TCommandLine {
   TCommand Command = TCommand::Help;
@@ -63,6 +64,7 @@ struct TCommandLine {
   TRunSettings Run;
   TEnvironmentSettings Environment;
   TDevelopSettings Develop;
+  TSweepSettings Sweep;
   // Things worth telling the user that do not stop the command.
   std::vector<std::string> Warnings;
 };

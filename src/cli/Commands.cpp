@@ -7,6 +7,7 @@
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
 #include "cli/Output.h"
+#include "cli/SweepCommand.h"
 
 #include <exception>
 
@@ -124,6 +125,9 @@ int Main(int Argc, const char* const* Argv, TConsole Console) {
       break;
     case TCommand::Develop:
       DevelopCommand(line.Develop, Console);
+      break;
+    case TCommand::Sweep:
+      SweepCommand(line.Sweep, Console);
       break;
     }
   } catch (const std::exception& e) {

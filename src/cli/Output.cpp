@@ -84,17 +84,22 @@ std::string TProgressPrinter::Line(TUnit Unit, int Position, int Max, std::chron
   // moves one step after each finished run.
   const int done = std::clamp(Unit == TUnit::Run ? Position - 1 : Position, 0, std::max(Max, 0));
   const int current = Unit == TUnit::Run ? std::clamp(Position, 1, std::max(Max, 1)) : done;
+  return ProgressBarLine(done, Max,
+                         (Unit == TUnit::Run ? "run " : "generation ") + std::to_string(current) + "/" +
+                             std::to_string(Max),
+                         Elapsed);
+}
+
+std::string ProgressBarLine(int Done, int Max, const std::string& What, std::chrono::seconds Elapsed) {
   constexpr int Width = 30;
-  const int filled = Max > 0 ? done * Width / Max : Width;
+  const int filled = Max > 0 ? Done * Width / Max : Width;
   const long long seconds = Elapsed.count();
   std::array<char, 32> clock{};
   std::snprintf(clock.data(), clock.size(), "%lld:%02lld", seconds / 60, seconds % 60);
   std::string line = "[";
   line.append(static_cast<std::size_t>(filled), '#');
   line.append(static_cast<std::size_t>(Width - filled), '.');
-  line += Unit == TUnit::Run ? "] run " : "] generation ";
-  line += std::to_string(current) + "/" + std::to_string(Max) + "  " + clock.data();
-  return line;
+  return line + "] " + What + "  " + clock.data();
 }
 
 void TProgressPrinter::Repaint(const THeadlessProgress& Bar) {

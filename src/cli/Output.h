@@ -30,6 +30,9 @@ std::string DevelopJson(const TFuzzySet& Set, const TMeasures& M);
 // The window's label formats: measures in 8 characters with 2 decimals, fitness in 10.
 std::string DevelopPlain(const TFuzzySet& Set, const TMeasures& M);
 
+// "[####......] " What "  m:ss": a bar of Done steps out of Max, then the elapsed time.
+std::string ProgressBarLine(int Done, int Max, const std::string& What, std::chrono::seconds Elapsed);
+
 // Draws the run's progress on one terminal line, redrawn at every repaint of the
 // driver's progress indicator.
 class TProgressPrinter {

@@ -19,7 +19,7 @@ struct TCliResult {
 };
 
 // Runs zelworld-cli in-process; the arguments are separated by spaces.
-TCliResult RunCli(const std::string& Args) {
+inline TCliResult RunCli(const std::string& Args) {
   std::vector<std::string> words = {"zelworld-cli"};
   std::istringstream in(Args);
   for (std::string word; in >> word;)
@@ -32,7 +32,7 @@ TCliResult RunCli(const std::string& Args) {
   return {code, out.str(), err.str()};
 }
 
-std::string ReadFile(const std::filesystem::path& Path) {
+inline std::string ReadFile(const std::filesystem::path& Path) {
   std::ostringstream text;
   text << std::ifstream(Path, std::ios::binary).rdbuf();
   return text.str();

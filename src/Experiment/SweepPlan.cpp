@@ -1,0 +1,383 @@
+#include "Experiment/SweepPlan.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <string_view>
+
+namespace {
+
+// A parameter of the settings: an integer in a range, a flag, or a probability.
+struct TParameter {
+  const char* Name;
+  int TExperimentSettings::*Int = nullptr;
+  TIntRange Range{0, 0};
+  bool TExperimentSettings::*Flag = nullptr;
+  double TExperimentSettings::*Real = nullptr;
+};
+
+using S = TExperimentSettings;
+const std::array<TParameter, 10> Parameters = {{
+    {"pop-size", &S::PopSize, S::PopSizeRange},
+    {"generations", &S::Generations, S::GenerationsRange},
+    {"elements", &S::Elements, S::ElementsRange},
+    {"blocks", &S::Blocks, S::BlocksRange},
+    {"reproduction", &S::ReproductionType, S::ReproductionTypeRange},
+    {"random-environment", nullptr, {0, 0}, &S::RandomEnvironment},
+    {"rates-selection", nullptr, {0, 0}, &S::RatesSelection},
+    {"p-crossover", nullptr, {0, 0}, nullptr, &S::PCrossover},
+    {"p-mutation", nullptr, {0, 0}, nullptr, &S::PMutation},
+    {"p-noise", nullptr, {0, 0}, nullptr, &S::PNoise},
+}};
+const std::array<const char*, 3> ReproductionNames = {"phenotype", "genotype", "both"};
+const char* const RunIdColumn = "run_id";
+const char* const ConditionColumn = "condition";
+const char* const SeedColumn = "seed";
+
+const TParameter& ParameterNamed(const std::string& Name) {
+  for (const TParameter& p : Parameters)
+    if (Name == p.Name) return p;
+  throw std::invalid_argument("'" + Name + "' is not a parameter; the parameters are " + [] {
+    std::string list;
+    for (const TParameter& p : Parameters)
+      list.append(list.empty() ? "" : ", ").append(p.Name);
+    return list;
+  }());
+}
+
+std::string Quoted(const std::string& Text) {
+  return "'" + Text + "'";
+}
+
+long long ReadInteger(const std::string& Text, long long Lo, long long Hi) {
+  std::string_view s = Text;
+  if (s.size() > 1 && s[0] == '+' && s[1] != '-') s.remove_prefix(1);
+  long long value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (s.empty() || ec == std::errc::invalid_argument || end != s.data() + s.size())
+    throw std::invalid_argument(Quoted(Text) + " is not an integer");
+  if (ec == std::errc::result_out_of_range || value < Lo || value > Hi)
+    throw std::invalid_argument(Text + " is outside " + std::to_string(Lo) + ".." + std::to_string(Hi));
+  return value;
+}
+
+std::string Where(const std::string& Source, int Line, std::size_t Column, const std::string& Name) {
+  return Source + ":" + std::to_string(Line) + ":" + std::to_string(Column + 1) + " (" + Name + "): ";
+}
+
+// A run_id names its result file, so it stays within letters, digits, '.', '_' and '-'.
+void CheckRunId(const std::string& Id) {
+  if (Id.empty()) throw std::invalid_argument("the run_id is empty");
+  if (Id[0] == '.') throw std::invalid_argument(Quoted(Id) + " begins with '.'");
+  for (char c : Id)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
+      throw std::invalid_argument(Quoted(Id) + " has '" + std::string(1, c) +
+                                  "'; a run_id takes letters, digits, '.', '_' and '-'");
+}
+
+} // namespace
+
+std::string SweepNumber(double Value) {
+  // Plain decimals (0.0001, not 1e-04) unless they grow long.
+  std::array<char, 400> buffer{};
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value, std::chars_format::fixed);
+  if (result.ptr - buffer.data() > 24)
+    result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value);
+  return std::string(buffer.data(), result.ptr);
+}
+
+const std::vector<std::string>& SweepParameterNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> v;
+    for (const TParameter& p : Parameters)
+      v.push_back(p.Name);
+    return v;
+  }();
+  return names;
+}
+
+bool IsSweepParameter(const std::string& Name) {
+  return std::any_of(Parameters.begin(), Parameters.end(),
+                     [&](const TParameter& p) { return Name == p.Name; });
+}
+
+void SetSweepParameter(TExperimentSettings& Settings, const std::string& Parameter, const std::string& Text) {
+  const TParameter& p = ParameterNamed(Parameter);
+  if (p.Int == &S::ReproductionType) {
+    for (std::size_t i = 0; i < ReproductionNames.size(); ++i)
+      if (Text == ReproductionNames[i] || Text == std::to_string(i)) {
+        Settings.ReproductionType = static_cast<int>(i);
+        return;
+      }
+    throw std::invalid_argument(Quoted(Text) + " is not one of phenotype, genotype, both");
+  }
+  if (p.Int) {
+    Settings.*p.Int = static_cast<int>(ReadInteger(Text, p.Range.Lo, p.Range.Hi));
+  } else if (p.Flag) {
+    if (Text != "0" && Text != "1") throw std::invalid_argument(Quoted(Text) + " is not 0 or 1");
+    Settings.*p.Flag = Text == "1";
+  } else {
+    std::string_view s = Text;
+    if (s.size() > 1 && s[0] == '+' && s[1] != '-') s.remove_prefix(1);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::general);
+    if (ec != std::errc{} || end != s.data() + s.size() || !std::isfinite(value))
+      throw std::invalid_argument(Quoted(Text) + " is not a finite number");
+    Settings.*p.Real = value;
+  }
+}
+
+std::string SweepParameterText(const TExperimentSettings& Settings, const std::string& Parameter) {
+  const TParameter& p = ParameterNamed(Parameter);
+  if (p.Int == &S::ReproductionType) {
+    const int type = Settings.ReproductionType;
+    return type >= 0 && type < 3 ? ReproductionNames[static_cast<std::size_t>(type)] : std::to_string(type);
+  }
+  if (p.Int) return std::to_string(Settings.*p.Int);
+  if (p.Flag) return Settings.*p.Flag ? "1" : "0";
+  return SweepNumber(Settings.*p.Real);
+}
+
+std::vector<TCsvRow> ReadCsv(const std::string& Text, const std::string& Source) {
+  std::vector<TCsvRow> rows;
+  std::size_t i = Text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  int line = 1;
+  const auto atLineEnd = [&](std::size_t At) {
+    return At >= Text.size() || Text[At] == '\n' ||
+           (Text[At] == '\r' && (At + 1 == Text.size() || Text[At + 1] == '\n'));
+  };
+  while (i < Text.size()) {
+    TCsvRow row{line, {}};
+    bool quotedAny = false;
+    for (;;) {
+      std::string field;
+      if (Text[i] == '"') {
+        quotedAny = true;
+        for (++i;; ++i) {
+          if (i >= Text.size())
+            throw TSweepError(Source + ":" + std::to_string(row.Line) + ": a quoted field is not closed");
+          if (Text[i] == '"') {
+            if (i + 1 < Text.size() && Text[i + 1] == '"') {
+              field += Text[++i];
+              continue;
+            }
+            ++i;
+            break;
+          }
+          if (Text[i] == '\n') ++line;
+          field += Text[i];
+        }
+        if (i < Text.size() && Text[i] != ',' && !atLineEnd(i))
+          throw TSweepError(Source + ":" + std::to_string(line) + ": text follows a closing quote");
+      } else {
+        while (i < Text.size() && Text[i] != ',' && !atLineEnd(i))
+          field += Text[i++];
+      }
+      row.Fields.push_back(std::move(field));
+      if (i < Text.size() && Text[i] == ',') {
+        ++i;
+        if (i == Text.size()) row.Fields.emplace_back();
+        if (i < Text.size()) continue;
+      }
+      break;
+    }
+    if (i < Text.size() && Text[i] == '\r') ++i;
+    if (i < Text.size() && Text[i] == '\n') ++i, ++line;
+    const bool blank = row.Fields.size() == 1 && row.Fields[0].empty() && !quotedAny;
+    if (!blank) rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::string CsvField(const std::string& Text) {
+  if (Text.find_first_of(",\"\r\n") == std::string::npos) return Text;
+  std::string quoted = "\"";
+  for (char c : Text)
+    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+void AppendCsv(std::string& Row, const std::string& Field) {
+  Row += ',';
+  Row += CsvField(Field);
+}
+
+std::vector<std::string> TSweepPlan::Conditions() const {
+  std::vector<std::string> conditions;
+  for (const TSweepRun& run : Runs)
+    if (std::find(conditions.begin(), conditions.end(), run.Condition) == conditions.end())
+      conditions.push_back(run.Condition);
+  return conditions;
+}
+
+TSweepPlan ParseSweepPlan(const std::string& Text, const std::string& Source) {
+  const std::vector<TCsvRow> rows = ReadCsv(Text, Source);
+  if (rows.empty()) throw TSweepError(Source + ": the plan is empty; its first line names the columns");
+  const std::vector<std::string>& header = rows[0].Fields;
+  for (std::size_t c = 0; c < header.size(); ++c) {
+    const std::string& name = header[c];
+    const std::string where =
+        Source + ":" + std::to_string(rows[0].Line) + ":" + std::to_string(c + 1) + ": ";
+    if (name != RunIdColumn && name != ConditionColumn && name != SeedColumn && !IsSweepParameter(name)) {
+      std::string known = std::string(RunIdColumn) + ", " + ConditionColumn + ", " + SeedColumn;
+      for (const std::string& p : SweepParameterNames())
+        known += ", " + p;
+      throw TSweepError(where + "unknown column '" + name + "'; the columns are " + known);
+    }
+    if (std::find(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(c), name) !=
+        header.begin() + static_cast<std::ptrdiff_t>(c))
+      throw TSweepError(where + "the column '" + name + "' appears twice");
+  }
+  for (const char* required : {RunIdColumn, ConditionColumn, SeedColumn})
+    if (std::find(header.begin(), header.end(), required) == header.end())
+      throw TSweepError(Source + ":" + std::to_string(rows[0].Line) + ": the column '" + required +
+                        "' is missing");
+  if (rows.size() == 1) throw TSweepError(Source + ": the plan has no runs");
+
+  TSweepPlan plan;
+  std::map<std::string, int> runIdLine;
+  std::map<std::string, std::pair<int, std::size_t>> conditionRun; // condition: its first line and run
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    const TCsvRow& row = rows[r];
+    if (row.Fields.size() != header.size())
+      throw TSweepError(Source + ":" + std::to_string(row.Line) + ": " + std::to_string(row.Fields.size()) +
+                        " fields, but the header has " + std::to_string(header.size()));
+    TSweepRun run;
+    for (std::size_t c = 0; c < header.size(); ++c) {
+      const std::string& name = header[c];
+      const std::string& value = row.Fields[c];
+      try {
+        if (name == RunIdColumn) {
+          CheckRunId(value);
+          run.RunId = value;
+        } else if (name == ConditionColumn) {
+          if (value.empty()) throw std::invalid_argument("the condition is empty");
+          run.Condition = value;
+        } else if (name == SeedColumn) {
+          run.Seed =
+              static_cast<std::uint32_t>(ReadInteger(value, 0, std::numeric_limits<std::uint32_t>::max()));
+        } else {
+          SetSweepParameter(run.Settings, name, value);
+        }
+      } catch (const std::invalid_argument& e) {
+        throw TSweepError(Where(Source, row.Line, c, name) + e.what());
+      }
+    }
+    const auto column = [&](const std::string& Name) {
+      return static_cast<std::size_t>(std::find(header.begin(), header.end(), Name) - header.begin());
+    };
+    const auto [id, fresh] = runIdLine.emplace(run.RunId, row.Line);
+    if (!fresh)
+      throw TSweepError(Where(Source, row.Line, column(RunIdColumn), RunIdColumn) + Quoted(run.RunId) +
+                        " is already the run_id of line " + std::to_string(id->second));
+    const auto [first, added] =
+        conditionRun.emplace(run.Condition, std::make_pair(row.Line, plan.Runs.size()));
+    if (!added) {
+      const TExperimentSettings& other = plan.Runs[first->second.second].Settings;
+      for (const std::string& p : SweepParameterNames())
+        if (SweepParameterText(run.Settings, p) != SweepParameterText(other, p)) {
+          const std::size_t c = column(p);
+          throw TSweepError((c < header.size() ? Where(Source, row.Line, c, p)
+                                               : Source + ":" + std::to_string(row.Line) + ": ") +
+                            "condition " + Quoted(run.Condition) + " has " + SweepParameterText(other, p) +
+                            " at line " + std::to_string(first->second.first) + ", here " +
+                            SweepParameterText(run.Settings, p));
+        }
+    }
+    plan.Runs.push_back(std::move(run));
+  }
+  return plan;
+}
+
+std::string SweepPlanCsv(const TSweepPlan& Plan) {
+  std::string text = std::string(RunIdColumn) + "," + ConditionColumn + "," + SeedColumn;
+  for (const std::string& p : SweepParameterNames())
+    AppendCsv(text, p);
+  text += "\n";
+  for (const TSweepRun& run : Plan.Runs) {
+    text += CsvField(run.RunId) + "," + CsvField(run.Condition) + "," + std::to_string(run.Seed);
+    for (const std::string& p : SweepParameterNames())
+      AppendCsv(text, SweepParameterText(run.Settings, p));
+    text += "\n";
+  }
+  return text;
+}
+
+TSweepPlan MakeSweepPlan(const TSweepDesign& Design) {
+  TExperimentSettings base;
+  std::vector<std::string> named;
+  const auto nameOnce = [&](const std::string& Option, const std::string& Parameter) {
+    try {
+      ParameterNamed(Parameter);
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument(Option + ": " + e.what());
+    }
+    if (std::find(named.begin(), named.end(), Parameter) != named.end())
+      throw std::invalid_argument(Option + ": " + Parameter + " is already set or varied");
+    named.push_back(Parameter);
+  };
+  const auto set = [](TExperimentSettings& Settings, const std::string& Option, const std::string& Parameter,
+                      const std::string& Value) {
+    try {
+      SetSweepParameter(Settings, Parameter, Value);
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument(Option + " " + Parameter + ": " + e.what());
+    }
+  };
+  for (const auto& [parameter, value] : Design.Set) {
+    nameOnce("--set", parameter);
+    set(base, "--set", parameter, value);
+  }
+  // Each varied parameter's values, as canonical texts, checked once.
+  std::vector<std::vector<std::string>> values;
+  for (const auto& [parameter, list] : Design.Vary) {
+    nameOnce("--vary", parameter);
+    if (list.empty()) throw std::invalid_argument("--vary " + parameter + ": no values");
+    std::vector<std::string> texts;
+    for (const std::string& value : list) {
+      TExperimentSettings probe = base;
+      set(probe, "--vary", parameter, value);
+      const std::string text = SweepParameterText(probe, parameter);
+      if (std::find(texts.begin(), texts.end(), text) != texts.end())
+        throw std::invalid_argument("--vary " + parameter + ": " + value + " is given twice");
+      texts.push_back(text);
+    }
+    values.push_back(std::move(texts));
+  }
+  if (Design.Seeds < 1) throw std::invalid_argument("--seeds: at least one seed is needed");
+  if (static_cast<std::uint64_t>(Design.FirstSeed) + static_cast<std::uint64_t>(Design.Seeds) - 1 >
+      std::numeric_limits<std::uint32_t>::max())
+    throw std::invalid_argument("--first-seed " + std::to_string(Design.FirstSeed) + " with --seeds " +
+                                std::to_string(Design.Seeds) + " goes past the last seed 4294967295");
+
+  std::size_t conditions = 1;
+  for (const auto& v : values)
+    conditions *= v.size();
+  const std::size_t width = std::to_string(conditions).size();
+  TSweepPlan plan;
+  for (std::size_t k = 0; k < conditions; ++k) {
+    TExperimentSettings settings = base;
+    std::string name;
+    // The first varied parameter is the slowest to change.
+    std::size_t rest = k, stride = conditions;
+    for (std::size_t v = 0; v < values.size(); ++v) {
+      stride /= values[v].size();
+      const std::string& text = values[v][rest / stride];
+      rest %= stride;
+      SetSweepParameter(settings, Design.Vary[v].first, text);
+      name.append(name.empty() ? "" : " ").append(Design.Vary[v].first).append("=").append(text);
+    }
+    if (name.empty()) name = "base";
+    std::string number = std::to_string(k + 1);
+    number.insert(0, width - number.size(), '0');
+    for (int s = 0; s < Design.Seeds; ++s) {
+      const std::uint32_t seed = Design.FirstSeed + static_cast<std::uint32_t>(s);
+      plan.Runs.push_back({"c" + number + "-s" + std::to_string(seed), name, seed, settings});
+    }
+  }
+  return plan;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// A fresh folder for one test under the system's temporary folder, removed afterwards.
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+struct TScratchDir {
+  TScratchDir() : Path((std::filesystem::temp_directory_path() / "zeltest-XXXXXX").string()) {
+    if (!mkdtemp(Path.data())) throw std::runtime_error("cannot create " + Path);
+  }
+  ~TScratchDir() { std::filesystem::remove_all(Path, Error); }
+  TScratchDir(const TScratchDir&) = delete;
+  TScratchDir& operator=(const TScratchDir&) = delete;
+  std::string operator/(const std::string& Name) const { return Path + "/" + Name; }
+  std::string Path;
+  std::error_code Error;
+};
