@@ -1,5 +1,6 @@
 // The single-run and batch drivers and their reports.
 
+#include "FuzzySet/Extended.h"
 #include "ZEL/ReportFormat.h"
 #include "ZEL/ZELAgentPopulation.h"
 
@@ -141,9 +142,7 @@ void TZELAgentPopulation::RunBatch(int PopSize, int BlockCount, int Elements, in
       Create(PopSize, BlockCount, Elements, NewReproductionType);
     }
   }
-  auto average = [](double Sum) {
-    return static_cast<double>(static_cast<long double>(Sum) / static_cast<long double>(BatchRunCount));
-  };
+  auto average = [](double Sum) { return Extended::ToDouble(TExtended(Sum) / TExtended(BatchRunCount)); };
   report.WriteLine("_________________");
   report.WriteLine("Batch Averages for a batch of " + FormatInt(BatchRunCount));
   report.WriteLine("Fitness     Fraction w/ genotype      Gen with all Genotypes");

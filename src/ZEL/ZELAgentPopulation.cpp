@@ -1,5 +1,6 @@
 #include "ZEL/ZELAgentPopulation.h"
 
+#include "FuzzySet/Extended.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
 #include "ZEL/WorkerPool.h"
@@ -107,7 +108,7 @@ void TZELAgentPopulation::UpdateStatistics() {
     if (f < GenFitMin) GenFitMin = f;
   }
   GenBest.Assign(*Agents[best]);
-  AvgFitness = static_cast<double>(static_cast<long double>(FitnessSum) / static_cast<long double>(Count()));
+  AvgFitness = Extended::ToDouble(TExtended(FitnessSum) / TExtended(Count()));
   if (GenFitMax > MaxFitAll) {
     BestAll.Assign(GenBest);
     MaxFitAll = GenFitMax;
@@ -117,13 +118,13 @@ void TZELAgentPopulation::UpdateStatistics() {
 int TZELAgentPopulation::GenotypeRatio() const {
   if (Agents.empty()) return 0;
   const auto g = std::count_if(Agents.begin(), Agents.end(), [](const auto& a) { return a->Genotype; });
-  const long double share = static_cast<long double>(g) / static_cast<long double>(Count());
-  return static_cast<int>(std::nearbyint(share * 100));
+  const TExtended share = TExtended(g) / TExtended(Count());
+  return static_cast<int>(Extended::Round(share * TExtended(100)));
 }
 
 double TZELAgentPopulation::SpinWheel() const {
   const double r = Rng::Random();
-  return static_cast<double>(static_cast<long double>(r) * FitnessSum);
+  return Extended::ToDouble(TExtended(r) * TExtended(FitnessSum));
 }
 
 int TZELAgentPopulation::SelectByRate() const {
@@ -190,7 +191,7 @@ void TZELAgentPopulation::NextGenerationByRates(TZELAgent& Spare, double PCrosso
 void TZELAgentPopulation::NextGenerationByElite(TZELAgent& Spare, double PCrossover, double PMutation,
                                                 double PNoise) {
   const int n = Count();
-  int e = static_cast<int>(std::nearbyint(static_cast<long double>(n) * EliteFraction));
+  int e = static_cast<int>(Extended::Round(TExtended(n) * TExtended(EliteFraction)));
   if (e < 1) e = 1;
   if (e > n) e = n;
 

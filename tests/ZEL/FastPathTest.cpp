@@ -2,6 +2,7 @@
 // instructions and with the baseline ones every x86-64 has.
 
 #include "FuzzySet/Cpu.h"
+#include "FuzzySet/Extended.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
 #include "ZEL/ZELAgent.h"
@@ -13,8 +14,8 @@
 namespace {
 std::int32_t LiteralRandomInt(std::int32_t Lo, std::int32_t Hi) {
   if (Hi <= Lo) return Lo;
-  const long double r = Rng::Random();
-  return static_cast<std::int32_t>(std::nearbyint(r * static_cast<long double>(Hi - Lo) + Lo));
+  const TExtended r = Rng::Random();
+  return static_cast<std::int32_t>(Extended::Round(r * TExtended(Hi - Lo) + TExtended(Lo)));
 }
 bool LiteralFlip(bool B, double P) {
   return Rng::Random() <= P ? !B : B;
