@@ -18,66 +18,6 @@ S Pow2(int E) {
   return S::FromParts(false, E, std::uint64_t{1} << 63);
 }
 
-// The value of even linear shape Shape at d in a sub-range of width w, before rounding,
-// with the operations in the order the shapes use.
-template <typename T> T Q(int Num, int Den) {
-  return T(Num) / T(Den);
-}
-template <typename T> T LinearValue(int Shape, int w, int d) {
-  const int h = w / 2, q = w / 4, t = w / 3;
-  switch (Shape) {
-  case 0:
-    return Q<T>(d, w) * T(100);
-  case 2:
-    return d <= h ? Q<T>(2 * d, w) * T(100) : (T(2) - Q<T>(2 * d, w)) * T(100);
-  case 6:
-    if (d <= q) return Q<T>(4 * d, w) * T(100);
-    return 4 * d <= 3 * w ? T(100) : (T(1) - Q<T>(d, w)) * T(4) * T(100);
-  case 8:
-    if (d <= q) return (T(0.5) - Q<T>(2 * d, w)) * T(100);
-    return 4 * d <= 3 * w ? (Q<T>(2 * d, w) - T(0.5)) * T(100) : (T(2.5) - Q<T>(2 * d, w)) * T(100);
-  case 10:
-    return d <= h ? Q<T>(2 * d, w) * T(100) : (Q<T>(2 * d, w) - T(1)) * T(100);
-  case 12:
-    if (d <= t) return Q<T>(3 * d, 2 * w) * T(100);
-    return d <= 2 * t ? T(50) : (Q<T>(3 * d, 2 * w) - T(0.5)) * T(100);
-  default: // 14
-    return d <= h ? (T(0.5) - Q<T>(d, w)) * T(100) : Q<T>(d, w) * T(100);
-  }
-}
-constexpr int LinearShapes[] = {0, 2, 6, 8, 10, 12, 14};
-
-// Whether the exact value of the shape at (w, d) is a half-integer: Num / w with 2 Num / w odd.
-bool HalfInteger(int Shape, int w, int d) {
-  auto half = [w](long long Num) { return (2 * Num) % w == 0 && ((2 * Num) / w) % 2 == 1; };
-  switch (Shape) {
-  case 0:
-  case 14:
-    return half(100LL * d);
-  case 6:
-    return (d <= w / 4 || 4 * d > 3 * w) && half(400LL * d);
-  case 12:
-    return (d <= w / 3 || d > 2 * (w / 3)) && half(150LL * d);
-  default: // 2, 8, 10: plus or minus 200 d / w and a whole constant
-    return half(200LL * d);
-  }
-}
-
-// The literal fitness of n elements whose degree differences sum to D: A differences of
-// 100, one of the remainder, the rest 0.
-template <typename T> std::int32_t Fitness(int n, int D) {
-  auto m = [](int Degree) { return T(Degree) / T(100); };
-  double h = 0.0;
-  for (int i = 0; i < n; ++i) {
-    const int diff = std::min(100, std::max(0, D - 100 * i));
-    const T term = m(diff) - m(0);
-    h = Extended::ToDouble(T(h) + term);
-  }
-  const double d = Extended::ToDouble(T(h) / T(n));
-  if (d <= 0.05) return 100;
-  return static_cast<std::int32_t>(Extended::Round(T(5) / T(d)));
-}
-
 std::uint64_t Fnv(std::uint64_t Hash, std::int32_t V) {
   return (Hash ^ static_cast<std::uint32_t>(V)) * 1099511628211u;
 }
@@ -141,6 +81,66 @@ TEST(SoftExtended, ShapeTablesAreTheSameEverywhere) {
 
 #if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
 namespace {
+// The value of even linear shape Shape at d in a sub-range of width w, before rounding,
+// with the operations in the order the shapes use.
+template <typename T> T Q(int Num, int Den) {
+  return T(Num) / T(Den);
+}
+template <typename T> T LinearValue(int Shape, int w, int d) {
+  const int h = w / 2, q = w / 4, t = w / 3;
+  switch (Shape) {
+  case 0:
+    return Q<T>(d, w) * T(100);
+  case 2:
+    return d <= h ? Q<T>(2 * d, w) * T(100) : (T(2) - Q<T>(2 * d, w)) * T(100);
+  case 6:
+    if (d <= q) return Q<T>(4 * d, w) * T(100);
+    return 4 * d <= 3 * w ? T(100) : (T(1) - Q<T>(d, w)) * T(4) * T(100);
+  case 8:
+    if (d <= q) return (T(0.5) - Q<T>(2 * d, w)) * T(100);
+    return 4 * d <= 3 * w ? (Q<T>(2 * d, w) - T(0.5)) * T(100) : (T(2.5) - Q<T>(2 * d, w)) * T(100);
+  case 10:
+    return d <= h ? Q<T>(2 * d, w) * T(100) : (Q<T>(2 * d, w) - T(1)) * T(100);
+  case 12:
+    if (d <= t) return Q<T>(3 * d, 2 * w) * T(100);
+    return d <= 2 * t ? T(50) : (Q<T>(3 * d, 2 * w) - T(0.5)) * T(100);
+  default: // 14
+    return d <= h ? (T(0.5) - Q<T>(d, w)) * T(100) : Q<T>(d, w) * T(100);
+  }
+}
+constexpr int LinearShapes[] = {0, 2, 6, 8, 10, 12, 14};
+
+// Whether the exact value of the shape at (w, d) is a half-integer: Num / w with 2 Num / w odd.
+bool HalfInteger(int Shape, int w, int d) {
+  auto half = [w](long long Num) { return (2 * Num) % w == 0 && ((2 * Num) / w) % 2 == 1; };
+  switch (Shape) {
+  case 0:
+  case 14:
+    return half(100LL * d);
+  case 6:
+    return (d <= w / 4 || 4 * d > 3 * w) && half(400LL * d);
+  case 12:
+    return (d <= w / 3 || d > 2 * (w / 3)) && half(150LL * d);
+  default: // 2, 8, 10: plus or minus 200 d / w and a whole constant
+    return half(200LL * d);
+  }
+}
+
+// The literal fitness of n elements whose degree differences sum to D: A differences of
+// 100, one of the remainder, the rest 0.
+template <typename T> std::int32_t Fitness(int n, int D) {
+  auto m = [](int Degree) { return T(Degree) / T(100); };
+  double h = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const int diff = std::min(100, std::max(0, D - 100 * i));
+    const T term = m(diff) - m(0);
+    h = Extended::ToDouble(T(h) + term);
+  }
+  const double d = Extended::ToDouble(T(h) / T(n));
+  if (d <= 0.05) return 100;
+  return static_cast<std::int32_t>(Extended::Round(T(5) / T(d)));
+}
+
 bool Same(long double Native, const S& Soft) {
   return TSoftExtended(Native) == Soft && std::signbit(Native) == Soft.Negative();
 }
