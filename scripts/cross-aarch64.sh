@@ -9,18 +9,7 @@ root=$PWD
 out=$root/build-aarch64
 jobs=$(nproc)
 
-packages=(g++-aarch64-linux-gnu qemu-user-static googletest libcli11-dev cmake ninja-build)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+scripts/setup.sh g++-aarch64-linux-gnu qemu-user-static googletest libcli11-dev cmake ninja-build
 
 toolchain=$root/cmake/aarch64-linux-gnu.cmake
 # GoogleTest from the sources Debian ships, built once with the cross compiler.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 std::vector<int> Row(int Shape, int W) {
   std::vector<int> v;
