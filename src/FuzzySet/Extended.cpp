@@ -289,8 +289,8 @@ TSoftExtended TSoftExtended::RoundToIntegral() const {
 }
 
 namespace {
-// ln 2 * 2^128, truncated.
 constexpr std::uint32_t Terms = 28; // 0.35^29 / 30! is far below 2^-128
+// ln 2 * 2^128, truncated.
 constexpr U128 Ln2{0xb17217f7d1cf79abu, 0xc9e3b39803f2f6afu};
 
 // 2^F - 1 for |F| < 1, rounded once: e^y - 1 = y * (1 + y/2! + y^2/3! + ...) with
