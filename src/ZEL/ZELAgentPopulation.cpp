@@ -82,7 +82,12 @@ void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
   }
   if (!Developer || !Developer->Serves(n, Environment))
     Developer = std::make_unique<TDeveloper>(n, Environment);
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  // A WebAssembly build without threads evaluates on the calling thread, whatever was asked.
+  if (!Pool) Pool = std::make_unique<TWorkerPool>(1);
+#else
   if (!Pool) Pool = std::make_unique<TWorkerPool>(ThreadCount);
+#endif
   Scratch.resize(static_cast<std::size_t>(Pool->Size()));
   // Evaluation draws no random numbers: the agents are shared out among the threads.
   Pool->Run([this](int Part, int Parts) {
