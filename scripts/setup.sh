@@ -3,12 +3,14 @@
 # Quiet when everything is already there; safe to run any number of times.
 set -euo pipefail
 
+# With arguments, installs those packages instead (the cross builds name theirs).
 packages=(
   g++ cmake ninja-build
   googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl1-mesa-dev libxkbcommon-dev
   parallel
 )
+if [ $# -gt 0 ]; then packages=("$@"); fi
 
 missing=()
 for p in "${packages[@]}"; do

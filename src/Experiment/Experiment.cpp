@@ -1,5 +1,7 @@
 #include "Experiment/Experiment.h"
 
+#include "FuzzySet/Extended.h"
+
 TExperiment::TExperiment(const TExperimentSettings& Settings, TRandom& Random)
     : FSettings(Settings), FRandom(Random) {
   FSettings.Validate();
@@ -159,9 +161,7 @@ TBatchOutcome TBatch::Finish() const {
   o.Runs = FRuns;
   // The report divides by the batch's run count; a batch stopped early by the runs done.
   const int n = FRuns == BatchRunCount || FRuns == 0 ? BatchRunCount : FRuns;
-  auto mean = [n](double Sum) {
-    return static_cast<double>(static_cast<long double>(Sum) / static_cast<long double>(n));
-  };
+  auto mean = [n](double Sum) { return Extended::ToDouble(TExtended(Sum) / TExtended(n)); };
   o.AvgFitness = mean(FitnessSum);
   o.AvgGenotypeRatio = mean(RatioSum);
   o.AvgGenAllGenotype = mean(GenAllSum);

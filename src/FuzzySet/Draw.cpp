@@ -1,6 +1,5 @@
+#include "FuzzySet/Extended.h"
 #include "FuzzySet/FuzzySet.h"
-
-#include <cmath>
 
 void TFuzzySet::Draw(TImageSurface& Image, TColor PenColor, bool Clear) const {
   const int w = Image.ClientWidth(), hc = Image.ClientHeight();
@@ -15,8 +14,8 @@ void TFuzzySet::Draw(TImageSurface& Image, TColor PenColor, bool Clear) const {
   for (int i = 0; i < n; ++i) {
     const int x = i * dx + dx / 2;
     // Formed in extended precision like every other rounded quantity.
-    const long double frac = static_cast<long double>(100 - GetDegree(i)) / 100.0L;
-    const int y = static_cast<int>(std::nearbyint(frac * h));
+    const TExtended frac = TExtended(100 - GetDegree(i)) / TExtended(100);
+    const int y = static_cast<int>(Extended::Round(frac * TExtended(h)));
     if (i == 0)
       Image.MoveTo(x, y);
     else

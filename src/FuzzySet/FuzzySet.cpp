@@ -1,5 +1,6 @@
 #include "FuzzySet/FuzzySet.h"
 
+#include "FuzzySet/Extended.h"
 #include "FuzzySet/Random.h"
 
 #include <algorithm>
@@ -11,14 +12,14 @@ std::size_t At(int Index) {
 }
 
 // Membership of a degree, formed in extended precision.
-long double Membership(std::int32_t Degree) {
-  return static_cast<long double>(Degree) / 100.0L;
+TExtended Membership(std::int32_t Degree) {
+  return TExtended(Degree) / TExtended(100);
 }
 
 // Every running sum of the measures is held as a double and rounded back after
 // each extended-precision addition.
-double AddTerm(double Sum, long double Term) {
-  return static_cast<double>(static_cast<long double>(Sum) + Term);
+double AddTerm(double Sum, TExtended Term) {
+  return Extended::ToDouble(TExtended(Sum) + Term);
 }
 } // namespace
 
@@ -113,7 +114,7 @@ double TFuzzySet::HammingDistance(const TFuzzySet& B) const {
   const int n = std::min(Count(), B.Count());
   double sum = 0.0;
   for (int i = 0; i < n; ++i) {
-    const long double diff = Membership(Degrees[At(i)]) - Membership(B.Degrees[At(i)]);
+    const TExtended diff = Membership(Degrees[At(i)]) - Membership(B.Degrees[At(i)]);
     sum = AddTerm(sum, diff < 0 ? -diff : diff);
   }
   return sum;
@@ -125,7 +126,7 @@ double TFuzzySet::Subsethood(const TFuzzySet& B) const {
   const double c1 = t.Cardinality();
   const double c2 = Cardinality();
   if (c2 == 0.0) return 1.0;
-  return static_cast<double>(static_cast<long double>(c1) / static_cast<long double>(c2));
+  return Extended::ToDouble(TExtended(c1) / TExtended(c2));
 }
 
 bool TFuzzySet::ApplyBlock(int Shape, int Periods, int First, int Last, int Operator) {

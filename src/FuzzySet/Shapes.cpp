@@ -2,15 +2,14 @@
 // The floating-point steps run in extended precision, in the order written, and
 // round to the nearest integer with ties to even.
 
+#include "FuzzySet/Extended.h"
 #include "FuzzySet/FuzzySet.h"
 
-#include <cmath>
-
 namespace {
-using Ext = long double;
+using Ext = TExtended;
 
 std::int32_t R(Ext V) {
-  return static_cast<std::int32_t>(std::nearbyint(V));
+  return static_cast<std::int32_t>(Extended::Round(V));
 }
 
 // Quotient of two integers, formed in extended precision.
@@ -39,9 +38,9 @@ std::int32_t EvenShape(int Shape, std::int32_t w, std::int32_t d) {
     return R((1 - Q(d, w)) * 4 * 100);
   case 8:
     if (w < 1) return 50;
-    if (d <= q) return R((0.5L - Q(2 * d, w)) * 100);
-    if (4 * d <= 3 * w) return R((Q(2 * d, w) - 0.5L) * 100);
-    return R((2.5L - Q(2 * d, w)) * 100);
+    if (d <= q) return R((Ext(0.5) - Q(2 * d, w)) * 100);
+    if (4 * d <= 3 * w) return R((Q(2 * d, w) - Ext(0.5)) * 100);
+    return R((Ext(2.5) - Q(2 * d, w)) * 100);
   case 10:
     if (w < 1) return 0;
     return d <= h ? R(Q(2 * d, w) * 100) : R((Q(2 * d, w) - 1) * 100);
@@ -49,18 +48,18 @@ std::int32_t EvenShape(int Shape, std::int32_t w, std::int32_t d) {
     if (w < 1) return 0;
     if (d <= t) return R(Q(3 * d, 2 * w) * 100);
     if (d <= 2 * t) return 50;
-    return R((Q(3 * d, 2 * w) - 0.5L) * 100);
+    return R((Q(3 * d, 2 * w) - Ext(0.5)) * 100);
   case 14:
     if (w < 1) return 50;
-    return d <= h ? R((0.5L - Q(d, w)) * 100) : R(Q(d, w) * 100);
+    return d <= h ? R((Ext(0.5) - Q(d, w)) * 100) : R(Q(d, w) * 100);
   case 16: {
     if (w < 1) return 100;
     // A two-element bell has no width to spread over: it is the limit of the
     // formula, 100 at its centre and 0 beside it.
     if (h == 0) return d == h ? 100 : 0;
-    const double k = static_cast<double>(5.298L / static_cast<Ext>(h * h));
+    const double k = Extended::ToDouble(Q(5298, 1000) / Ext(h * h)); // 5.298 in the extended format
     const std::int32_t dd = (d - h) * (d - h);
-    return R(std::exp(-static_cast<Ext>(k) * static_cast<Ext>(dd)) * 100);
+    return R(Extended::Exp(-Ext(k) * Ext(dd)) * 100);
   }
   default:
     return 0;

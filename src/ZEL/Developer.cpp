@@ -4,7 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+// The vector kernels are written for x86 (SSE2, AVX2); elsewhere, or when the build asks
+// for it, the portable kernel takes their place.
+#if defined(__x86_64__) && !defined(ZEL_PORTABLE_KERNELS)
+#define ZEL_X86_KERNELS 1
 #include <immintrin.h>
+#else
+#define ZEL_X86_KERNELS 0
+#endif
 
 // The vector helpers below are internal and inlined: no calling convention is at stake.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -20,6 +27,7 @@ int PlanIndex(int Position, int Spread, int Periods) {
 
 // Degrees are combined a vector at a time: 32 bytes where the processor has AVX2, 16 with
 // the SSE2 that every x86-64 has. TDeveloper picks the kernels once.
+#if ZEL_X86_KERNELS
 namespace Sse2Kernels {
 #define ZEL_KERNEL_WIDTH 16
 #define ZEL_KERNEL_TARGET
@@ -35,6 +43,20 @@ namespace Avx2Kernels {
 #undef ZEL_KERNEL_WIDTH
 #undef ZEL_KERNEL_TARGET
 } // namespace Avx2Kernels
+#else
+// The compiler's generic 16-byte vectors, on every processor; both choices lead here.
+namespace PortableKernels {
+#define ZEL_KERNEL_WIDTH 16
+#define ZEL_KERNEL_TARGET
+#define ZEL_KERNEL_PORTABLE
+#include "ZEL/CombineKernels.inc"
+#undef ZEL_KERNEL_PORTABLE
+#undef ZEL_KERNEL_WIDTH
+#undef ZEL_KERNEL_TARGET
+} // namespace PortableKernels
+namespace Sse2Kernels = PortableKernels;
+namespace Avx2Kernels = PortableKernels;
+#endif
 
 } // namespace
 

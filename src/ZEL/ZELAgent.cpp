@@ -1,13 +1,15 @@
 #include "ZEL/ZELAgent.h"
 
+#include "FuzzySet/Extended.h"
+
 #include <algorithm>
 #include <cmath>
 
 std::int32_t FitnessFromHamming(double H, int Count) {
   const int n = std::max(Count, 1);
-  const double d = static_cast<double>(static_cast<long double>(H) / static_cast<long double>(n));
+  const double d = Extended::ToDouble(TExtended(H) / TExtended(n));
   if (d <= FitnessThreshold) return 100;
-  return static_cast<std::int32_t>(std::nearbyint(static_cast<long double>(FitnessNumerator) / d));
+  return static_cast<std::int32_t>(Extended::Round(TExtended(FitnessNumerator) / TExtended(d)));
 }
 
 void TZELAgent::Create(TRandom& R, std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype) {

@@ -1,5 +1,6 @@
 #include "ZEL/ZELAgentPopulation.h"
 
+#include "FuzzySet/Extended.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
 #include "ZEL/WorkerPool.h"
@@ -86,7 +87,12 @@ void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
   }
   if (!Developer || !Developer->Serves(n, Environment))
     Developer = std::make_unique<TDeveloper>(n, Environment);
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  // A WebAssembly build without threads evaluates on the calling thread, whatever was asked.
+  if (!Pool) Pool = std::make_unique<TWorkerPool>(1);
+#else
   if (!Pool) Pool = std::make_unique<TWorkerPool>(ThreadCount);
+#endif
   Scratch.resize(static_cast<std::size_t>(Pool->Size()));
   // Evaluation draws no random numbers: the agents are shared out among the threads.
   Pool->Run([this](int Part, int Parts) {
@@ -112,7 +118,7 @@ void TZELAgentPopulation::UpdateStatistics() {
     if (f < GenFitMin) GenFitMin = f;
   }
   GenBest.Assign(*Agents[best]);
-  AvgFitness = static_cast<double>(static_cast<long double>(FitnessSum) / static_cast<long double>(Count()));
+  AvgFitness = Extended::ToDouble(TExtended(FitnessSum) / TExtended(Count()));
   if (GenFitMax > MaxFitAll) {
     BestAll.Assign(GenBest);
     MaxFitAll = GenFitMax;
@@ -122,12 +128,12 @@ void TZELAgentPopulation::UpdateStatistics() {
 int TZELAgentPopulation::GenotypeRatio() const {
   if (Agents.empty()) return 0;
   const auto g = std::count_if(Agents.begin(), Agents.end(), [](const auto& a) { return a->Genotype; });
-  const long double share = static_cast<long double>(g) / static_cast<long double>(Count());
-  return static_cast<int>(std::nearbyint(share * 100));
+  const TExtended share = TExtended(g) / TExtended(Count());
+  return static_cast<int>(Extended::Round(share * TExtended(100)));
 }
 
 double WheelPoint(double R, std::int32_t FitnessSum) {
-  return static_cast<double>(static_cast<long double>(R) * FitnessSum);
+  return Extended::ToDouble(TExtended(R) * TExtended(FitnessSum));
 }
 
 int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point) {
@@ -140,7 +146,7 @@ int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point) {
 }
 
 int EliteSize(int Count) {
-  const int e = static_cast<int>(std::nearbyint(static_cast<long double>(Count) * EliteFraction));
+  const int e = static_cast<int>(Extended::Round(TExtended(Count) * TExtended(EliteFraction)));
   return std::clamp(e, 1, std::max(Count, 1));
 }
 

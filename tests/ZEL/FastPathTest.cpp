@@ -2,6 +2,7 @@
 // instructions and with the baseline ones every x86-64 has.
 
 #include "FuzzySet/Cpu.h"
+#include "FuzzySet/Extended.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
 #include "ZEL/ZELAgent.h"
@@ -18,8 +19,8 @@ TRandom Rand;
 namespace {
 std::int32_t LiteralRandomInt(std::int32_t Lo, std::int32_t Hi) {
   if (Hi <= Lo) return Lo;
-  const long double r = Rand.Random();
-  return static_cast<std::int32_t>(std::nearbyint(r * static_cast<long double>(Hi - Lo) + Lo));
+  const TExtended r = Rand.Random();
+  return static_cast<std::int32_t>(Extended::Round(r * TExtended(Hi - Lo) + TExtended(Lo)));
 }
 bool LiteralFlip(bool B, double P) {
   return Rand.Random() <= P ? !B : B;

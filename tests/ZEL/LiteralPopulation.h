@@ -3,6 +3,7 @@
 // with TZELAgent::Create and then assigned, and the selection step shifts agents one by
 // one. The population's own step moves agents instead; the two must agree exactly.
 
+#include "FuzzySet/Extended.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/ZELAgentPopulation.h"
 
@@ -30,7 +31,7 @@ struct TLiteralPopulation {
 
   int SelectByRate(TRandom& Rand) const {
     const double r = Rand.Random();
-    const double wheel = static_cast<double>(static_cast<long double>(r) * FitnessSum);
+    const double wheel = Extended::ToDouble(TExtended(r) * TExtended(FitnessSum));
     std::int64_t sum = 0;
     for (int i = 0; i < Count(); ++i) {
       sum += Agents[static_cast<std::size_t>(i)].Fitness;
@@ -81,7 +82,7 @@ struct TLiteralPopulation {
       for (const TZELAgent& a : q)
         Agents.push_back(CopyOf(Rand, a));
     } else {
-      int e = static_cast<int>(std::nearbyint(static_cast<long double>(n) * 0.2));
+      int e = static_cast<int>(Extended::Round(TExtended(n) * TExtended(0.2)));
       if (e < 1) e = 1;
       for (int i = 0; i < e; ++i)
         SelectionStep(Rand, i, s, true);
