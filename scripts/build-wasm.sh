@@ -10,7 +10,7 @@ root=$PWD
 out=$root/build-wasm
 jobs=$(nproc)
 
-scripts/setup.sh emscripten googletest libcli11-dev cmake ninja-build
+scripts/setup.sh emscripten googletest libcli11-dev nlohmann-json3-dev cmake ninja-build
 
 # The optimizer of emscripten's JavaScript needs Debian's acorn. Programs run under Node
 # as it is (emcmake's default adds a flag that Node 20 refuses).
@@ -31,7 +31,7 @@ if [ ! -f "$out/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
 fi
 
 emcmake cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_GUI=OFF -DZEL_BENCH=OFF \
-  -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DCLI11_DIR="$root/cmake/cli11" \
+  -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DCLI11_DIR="$root/cmake/cli11" -Dnlohmann_json_DIR="$root/cmake/nlohmann_json" \
   -DCMAKE_CXX_FLAGS="$project" -DCMAKE_EXE_LINKER_FLAGS="$link" -DCMAKE_CROSSCOMPILING_EMULATOR="$node" >/dev/null
 # The command-line tests start processes, which Node's file system layer cannot: the
 # golden outputs check the binary instead.

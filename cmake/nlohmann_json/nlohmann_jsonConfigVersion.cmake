@@ -1,0 +1,6 @@
+# The version of Debian 12's nlohmann-json3-dev, which the link above serves.
+set(PACKAGE_VERSION 3.11.2)
+set(PACKAGE_VERSION_COMPATIBLE TRUE)
+if(PACKAGE_FIND_VERSION_MAJOR AND NOT PACKAGE_FIND_VERSION_MAJOR EQUAL 3)
+  set(PACKAGE_VERSION_COMPATIBLE FALSE)
+endif()
