@@ -116,7 +116,8 @@ void TRunWorker::RunBody(TExperiment& E, TRunReport& Report, bool Thawed) {
                                          if (best) U.BestSoFar = std::move(best);
                                        });
                                      });
-  if (stopped) Report.WriteStopped(E.Generation(), E.Settings().Generations);
+  // A continued run counts its generations on from the one it started from.
+  if (stopped) Report.WriteStopped(E.Generation(), E.FirstGeneration() + E.Settings().Generations);
   Report.Close();
   TOutcome outcome = E.Finish();
   Post([&](TRunUpdate& U) {

@@ -867,10 +867,11 @@ void TZELWorldHomeForm::FinishRun(TRunUpdate& U) {
   }
   const TOutcome& outcome = *U.Outcome;
   if (U.Stopped) {
-    const std::string where = Current.Batch ? "after run " + std::to_string(Current.BestTexts.size()) +
-                                                  " of " + std::to_string(BatchRunCount)
-                                            : "after generation " + std::to_string(outcome.Generations) +
-                                                  " of " + std::to_string(Current.Settings.Generations);
+    const std::string where =
+        Current.Batch
+            ? "after run " + std::to_string(Current.BestTexts.size()) + " of " + std::to_string(BatchRunCount)
+            : "after generation " + std::to_string(outcome.Generations) + " of " +
+                  std::to_string(Current.FirstGeneration + Current.Settings.Generations);
     SetStatusText("Stopped " + where);
   }
   DialogService->ShowMessage("Your Report on file " + Current.FileName);
@@ -1132,6 +1133,8 @@ void TZELWorldHomeForm::ContinueActionClick(QObject*) {
     auto report = std::make_unique<TRunReport>(fileName);
     if (ZELListForm != nullptr) ZELListForm->hide();
     ShowStart(*experiment, false, seed, fileName, frozen->Generation);
+    // The generator goes on from the population's state; a seed was taken only for a new environment.
+    if (!newRandom) SeedUsedLabel->setText(QString(" continued from generation %1 ").arg(frozen->Generation));
     // Repeating a continued run takes its population file.
     LastCommandLine.clear();
     Worker->ContinueRun(std::move(experiment), std::move(report), PauseAction->isChecked());

@@ -189,6 +189,7 @@ TEST(Freezer, TwentyFrozenThawedAndContinuedTwentyEqualFortyAtOnce) {
   ASSERT_EQ(b.List.Count(), 20);
   for (int i = 0; i < 20; ++i)
     EXPECT_EQ(b.List.Entry(i), engine.BestList[static_cast<std::size_t>(21 + i)]);
+  EXPECT_EQ(b.ListBox().item(0)->data(Qt::UserRole).toInt(), 21);
   EXPECT_EQ(b.Chart().Series(0)->at(0), QPointF(21, engine.Chart.Series[0][21]));
   EXPECT_EQ(b.Text("GenLabel"), "40");
   TFuzzySet developed;
@@ -229,6 +230,24 @@ TEST(Freezer, APausedRunFrozenGoesOnUndisturbedAndItsPopulationContinuesLikeTheC
                                  continued = Lines(ReadFile(dir.File("cli.txt")));
   EXPECT_EQ(Slice(continued, continued.size() - 4, continued.size()),
             Slice(full, full.size() - 4, full.size()));
+
+  // Paused beforehand, a continued run waits before its first generation; stopped, it names
+  // the generation it reached of those it was to reach.
+  b.Trigger("ThawAction", dir.File("paused.json"));
+  EXPECT_EQ(b.Find<QSpinBox>("GenSpinEdit")->value(), 6);
+  b.Find<QSpinBox>("GenSpinEdit")->setValue(4);
+  b.Click("PauseToolButton");
+  b.Trigger("ContinueAction", dir.File("stopped.txt"));
+  EXPECT_TRUE(b.Home.Running());
+  b.Click("StepToolButton");
+  b.Home.WaitForRun();
+  b.Click("StopToolButton");
+  b.Home.WaitForRun();
+  const std::vector<std::string> stopped = Lines(ReadFile(dir.File("stopped.txt")));
+  ASSERT_EQ(stopped.size(), continued.size() - 2);
+  EXPECT_EQ(stopped.back(), "Stopped after generation 3 of 6\r");
+  EXPECT_EQ(stopped[stopped.size() - 2], continued[continued.size() - 4]);
+  EXPECT_EQ(b.Text("StatusPanel1"), "Stopped after generation 3 of 6");
 }
 
 TEST(Environments, ALoadedEnvironmentRunsAndContinuesAsTheCliDoes) {
