@@ -367,3 +367,30 @@ TEST(BadFiles, EachLeavesTheWindowAsItWasWithAMessageNamingFileAndPlace) {
   EXPECT_EQ(w.Dialogs.Errors.size(), cases.size());
   EXPECT_FALSE(StateOf(w) == before);
 }
+
+TEST(Environments, RandomFitnessSetOtherwiseThanThePopulationHadItChangesItsEnvironmentAsTheCliDoes) {
+  TScratchDir dir;
+  TWindows w;
+  TWindowExperiment{.Generations = 3}.ApplyTo(w);
+  RunInWindow(w, "StartToolButton", 8, dir.File("first.txt"));
+  w.Trigger("FreezeAction", dir.File("fixed.json"));
+  const auto continued = [&](const char* Window, const std::string& Options) {
+    w.Trigger("ContinueAction", dir.File(Window));
+    EXPECT_TRUE(w.Dialogs.Errors.empty());
+    const std::string cli = dir.File(std::string("cli-") + Window);
+    EXPECT_EQ(Cli("run --generations 3 " + Options + " --report " + cli), 0) << Options;
+    EXPECT_EQ(ReadFile(dir.File(Window)), ReadFile(cli)) << Options;
+  };
+  // Checked where the population had the fixed environment: a new random one from the seed box.
+  w.Find<QCheckBox>("RandomFitCheckBox")->setChecked(true);
+  w.SetText("SeedEdit", "7");
+  continued("random.txt", "--load-population " + dir.File("fixed.json") + " --random-environment --seed 7");
+  w.Trigger("FreezeAction", dir.File("random.json"));
+  // Checked as the population had it: its own random environment stays.
+  continued("kept.txt", "--load-population " + dir.File("random.json"));
+  // Unchecked where it had a random one: the fixed environment.
+  w.Trigger("ThawAction", dir.File("random.json"));
+  EXPECT_TRUE(w.Find<QCheckBox>("RandomFitCheckBox")->isChecked());
+  w.Find<QCheckBox>("RandomFitCheckBox")->setChecked(false);
+  continued("back.txt", "--load-population " + dir.File("random.json") + " --fixed-environment");
+}
