@@ -1095,7 +1095,7 @@ void TZELWorldHomeForm::ThawActionClick(QObject*) {
 }
 
 std::optional<TFuzzySet> TZELWorldHomeForm::ContinueEnvironment(const TFrozenPopulation& Frozen,
-                                                                std::uint32_t& Seed) const {
+                                                                std::uint32_t Seed) const {
   if (OwnEnvironment) return OwnEnvironment;
   const bool random = RandomFitCheckBox->isChecked();
   // Random Fitness as the population had it keeps the population's environment.
@@ -1120,17 +1120,22 @@ void TZELWorldHomeForm::ContinueActionClick(QObject*) {
     CheckKept("FS Blocks", settings.Blocks, kept.Blocks);
     CheckKept("FS Elements", settings.Elements, kept.Elements,
               OwnEnvironment ? (" (the loaded environment of " + OwnEnvironmentFile + ")").c_str() : "");
-    if (settings.ReproductionType != kept.ReproductionType)
-      throw std::invalid_argument("Agent Reproduction: differs from the population's, which Continue keeps");
+    if (settings.ReproductionType != kept.ReproductionType) {
+      auto caption = [this](int Item) { return ReprodButtons->button(Item)->text().toStdString(); };
+      throw std::invalid_argument("Agent Reproduction: \"" + caption(settings.ReproductionType) +
+                                  "\" differs from the population's \"" + caption(kept.ReproductionType) +
+                                  "\", which Continue keeps");
+    }
     // A new random environment is drawn from the seed box; otherwise the seed is the run's own.
     const bool newRandom = !OwnEnvironment && settings.RandomEnvironment && !kept.RandomEnvironment;
-    std::uint32_t seed = newRandom ? SeedFromBox() : frozen->RandomSeed;
+    const std::uint32_t seed = newRandom ? SeedFromBox() : frozen->RandomSeed;
     if (!DialogService->ExecuteSaveDialog(SaveDialog1)) return;
     const std::string fileName = SaveDialog1.FileName;
     const std::optional<TFuzzySet> environment = ContinueEnvironment(*frozen, seed);
     auto experiment = std::make_unique<TExperiment>(settings, Random);
-    experiment->Thaw(*frozen, environment ? &*environment : nullptr);
+    // A report that cannot be written leaves the window and its generator as they were.
     auto report = std::make_unique<TRunReport>(fileName);
+    experiment->Thaw(*frozen, environment ? &*environment : nullptr);
     if (ZELListForm != nullptr) ZELListForm->hide();
     ShowStart(*experiment, false, seed, fileName, frozen->Generation);
     // The generator goes on from the population's state; a seed was taken only for a new environment.

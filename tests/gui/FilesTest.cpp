@@ -301,10 +301,16 @@ TEST(Environments, ALoadedEnvironmentRunsAndContinuesAsTheCliDoes) {
   w.Trigger("ContinueAction", dir.File("refused.txt"));
   ASSERT_EQ(w.Dialogs.Errors.size(), 2u);
   EXPECT_EQ(w.Dialogs.Errors[1].rfind("Pop Size: 11 differs", 0), 0u) << w.Dialogs.Errors[1];
+  w.Find<QSpinBox>("PopSpinEdit")->setValue(10);
+  w.SetReproduction(1);
+  w.Trigger("ContinueAction", dir.File("refused.txt"));
+  ASSERT_EQ(w.Dialogs.Errors.size(), 3u);
+  EXPECT_EQ(w.Dialogs.Errors[2],
+            "Agent Reproduction: \"Genotype\" differs from the population's \"Both\", which Continue keeps");
   EXPECT_FALSE(std::filesystem::exists(dir.File("refused.txt")));
+  w.SetReproduction(2);
 
   // Back on the built-in environment, a run is the engine's run on the fixed one.
-  w.Find<QSpinBox>("PopSpinEdit")->setValue(10);
   RunInWindow(w, "StartToolButton", 5, dir.File("fixed.txt"));
   EXPECT_EQ(ReadFile(dir.File("fixed.txt")), TEngineRun(e, 5, false, dir.File("engine.txt")).Report);
 }
