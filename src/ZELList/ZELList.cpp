@@ -81,8 +81,9 @@ TZELListForm::TZELListForm(TShowProgram Show, QWidget* Parent)
   connect(ZELListBox, &QListWidget::itemDoubleClicked, this, [this] { ZELListBoxDblClick(ZELListBox); });
 }
 
-void TZELListForm::SetNumbering(TUnit NewUnit) {
+void TZELListForm::SetNumbering(TUnit NewUnit, int NewFirst) {
   Unit = NewUnit;
+  First = Unit == TUnit::Run ? 1 : NewFirst;
 }
 
 void TZELListForm::Clear() {
@@ -91,7 +92,7 @@ void TZELListForm::Clear() {
 
 void TZELListForm::Append(const std::string& Text) {
   const QString program = QString::fromStdString(Text);
-  const int number = Count() + (Unit == TUnit::Run ? 1 : 0);
+  const int number = First + Count();
   auto* item = new QListWidgetItem(program);
   item->setData(NumberRole, number);
   item->setToolTip(QString(Unit == TUnit::Run ? "Run %1\n" : "Generation %1\n").arg(number) +
@@ -131,5 +132,6 @@ void TZELListForm::ZELListBoxDblClick(QObject*) {
   int position = -1;
   for (int i = 0; i < Count() && position < 0; ++i)
     if (Entry(i) == text) position = i;
-  ShowProgram(text, position);
+  // A continued run's entries name their generations.
+  ShowProgram(text, position < 0 || Unit == TUnit::Run ? position : First + position);
 }

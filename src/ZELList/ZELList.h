@@ -16,9 +16,10 @@ public:
   using TShowProgram = std::function<void(const std::string& Text, int FirstIndex)>;
   explicit TZELListForm(TShowProgram ShowProgram, QWidget* Parent = nullptr);
 
-  // What the entries count: generations from 0, or the runs of a batch from 1.
+  // What the entries count: generations from First (0, or on from the generation a
+  // continued run started from), or the runs of a batch from 1.
   enum class TUnit { Generation, Run };
-  void SetNumbering(TUnit Unit);
+  void SetNumbering(TUnit Unit, int First = 0);
   void Clear();
   void Append(const std::string& Text);
   int Count() const;
@@ -35,4 +36,5 @@ private:
   QListWidget* ZELListBox;
   TShowProgram ShowProgram;
   TUnit Unit = TUnit::Generation;
+  int First = 0;
 };

@@ -35,7 +35,7 @@ std::string ShellQuoted(const std::string& Text) {
 }
 
 std::string CommandLineText(const TExperimentSettings& S, bool Batch, std::uint32_t Seed,
-                            const std::string& ReportFile) {
+                            const std::string& ReportFile, const std::string& EnvironmentFile) {
   std::string line = std::string("zelworld-cli ") + (Batch ? "batch" : "run");
   line += " --seed " + std::to_string(Seed);
   line += " --pop-size " + std::to_string(S.PopSize);
@@ -49,6 +49,7 @@ std::string CommandLineText(const TExperimentSettings& S, bool Batch, std::uint3
   line += " --p-crossover=" + ShortestText(S.PCrossover);
   line += " --p-mutation=" + ShortestText(S.PMutation);
   line += " --p-noise=" + ShortestText(S.PNoise);
+  if (!EnvironmentFile.empty()) line += " --environment " + ShellQuoted(EnvironmentFile);
   line += " --report " + ShellQuoted(ReportFile);
   return line;
 }

@@ -19,11 +19,21 @@ struct TSaveDialog {
   std::string FileName;
 };
 
+// The settings of an open dialog, and the name chosen in it.
+struct TOpenDialog {
+  std::string Title;
+  std::string Filter;
+  std::string FileName;
+};
+
 class TDialogService {
 public:
   virtual ~TDialogService() = default;
   // True, with Dialog.FileName set, when the user accepts; false when cancelled.
   virtual bool ExecuteSaveDialog(TSaveDialog& Dialog) = 0;
+  // True, with Dialog.FileName set to an existing file, when the user accepts. A service
+  // that opens no files cancels.
+  virtual bool ExecuteOpenDialog(TOpenDialog&) { return false; }
   // A modal message with an OK button.
   virtual void ShowMessage(const std::string& Text) = 0;
   // The modal report of an error that ended a command.

@@ -127,7 +127,7 @@ void TEvolChart::AppendValues(int Series, const std::vector<double>& Values) {
   // One replace redraws once; appending point by point redraws for every point.
   QList<QPointF> points = line->points();
   for (double v : Values)
-    points.append(QPointF(static_cast<double>(points.size()), v));
+    points.append(QPointF(FirstX + static_cast<double>(points.size()), v));
   line->replace(points);
 }
 
@@ -312,6 +312,19 @@ bool TQtDialogService::ExecuteSaveDialog(TSaveDialog& Dialog) {
   const std::unique_ptr<QFileDialog> dialog = NewSaveDialog(Owner, Dialog);
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
   Dialog.FileName = dialog->selectedFiles().first().toStdString();
+  return true;
+}
+
+bool TQtDialogService::ExecuteOpenDialog(TOpenDialog& Dialog) {
+  QFileDialog dialog(Owner, ToQString(Dialog.Title), QDir::currentPath());
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setIconProvider(&PlainIcons());
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(NameFilters(Dialog.Filter));
+  dialog.setSizeGripEnabled(true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  Dialog.FileName = dialog.selectedFiles().first().toStdString();
   return true;
 }
 

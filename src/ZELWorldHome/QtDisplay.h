@@ -45,6 +45,8 @@ public:
 
   // Appends many points at once, with one redraw.
   void AppendValues(int Series, const std::vector<double>& Values);
+  // The x of the first point of a series: a continued run counts on from its generation.
+  void SetFirstX(double X) { FirstX = X; }
 
   QLineSeries* Series(int Index) const { return Lines.at(static_cast<std::size_t>(Index)); }
   QValueAxis* BottomAxis() const { return AxisX; }
@@ -69,6 +71,7 @@ private:
   std::vector<QLineSeries*> Earlier;
   QValueAxis* AxisX = nullptr;
   QValueAxis* AxisY = nullptr;
+  double FirstX = 0;
 };
 
 // The picture control. Its bitmap comes into being at the first drawing, with the
@@ -128,6 +131,7 @@ class TQtDialogService final : public TDialogService {
 public:
   explicit TQtDialogService(QWidget* Owner) : Owner(Owner) {}
   bool ExecuteSaveDialog(TSaveDialog& Dialog) override;
+  bool ExecuteOpenDialog(TOpenDialog& Dialog) override;
   void ShowMessage(const std::string& Text) override;
   void ShowError(const std::string& Text) override;
 

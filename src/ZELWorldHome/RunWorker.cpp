@@ -21,7 +21,7 @@ void TRunWorker::Launch(std::function<void()> Body, bool StartPaused) {
     std::lock_guard<std::mutex> guard(Lock);
     Pending = {};
     Paused = StartPaused;
-    StopAsked = Blocked = Ended = false;
+    StopAsked = Blocked = Ended = Failed = false;
     StepsAsked = 0;
     NextDue = LastSnapshot = TClock::time_point{};
   }
@@ -30,6 +30,10 @@ void TRunWorker::Launch(std::function<void()> Body, bool StartPaused) {
       Body();
     } catch (const std::exception& e) {
       // The report keeps what was written before; the window reports the error.
+      {
+        std::lock_guard<std::mutex> guard(Lock);
+        Failed = true;
+      }
       Post([&](TRunUpdate& U) {
         U.Finished = true;
         U.Error = e.what();
@@ -42,24 +46,64 @@ void TRunWorker::Launch(std::function<void()> Body, bool StartPaused) {
 
 void TRunWorker::StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
                           bool StartPaused) {
+  StartSingle(std::move(Experiment), std::move(Report), StartPaused, false);
+}
+
+void TRunWorker::ContinueRun(std::unique_ptr<TExperiment> Thawed, std::unique_ptr<TRunReport> Report,
+                             bool StartPaused) {
+  StartSingle(std::move(Thawed), std::move(Report), StartPaused, true);
+}
+
+void TRunWorker::StartSingle(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
+                             bool StartPaused, bool Thawed) {
+  Join();
   std::shared_ptr<TExperiment> e(std::move(Experiment));
   std::shared_ptr<TRunReport> r(std::move(Report));
-  Launch([this, e, r] { RunBody(*e, *r); }, StartPaused);
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    LastExperiment = e;
+  }
+  Launch([this, e, r, Thawed] { RunBody(*e, *r, Thawed); }, StartPaused);
 }
 
 void TRunWorker::StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TBatchReport> Report,
                             bool StartPaused) {
+  Join();
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    LastExperiment.reset();
+  }
   std::shared_ptr<TBatch> b(std::move(Batch));
   std::shared_ptr<TBatchReport> r(std::move(Report));
   Launch([this, b, r] { BatchBody(*b, *r); }, StartPaused);
 }
 
-void TRunWorker::RunBody(TExperiment& E, TRunReport& Report) {
-  const TGenerationRecord first = E.Begin();
+bool TRunWorker::FreezableLocked() const {
+  // Blocked in the gate or ended, the worker touches the experiment no more while the lock
+  // is held: it needs the lock to leave the gate.
+  return LastExperiment && !Failed && (Ended || Blocked);
+}
+
+std::optional<TFrozenPopulation> TRunWorker::Freeze() const {
+  std::lock_guard<std::mutex> guard(Lock);
+  if (!FreezableLocked()) return std::nullopt;
+  return LastExperiment->Freeze();
+}
+
+bool TRunWorker::CanFreeze() const {
+  std::lock_guard<std::mutex> guard(Lock);
+  return FreezableLocked();
+}
+
+void TRunWorker::RunBody(TExperiment& E, TRunReport& Report, bool Thawed) {
+  // A thawed experiment's generation reached was reported by the run that froze it.
+  const TGenerationRecord first = Thawed ? TGenerationRecord{} : E.Begin();
   Post([&](TRunUpdate& U) { U.Environment = E.Environment(); });
   Report.WriteHeader(E.Settings());
-  Report.WriteGeneration(first);
-  Post([&](TRunUpdate& U) { U.Generations.push_back(first); });
+  if (!Thawed) {
+    Report.WriteGeneration(first);
+    Post([&](TRunUpdate& U) { U.Generations.push_back(first); });
+  }
   const bool stopped = StepUntilDone([&] { return E.Done(); },
                                      [&] {
                                        const TGenerationRecord r = E.Step();
@@ -72,7 +116,8 @@ void TRunWorker::RunBody(TExperiment& E, TRunReport& Report) {
                                          if (best) U.BestSoFar = std::move(best);
                                        });
                                      });
-  if (stopped) Report.WriteStopped(E.Generation(), E.Settings().Generations);
+  // A continued run counts its generations on from the one it started from.
+  if (stopped) Report.WriteStopped(E.Generation(), E.FirstGeneration() + E.Settings().Generations);
   Report.Close();
   TOutcome outcome = E.Finish();
   Post([&](TRunUpdate& U) {

@@ -49,7 +49,17 @@ public:
   // StartPaused the run waits after generation 0 (before the first run of a batch).
   void StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
                 bool StartPaused);
+  // Runs a thawed experiment (TExperiment::Thaw) its generations on from the generation
+  // reached; the report has its header and the lines of the new generations.
+  void ContinueRun(std::unique_ptr<TExperiment> Thawed, std::unique_ptr<TRunReport> Report, bool StartPaused);
   void StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TBatchReport> Report, bool StartPaused);
+
+  // The population of the last single run (begun or continued), while that run waits for
+  // the user or after it has ended; none while it works, after a batch, or after a run that
+  // failed.
+  std::optional<TFrozenPopulation> Freeze() const;
+  // Whether Freeze would give a population now.
+  bool CanFreeze() const;
 
   // The run controls; they may be used from any thread.
   void Pause();
@@ -81,8 +91,11 @@ private:
   void Post(const std::function<void(TRunUpdate&)>& Add);
   bool SnapshotDue();
   void Launch(std::function<void()> Body, bool StartPaused);
-  void RunBody(TExperiment& E, TRunReport& Report);
+  void StartSingle(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
+                   bool StartPaused, bool Thawed);
+  void RunBody(TExperiment& E, TRunReport& Report, bool Thawed);
   void BatchBody(TBatch& B, TBatchReport& Report);
+  bool FreezableLocked() const;
 
   std::function<void()> Wake;
   mutable std::mutex Lock;
@@ -92,5 +105,8 @@ private:
   int StepsAsked = 0;
   int Speed = 0;
   std::chrono::steady_clock::time_point NextDue{}, LastSnapshot{};
+  // Kept after the run, so that its population can still be frozen.
+  std::shared_ptr<TExperiment> LastExperiment;
+  bool Failed = false;
   std::thread Thread;
 };

@@ -1,6 +1,9 @@
 #include "ZELWorldHome/ZELWorldHome.h"
 
+#include "Experiment/EnvironmentFile.h"
 #include "Experiment/Experiment.h"
+#include "Experiment/ExperimentFile.h"
+#include "Experiment/PopulationFile.h"
 #include "Experiment/Report.h"
 #include "ZEL/ReportFormat.h"
 #include "ZELList/ZELList.h"
@@ -113,6 +116,23 @@ const std::array<std::pair<const char*, int>, 6> Speeds{{{"As fast as possible",
 
 QString ToQString(const std::string& S) {
   return QString::fromStdString(S);
+}
+
+const char* const JsonFilter = "JSON files|*.json|all files|*.*";
+
+// The preset position whose text reads as Value, or -1.
+template <std::size_t N> int PresetPosition(const std::array<const char*, N>& Texts, double Value) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (StrToFloat(Texts[i]) == Value) return static_cast<int>(i);
+  return -1;
+}
+
+// A continued run keeps what its population is made of; Control names the control at fault.
+void CheckKept(const char* Control, int Used, int Frozen, const char* Why = "") {
+  if (Used != Frozen)
+    throw std::invalid_argument(std::string(Control) + ": " + std::to_string(Used) + Why +
+                                " differs from the population's " + std::to_string(Frozen) +
+                                ", which Continue keeps");
 }
 } // namespace
 
@@ -273,6 +293,30 @@ QToolBar* TZELWorldHomeForm::BuildRunToolBar() {
   ClearRunsAction = NewAction("ClearRunsAction", "Clear Earlier Runs",
                               "Removes the faded curves of earlier runs from the chart.",
                               [this] { ClearRunsToolButtonClick(ClearRunsToolButton); });
+  SaveSettingsAction =
+      NewAction("SaveSettingsAction", "Save Settings…",
+                "Saves the settings, the seed and a loaded environment as an experiment file.",
+                [this] { SaveSettingsActionClick(SaveSettingsAction); });
+  OpenSettingsAction = NewAction("OpenSettingsAction", "Open Settings…",
+                                 "Sets the controls and the seed from an experiment file.",
+                                 [this] { OpenSettingsActionClick(OpenSettingsAction); });
+  FreezeAction = NewAction("FreezeAction", "Freeze Population…",
+                           "Saves the population of the last run (or of the paused run) to go on with later.",
+                           [this] { FreezeActionClick(FreezeAction); });
+  ThawAction = NewAction("ThawAction", "Thaw Population…",
+                         "Loads a frozen population: shows its settings and its best agent.",
+                         [this] { ThawActionClick(ThawAction); });
+  LoadEnvironmentAction = NewAction("LoadEnvironmentAction", "Load Environment…",
+                                    "Takes the environment of a file for the experiments that follow.",
+                                    [this] { LoadEnvironmentActionClick(LoadEnvironmentAction); });
+  BuiltInEnvironmentAction =
+      NewAction("BuiltInEnvironmentAction", "Use Built-in Environment",
+                "Goes back from a loaded environment to the fixed (or, with Random Fitness, a random) one.",
+                [this] { BuiltInEnvironmentActionClick(BuiltInEnvironmentAction); });
+  BuiltInEnvironmentAction->setEnabled(false);
+  ContinueAction = NewAction("ContinueAction", "Continue",
+                             "Runs the set number of generations more from the population in the window.",
+                             [this] { ContinueActionClick(ContinueAction); });
   RunToolBar = new QToolBar("Run");
   RunToolBar->setObjectName("RunToolBar");
   RunToolBar->setMovable(false);
@@ -319,6 +363,15 @@ void TZELWorldHomeForm::BuildMenus() {
   bar->setObjectName("MainMenu");
   QMenu* file = bar->addMenu("&File");
   file->setObjectName("FileMenu");
+  file->addAction(OpenSettingsAction);
+  file->addAction(SaveSettingsAction);
+  file->addSeparator();
+  file->addAction(FreezeAction);
+  file->addAction(ThawAction);
+  file->addSeparator();
+  file->addAction(LoadEnvironmentAction);
+  file->addAction(BuiltInEnvironmentAction);
+  file->addSeparator();
   file->addAction(SaveImageAction);
   file->addAction(SaveGraphAction);
   file->addSeparator();
@@ -329,6 +382,7 @@ void TZELWorldHomeForm::BuildMenus() {
   run->setObjectName("RunMenu");
   run->addAction(StartAction);
   run->addAction(BatchAction);
+  run->addAction(ContinueAction);
   run->addSeparator();
   run->addAction(PauseAction);
   run->addAction(StepAction);
@@ -618,6 +672,12 @@ void TZELWorldHomeForm::StartExperiment(const TExperimentSettings& Settings, boo
     batch = std::make_unique<TBatch>(Settings, Random);
   else
     experiment = std::make_unique<TExperiment>(Settings, Random);
+  if (OwnEnvironment) {
+    if (Batch)
+      batch->SetEnvironment(*OwnEnvironment);
+    else
+      experiment->SetEnvironment(*OwnEnvironment);
+  }
   const TExperiment& e = Batch ? batch->Experiment() : *experiment;
   // The report is created before anything is shown, so that a name that cannot be written
   // leaves the window as it was.
@@ -628,35 +688,43 @@ void TZELWorldHomeForm::StartExperiment(const TExperimentSettings& Settings, boo
   else
     runReport = std::make_unique<TRunReport>(FileName);
 
-  std::string corrections;
-  for (const TCorrection& c : e.Corrections())
-    corrections += (corrections.empty() ? "" : "; ") + c.Parameter + " " + ShortestText(c.Given) +
-                   " is outside 0..1; the run uses " + ShortestText(c.Used);
-  SetStatusText(corrections);
-
-  KeepEarlierRun(e.Settings(), Batch);
-  Current = {e.Settings(), Batch, Seed, FileName, {}};
-  HaveRun = true;
-  SeedUsedLabel->setText(QString(" used %1 ").arg(Seed));
-  LastCommandLine = CommandLineText(Current.Settings, Batch, Seed, FileName);
-
-  const int generations = Current.Settings.Generations;
-  EvolProgressBar->SetVisible(true);
-  EvolProgressBar->SetMin(1);
-  EvolProgressBar->SetMax(Batch ? BatchRunCount : generations);
-  if (Batch) EvolProgressBar->SetPosition(1);
-  EvolChart->SetBottomAxisRange(0, Batch ? BatchRunCount - 1 : generations);
-  EvolChart->SetBottomAxisTitle(Batch ? "Runs" : "Generations");
-  EvolChart->ClearSeries(0);
-  EvolChart->ClearSeries(1);
-
-  Worker->SetSpeed(SpeedComboBox->currentData().toInt());
-  SetRunning(true);
+  ShowStart(e, Batch, Seed, FileName, 0);
+  LastCommandLine = CommandLineText(Current.Settings, Batch, Seed, FileName, OwnEnvironmentFile);
   const bool paused = PauseAction->isChecked();
   if (Batch)
     Worker->StartBatch(std::move(batch), std::move(batchReport), paused);
   else
     Worker->StartRun(std::move(experiment), std::move(runReport), paused);
+}
+
+void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_t Seed,
+                                  const std::string& FileName, int FirstGeneration) {
+  std::string corrections;
+  for (const TCorrection& c : E.Corrections())
+    corrections += (corrections.empty() ? "" : "; ") + c.Parameter + " " + ShortestText(c.Given) +
+                   " is outside 0..1; the run uses " + ShortestText(c.Used);
+  SetStatusText(corrections);
+
+  KeepEarlierRun(E.Settings(), Batch);
+  Current = {E.Settings(), Batch, Seed, FileName, {}, FirstGeneration};
+  HaveRun = true;
+  Thawed.reset();
+  SeedUsedLabel->setText(QString(" used %1 ").arg(Seed));
+
+  const int generations = Current.Settings.Generations;
+  EvolProgressBar->SetVisible(true);
+  EvolProgressBar->SetMin(1);
+  EvolProgressBar->SetMax(Batch ? BatchRunCount : FirstGeneration + generations);
+  if (Batch) EvolProgressBar->SetPosition(1);
+  // A continued run is drawn on from where its population stood, beside the run before it.
+  EvolChart->SetBottomAxisRange(0, Batch ? BatchRunCount - 1 : FirstGeneration + generations);
+  EvolChart->SetBottomAxisTitle(Batch ? "Runs" : "Generations");
+  EvolChart->ClearSeries(0);
+  EvolChart->ClearSeries(1);
+  EvolChart->SetFirstX(FirstGeneration > 0 ? FirstGeneration + 1 : 0);
+
+  Worker->SetSpeed(SpeedComboBox->currentData().toInt());
+  SetRunning(true);
 }
 
 void TZELWorldHomeForm::KeepEarlierRun(const TExperimentSettings& Next, bool NextBatch) {
@@ -679,8 +747,10 @@ void TZELWorldHomeForm::SetRunning(bool Running) {
   // While a run works only the run controls answer.
   for (QWidget* w : {ReproductionPanel, GAPanel, static_cast<QWidget*>(SeedEdit)})
     w->setEnabled(!Running);
-  for (QAction* a : {StartAction, BatchAction, SaveImageAction, SaveGraphAction})
+  for (QAction* a : {StartAction, BatchAction, SaveImageAction, SaveGraphAction, OpenSettingsAction,
+                     ThawAction, LoadEnvironmentAction})
     a->setEnabled(!Running);
+  BuiltInEnvironmentAction->setEnabled(!Running && OwnEnvironment.has_value());
   UpdateRunControls();
 }
 
@@ -691,6 +761,10 @@ void TZELWorldHomeForm::UpdateRunControls() {
   StopAction->setEnabled(RunActive);
   CopyCommandAction->setEnabled(!RunActive && !LastCommandLine.empty());
   ClearRunsAction->setEnabled(!RunActive && EvolChart->EarlierRunCount() > 0);
+  // While a run works its population is not to be had; paused, it is once the run waits.
+  const bool population = Thawed.has_value() || (RunActive ? !Current.Batch && paused : Worker->CanFreeze());
+  FreezeAction->setEnabled(population);
+  ContinueAction->setEnabled(!RunActive && population);
 }
 
 void TZELWorldHomeForm::PauseToolButtonClick(QObject*) {
@@ -793,17 +867,19 @@ void TZELWorldHomeForm::FinishRun(TRunUpdate& U) {
   }
   const TOutcome& outcome = *U.Outcome;
   if (U.Stopped) {
-    const std::string where = Current.Batch ? "after run " + std::to_string(Current.BestTexts.size()) +
-                                                  " of " + std::to_string(BatchRunCount)
-                                            : "after generation " + std::to_string(outcome.Generations) +
-                                                  " of " + std::to_string(Current.Settings.Generations);
+    const std::string where =
+        Current.Batch
+            ? "after run " + std::to_string(Current.BestTexts.size()) + " of " + std::to_string(BatchRunCount)
+            : "after generation " + std::to_string(outcome.Generations) + " of " +
+                  std::to_string(Current.FirstGeneration + Current.Settings.Generations);
     SetStatusText("Stopped " + where);
   }
   DialogService->ShowMessage("Your Report on file " + Current.FileName);
   EvolProgressBar->SetPosition(1);
   if (ZELListForm != nullptr) {
     ZELListForm->Clear();
-    ZELListForm->SetNumbering(Current.Batch ? TZELListForm::TUnit::Run : TZELListForm::TUnit::Generation);
+    ZELListForm->SetNumbering(Current.Batch ? TZELListForm::TUnit::Run : TZELListForm::TUnit::Generation,
+                              Current.FirstGeneration > 0 ? Current.FirstGeneration + 1 : 0);
     for (const std::string& text : Current.BestTexts)
       ZELListForm->Append(text);
     // The first time beside the main window rather than over it.
@@ -811,9 +887,10 @@ void TZELWorldHomeForm::FinishRun(TRunUpdate& U) {
     ListPlaced = true;
     ZELListForm->show();
   }
-  // A stopped run shows the generations it reached; a batch always completes its runs.
-  DisplayDevelopment(outcome.Best,
-                     Current.Batch || !U.Stopped ? Current.Settings.Generations : outcome.Generations);
+  // A stopped or continued run shows the generation it reached; a batch always completes its runs.
+  DisplayDevelopment(outcome.Best, Current.Batch || (!U.Stopped && Current.FirstGeneration == 0)
+                                       ? Current.Settings.Generations
+                                       : outcome.Generations);
 }
 
 bool TZELWorldHomeForm::Idle() const {
@@ -868,4 +945,203 @@ void TZELWorldHomeForm::ShowMeasures(const TMeasures& M) {
   SubSethoodLabel->setText(ToQString(FormatReal(M.Subsethood, 8, 2)));
   HammingLabel->setText(ToQString(FormatReal(M.Hamming, 8, 2)));
   FitnessLabel->setText(ToQString(FormatInt(M.Fitness, 10)));
+}
+
+void TZELWorldHomeForm::SettingsToControls(const TExperimentSettings& S) {
+  PopSpinEdit->setValue(S.PopSize);
+  GenSpinEdit->setValue(S.Generations);
+  XElementsSpinEdit->setValue(S.Elements);
+  NBlocksSpinEdit->setValue(S.Blocks);
+  ReprodButtons->button(S.ReproductionType)->setChecked(true);
+  ReprodRadioGroupClick(ReprodRadioGroup);
+  RandomFitCheckBox->setChecked(S.RandomEnvironment);
+  RatesCheckBox->setChecked(S.RatesSelection);
+  for (QWidget* w : {static_cast<QWidget*>(Label10), static_cast<QWidget*>(PCrossTrackBar),
+                     static_cast<QWidget*>(PCrossEdit)})
+    w->setEnabled(S.RatesSelection);
+  // A track bar goes to the preset of the value, if there is one; the box holds the value.
+  auto set = [](QSlider* Bar, QLineEdit* Edit, int Preset, const std::string& PresetText, double Value) {
+    if (Preset >= 0) Bar->setValue(Preset);
+    Edit->setText(ToQString(Preset >= 0 ? PresetText : ShortestText(Value)));
+  };
+  const int cross = PresetPosition(CrossoverTexts, S.PCrossover);
+  set(PCrossTrackBar, PCrossEdit, cross, CrossoverText(cross), S.PCrossover);
+  const int mutation = PresetPosition(MutationTexts, S.PMutation);
+  set(pmutTrackBar, pmutEdit, mutation, MutationText(mutation), S.PMutation);
+  const int noise = PresetPosition(MutationTexts, S.PNoise);
+  set(pnoiseTrackBar, pnoiseEdit, noise, MutationText(noise), S.PNoise);
+}
+
+void TZELWorldHomeForm::OpenWithDialog(const char* Title, const char* Filter,
+                                       const std::function<void(const std::string&)>& Read) {
+  TOpenDialog dialog{Title, Filter, {}};
+  if (DialogService->ExecuteOpenDialog(dialog)) Read(dialog.FileName);
+}
+
+void TZELWorldHomeForm::SaveSettingsActionClick(QObject*) {
+  SetStatusText("");
+  Guarded([this] {
+    TExperimentFile file;
+    file.Settings = SettingsFromControls();
+    if (!SeedEdit->text().trimmed().isEmpty()) file.Seed = SeedFromBox();
+    file.Environment = OwnEnvironment;
+    TSaveDialog dialog;
+    dialog.Title = "Save Settings";
+    dialog.Filter = JsonFilter;
+    if (!DialogService->ExecuteSaveDialog(dialog)) return;
+    SaveExperimentFile(dialog.FileName, file);
+    SetStatusText("Settings saved to " + dialog.FileName);
+  });
+}
+
+void TZELWorldHomeForm::OpenSettingsActionClick(QObject*) {
+  SetStatusText("");
+  Guarded([this] {
+    OpenWithDialog("Open Settings", JsonFilter, [this](const std::string& FileName) {
+      // Read whole before anything changes, so that a bad file leaves the window as it was.
+      TExperimentFile file = LoadExperimentFile(FileName);
+      SettingsToControls(file.Settings);
+      SeedEdit->setText(file.Seed ? QString::number(*file.Seed) : QString());
+      // An experiment without an environment of its own runs on the built-in one.
+      UseEnvironment(std::move(file.Environment), FileName);
+      SetStatusText("Settings from " + FileName);
+    });
+  });
+}
+
+void TZELWorldHomeForm::UseEnvironment(std::optional<TFuzzySet> Environment, const std::string& FileName) {
+  OwnEnvironment = std::move(Environment);
+  OwnEnvironmentFile = OwnEnvironment ? FileName : std::string();
+  // The file sets the number of elements, and an environment of one's own is never random.
+  XElementsSpinEdit->setEnabled(!OwnEnvironment);
+  RandomFitCheckBox->setEnabled(!OwnEnvironment);
+  BuiltInEnvironmentAction->setEnabled(OwnEnvironment.has_value());
+  XElementsSpinEdit->setToolTip(OwnEnvironment ? ToQString("Number of elements of every fuzzy set: " +
+                                                           std::to_string(OwnEnvironment->Count()) +
+                                                           ", those of the environment of " + FileName + ".")
+                                               : "Number of elements of every fuzzy set.");
+  if (!OwnEnvironment) return;
+  XElementsSpinEdit->setValue(OwnEnvironment->Count());
+  RandomFitCheckBox->setChecked(false);
+  // The picture shows the environment the next experiment takes.
+  EnvironmentSet = *OwnEnvironment;
+  DrawSet(EnvironmentSet, *FSImage, clBlue, true);
+  FSImage->update();
+}
+
+void TZELWorldHomeForm::LoadEnvironmentActionClick(QObject*) {
+  SetStatusText("");
+  Guarded([this] {
+    OpenWithDialog("Load Environment", JsonFilter, [this](const std::string& FileName) {
+      UseEnvironment(LoadEnvironmentFile(FileName), FileName);
+      SetStatusText("Environment of " + FileName + ", " + std::to_string(EnvironmentSet.Count()) +
+                    " elements");
+    });
+  });
+}
+
+void TZELWorldHomeForm::BuiltInEnvironmentActionClick(QObject*) {
+  SetStatusText("");
+  UseEnvironment(std::nullopt, "");
+  SetStatusText(RandomFitCheckBox->isChecked() ? "Experiments build a random environment"
+                                               : "Experiments use the fixed environment");
+}
+
+std::optional<TFrozenPopulation> TZELWorldHomeForm::WindowPopulation() const {
+  if (Thawed) return Thawed;
+  if (Current.Batch) return std::nullopt;
+  return Worker->Freeze();
+}
+
+void TZELWorldHomeForm::FreezeActionClick(QObject*) {
+  SetStatusText("");
+  Guarded([this] {
+    const std::optional<TFrozenPopulation> frozen = WindowPopulation();
+    if (!frozen) {
+      SetStatusText("There is no population to freeze: the run is working, or there was none");
+      return;
+    }
+    TSaveDialog dialog;
+    dialog.Title = "Freeze Population";
+    dialog.Filter = JsonFilter;
+    if (!DialogService->ExecuteSaveDialog(dialog)) return;
+    SavePopulationFile(dialog.FileName, *frozen);
+    SetStatusText("Population of generation " + std::to_string(frozen->Generation) + " frozen in " +
+                  dialog.FileName);
+  });
+}
+
+void TZELWorldHomeForm::ThawActionClick(QObject*) {
+  SetStatusText("");
+  Guarded([this] {
+    OpenWithDialog("Thaw Population", JsonFilter, [this](const std::string& FileName) {
+      TFrozenPopulation frozen = LoadPopulationFile(FileName);
+      std::string status =
+          "Population of generation " + std::to_string(frozen.Generation) + " from " + FileName;
+      // A loaded environment that does not fit the population could never be continued under.
+      if (OwnEnvironment && OwnEnvironment->Count() != frozen.Settings.Elements) {
+        UseEnvironment(std::nullopt, "");
+        status += "; the loaded environment does not fit it, so the built-in one is back";
+      }
+      SettingsToControls(frozen.Settings);
+      if (OwnEnvironment) RandomFitCheckBox->setChecked(false);
+      EnvironmentSet = frozen.Environment;
+      DisplayDevelopment(DevelopAgent(frozen.BestAll, frozen.Environment), frozen.Generation);
+      Thawed = std::move(frozen);
+      UpdateRunControls();
+      SetStatusText(status);
+    });
+  });
+}
+
+std::optional<TFuzzySet> TZELWorldHomeForm::ContinueEnvironment(const TFrozenPopulation& Frozen,
+                                                                std::uint32_t Seed) const {
+  if (OwnEnvironment) return OwnEnvironment;
+  const bool random = RandomFitCheckBox->isChecked();
+  // Random Fitness as the population had it keeps the population's environment.
+  if (random == Frozen.Settings.RandomEnvironment) return std::nullopt;
+  TRandom generator;
+  generator.SetClock(Rng::CounterClock(Seed));
+  if (random) generator.Randomize();
+  TFuzzySet environment;
+  environment.MakeEnvironment(generator, Frozen.Settings.Elements, random);
+  return environment;
+}
+
+void TZELWorldHomeForm::ContinueActionClick(QObject*) {
+  SetStatusText("");
+  Guarded([this] {
+    if (RunActive) return;
+    const std::optional<TFrozenPopulation> frozen = WindowPopulation();
+    if (!frozen) throw std::invalid_argument("There is no population to continue: run or thaw one first");
+    const TExperimentSettings settings = SettingsFromControls();
+    const TExperimentSettings& kept = frozen->Settings;
+    CheckKept("Pop Size", settings.PopSize, kept.PopSize);
+    CheckKept("FS Blocks", settings.Blocks, kept.Blocks);
+    CheckKept("FS Elements", settings.Elements, kept.Elements,
+              OwnEnvironment ? (" (the loaded environment of " + OwnEnvironmentFile + ")").c_str() : "");
+    if (settings.ReproductionType != kept.ReproductionType) {
+      auto caption = [this](int Item) { return ReprodButtons->button(Item)->text().toStdString(); };
+      throw std::invalid_argument("Agent Reproduction: \"" + caption(settings.ReproductionType) +
+                                  "\" differs from the population's \"" + caption(kept.ReproductionType) +
+                                  "\", which Continue keeps");
+    }
+    // A new random environment is drawn from the seed box; otherwise the seed is the run's own.
+    const bool newRandom = !OwnEnvironment && settings.RandomEnvironment && !kept.RandomEnvironment;
+    const std::uint32_t seed = newRandom ? SeedFromBox() : frozen->RandomSeed;
+    if (!DialogService->ExecuteSaveDialog(SaveDialog1)) return;
+    const std::string fileName = SaveDialog1.FileName;
+    const std::optional<TFuzzySet> environment = ContinueEnvironment(*frozen, seed);
+    auto experiment = std::make_unique<TExperiment>(settings, Random);
+    // A report that cannot be written leaves the window and its generator as they were.
+    auto report = std::make_unique<TRunReport>(fileName);
+    experiment->Thaw(*frozen, environment ? &*environment : nullptr);
+    if (ZELListForm != nullptr) ZELListForm->hide();
+    ShowStart(*experiment, false, seed, fileName, frozen->Generation);
+    // The generator goes on from the population's state; a seed was taken only for a new environment.
+    if (!newRandom) SeedUsedLabel->setText(QString(" continued from generation %1 ").arg(frozen->Generation));
+    // Repeating a continued run takes its population file.
+    LastCommandLine.clear();
+    Worker->ContinueRun(std::move(experiment), std::move(report), PauseAction->isChecked());
+  });
 }

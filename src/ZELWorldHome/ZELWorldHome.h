@@ -4,6 +4,7 @@
 // Its controls are its own; tests find them by their object names.
 
 #include "Experiment/Develop.h"
+#include "Experiment/Experiment.h"
 #include "Experiment/ExperimentSettings.h"
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,8 +67,11 @@ public:
   const TFuzzySet& Developed() const { return DevelopedSet; }
   // The generator of the window and its list window.
   const TRandom& Generator() const { return Random; }
-  // The zelworld-cli command that repeats the last experiment; empty before the first.
+  // The zelworld-cli command that repeats the last experiment; empty before the first and
+  // after a continued run, which needs its population file.
   const std::string& CommandLine() const { return LastCommandLine; }
+  // The environment of "Load Environment…" while it is in use.
+  const std::optional<TFuzzySet>& LoadedEnvironment() const { return OwnEnvironment; }
 
 protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -93,6 +98,13 @@ private:
   void SpeedComboBoxChange(QObject* Sender);
   void CopyCommandToolButtonClick(QObject* Sender);
   void ClearRunsToolButtonClick(QObject* Sender);
+  void SaveSettingsActionClick(QObject* Sender);
+  void OpenSettingsActionClick(QObject* Sender);
+  void FreezeActionClick(QObject* Sender);
+  void ThawActionClick(QObject* Sender);
+  void ContinueActionClick(QObject* Sender);
+  void LoadEnvironmentActionClick(QObject* Sender);
+  void BuiltInEnvironmentActionClick(QObject* Sender);
 
   void BuildControls();
   void BuildMenus();
@@ -108,6 +120,23 @@ private:
   // The seed box: empty for the time of day, else a number 0..4294967295.
   std::uint32_t SeedFromBox() const;
   TExperimentSettings SettingsFromControls() const;
+  // Sets the parameter controls to Settings, the enabled states as the handlers would.
+  void SettingsToControls(const TExperimentSettings& Settings);
+  // Shows the open dialog; Read gets the chosen name when the user accepts.
+  void OpenWithDialog(const char* Title, const char* Filter,
+                      const std::function<void(const std::string&)>& Read);
+  // The environment of one's own in place of the built-in one (none: back to the built-in).
+  void UseEnvironment(std::optional<TFuzzySet> Environment, const std::string& FileName);
+  // The population in the window: the thawed one, or that of the last run while it waits or
+  // after it ended.
+  std::optional<TFrozenPopulation> WindowPopulation() const;
+  // The environment a continued run of Frozen takes instead of the population's own: none
+  // to keep that one.
+  std::optional<TFuzzySet> ContinueEnvironment(const TFrozenPopulation& Frozen, std::uint32_t Seed) const;
+  // What "Start Simulation", "Batch" and "Continue" share once the worker has its experiment:
+  // the status, the chart, the progress bar and the run controls.
+  void ShowStart(const TExperiment& E, bool Batch, std::uint32_t Seed, const std::string& FileName,
+                 int FirstGeneration);
   // Keeps the current run's "MaxGen" curve beside the next one, named by what differed.
   void KeepEarlierRun(const TExperimentSettings& Next, bool NextBatch);
   void SetRunning(bool Running);
@@ -148,7 +177,8 @@ private:
   QToolButton* CopyCommandToolButton;
   QToolButton* ClearRunsToolButton;
   QAction *StartAction, *BatchAction, *SaveImageAction, *SaveGraphAction, *PauseAction, *StepAction,
-      *StopAction, *CopyCommandAction, *ClearRunsAction;
+      *StopAction, *CopyCommandAction, *ClearRunsAction, *SaveSettingsAction, *OpenSettingsAction,
+      *FreezeAction, *ThawAction, *ContinueAction, *LoadEnvironmentAction, *BuiltInEnvironmentAction;
   QStatusBar* StatusBar1;
   QLabel* StatusPanel0;
   QLabel* StatusPanel1;
@@ -196,6 +226,8 @@ private:
     std::uint32_t Seed = 0;
     std::string FileName;
     std::vector<std::string> BestTexts;
+    // The generation a continued run started from; 0 for a run from its beginning.
+    int FirstGeneration = 0;
   };
   std::unique_ptr<TRunWorker> Worker;
   bool RunActive = false;
@@ -207,6 +239,11 @@ private:
   // The picture shows the best so far over the current environment.
   bool BestDrawn = false;
   std::string LastCommandLine;
+  // The population of "Thaw Population…" until the next experiment starts.
+  std::optional<TFrozenPopulation> Thawed;
+  // The environment of "Load Environment…" and its file, while in use.
+  std::optional<TFuzzySet> OwnEnvironment;
+  std::string OwnEnvironmentFile;
   QTimer* ShowTimer;
   std::chrono::steady_clock::time_point LastShown{};
   QEventLoop* IdleLoop = nullptr;

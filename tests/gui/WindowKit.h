@@ -33,13 +33,15 @@
 #include <string>
 #include <vector>
 
-// Answers the save dialog from a queue (empty: cancel) and records the boxes shown.
+// Answers the save and open dialogs from one queue (empty: cancel) and records the boxes shown.
 class TScriptedDialogs final : public TDialogService {
 public:
-  bool ExecuteSaveDialog(TSaveDialog& Dialog) override {
+  bool ExecuteSaveDialog(TSaveDialog& Dialog) override { return Answer(Dialog.FileName); }
+  bool ExecuteOpenDialog(TOpenDialog& Dialog) override { return Answer(Dialog.FileName); }
+  bool Answer(std::string& FileName) {
     ++Shown;
     if (Answers.empty()) return false;
-    Dialog.FileName = Answers.front();
+    FileName = Answers.front();
     Answers.pop_front();
     return true;
   }
@@ -71,6 +73,18 @@ struct TWindows {
     Find<QLineEdit>(Name)->setText(QString::fromStdString(Text));
   }
   void Click(const char* Name) { Find<QAbstractButton>(Name)->click(); }
+  // Triggers a menu command by its action's object name.
+  void Trigger(const char* Name) {
+    auto* action = Home.findChild<QAction*>(Name);
+    ASSERT_NE(action, nullptr) << Name;
+    action->trigger();
+  }
+  // A command that shows one dialog, answered with FileName.
+  void Trigger(const char* Name, const std::string& FileName) {
+    Dialogs.Answers = {FileName};
+    Trigger(Name);
+    Home.WaitForRun();
+  }
   void SetReproduction(int Item) { Find<QRadioButton>(ItemName(Item).c_str())->click(); }
   static std::string ItemName(int Item) { return "ReprodRadioGroupItem" + std::to_string(Item); }
   TEvolChart& Chart() { return *Find<TEvolChart>("EvolChart"); }
