@@ -10,6 +10,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 regenerate=0
 if [ "${1:-}" = --regenerate ]; then regenerate=1; shift; fi
 [ $# -ge 1 ] || { echo "usage: $0 [--regenerate] COMMAND..." >&2; exit 2; }
+# The cases run in folders of their own, so a program named by a relative path is made absolute.
+prog=$1
+shift
+case "$prog" in */*) [ -e "$prog" ] && prog=$(cd "$(dirname "$prog")" && pwd)/$(basename "$prog") ;; esac
+set -- "$prog" "$@"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0 passed=0
