@@ -5,6 +5,7 @@
 #include "Experiment/ExperimentFile.h"
 #include "Experiment/PopulationFile.h"
 #include "Experiment/Report.h"
+#include "Plot/SweepChart.h"
 #include "ZEL/ReportFormat.h"
 #include "ZELList/ZELList.h"
 #include "ZELWorldHome/CommandText.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -309,6 +311,10 @@ QToolBar* TZELWorldHomeForm::BuildRunToolBar() {
   LoadEnvironmentAction = NewAction("LoadEnvironmentAction", "Load Environment…",
                                     "Takes the environment of a file for the experiments that follow.",
                                     [this] { LoadEnvironmentActionClick(LoadEnvironmentAction); });
+  OpenSweepAction =
+      NewAction("OpenSweepAction", "Open Sweep Results…",
+                "Shows a sweep's aggregate: the mean curves of its conditions with their 95% bands.",
+                [this] { OpenSweepActionClick(OpenSweepAction); });
   BuiltInEnvironmentAction =
       NewAction("BuiltInEnvironmentAction", "Use Built-in Environment",
                 "Goes back from a loaded environment to the fixed (or, with Random Fitness, a random) one.",
@@ -371,6 +377,8 @@ void TZELWorldHomeForm::BuildMenus() {
   file->addSeparator();
   file->addAction(LoadEnvironmentAction);
   file->addAction(BuiltInEnvironmentAction);
+  file->addSeparator();
+  file->addAction(OpenSweepAction);
   file->addSeparator();
   file->addAction(SaveImageAction);
   file->addAction(SaveGraphAction);
@@ -1037,6 +1045,27 @@ void TZELWorldHomeForm::LoadEnvironmentActionClick(QObject*) {
       SetStatusText("Environment of " + FileName + ", " + std::to_string(EnvironmentSet.Count()) +
                     " elements");
     });
+  });
+}
+
+void TZELWorldHomeForm::OpenSweepActionClick(QObject*) {
+  SetStatusText("");
+  Guarded([this] {
+    OpenWithDialog("Open Sweep Results", "sweep aggregates|*.csv|all files|*.*",
+                   [this](const std::string& FileName) {
+                     // Read in full first: a bad file opens no window.
+                     std::unique_ptr<QChart> chart(LoadSweepChart(FileName));
+                     auto* view = new QChartView(this);
+                     view->setWindowFlag(Qt::Window);
+                     view->setAttribute(Qt::WA_DeleteOnClose);
+                     view->setObjectName("SweepChartView");
+                     view->setWindowTitle(ToQString("Sweep Results: " + FileName));
+                     view->setRenderHint(QPainter::Antialiasing);
+                     view->setChart(chart.release());
+                     view->resize(820, 520);
+                     view->show();
+                     SetStatusText("Sweep results of " + FileName);
+                   });
   });
 }
 

@@ -104,6 +104,7 @@ private:
   void ThawActionClick(QObject* Sender);
   void ContinueActionClick(QObject* Sender);
   void LoadEnvironmentActionClick(QObject* Sender);
+  void OpenSweepActionClick(QObject* Sender);
   void BuiltInEnvironmentActionClick(QObject* Sender);
 
   void BuildControls();
@@ -178,7 +179,7 @@ private:
   QToolButton* ClearRunsToolButton;
   QAction *StartAction, *BatchAction, *SaveImageAction, *SaveGraphAction, *PauseAction, *StepAction,
       *StopAction, *CopyCommandAction, *ClearRunsAction, *SaveSettingsAction, *OpenSettingsAction,
-      *FreezeAction, *ThawAction, *ContinueAction, *LoadEnvironmentAction, *BuiltInEnvironmentAction;
+      *FreezeAction, *ThawAction, *ContinueAction, *LoadEnvironmentAction, *BuiltInEnvironmentAction, *OpenSweepAction;
   QStatusBar* StatusBar1;
   QLabel* StatusPanel0;
   QLabel* StatusPanel1;
