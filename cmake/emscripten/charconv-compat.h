@@ -15,7 +15,9 @@
 #include <system_error>
 
 namespace std {
-inline to_chars_result to_chars(char* First, char* Last, double Value) {
+// The shortest text that reads back to Value, in fixed or scientific notation as Format
+// asks; general takes the shorter of the two, fixed on a tie.
+inline to_chars_result to_chars(char* First, char* Last, double Value, chars_format Format) {
   std::string text;
   if (std::signbit(Value)) text = "-";
   if (std::isnan(Value)) {
@@ -55,11 +57,20 @@ inline to_chars_result to_chars(char* First, char* Last, double Value) {
               digits.substr(static_cast<std::size_t>(exponent + 1));
     else
       fixed = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
-    text += fixed.size() <= scientific.size() ? fixed : scientific;
+    if (Format == chars_format::fixed)
+      text += fixed;
+    else if (Format == chars_format::scientific)
+      text += scientific;
+    else
+      text += fixed.size() <= scientific.size() ? fixed : scientific;
   }
   if (Last - First < static_cast<std::ptrdiff_t>(text.size())) return {Last, errc::value_too_large};
   std::memcpy(First, text.data(), text.size());
   return {First + text.size(), errc{}};
+}
+
+inline to_chars_result to_chars(char* First, char* Last, double Value) {
+  return to_chars(First, Last, Value, chars_format::general);
 }
 
 inline from_chars_result from_chars(const char* First, const char* Last, double& Value,

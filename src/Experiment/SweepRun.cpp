@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -139,12 +140,18 @@ TSweepProgress RunSweep(const TSweepPlan& Plan, const fs::path& Dir, const TSwee
       if (Options.Progress) Options.Progress(progress);
     }
   };
-  {
-    std::vector<std::jthread> workers;
-    for (int j = 1; j < jobs; ++j)
+  // The calling thread is one of the workers, so one job starts no thread at all.
+  std::vector<std::thread> workers;
+  for (int j = 1; j < jobs; ++j) {
+    try {
       workers.emplace_back(work);
-    work();
+    } catch (const std::system_error&) {
+      break; // go on with the threads the system grants
+    }
   }
+  work();
+  for (std::thread& w : workers)
+    w.join();
   if (failure) std::rethrow_exception(failure);
   return progress;
 }
