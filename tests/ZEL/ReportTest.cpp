@@ -200,3 +200,29 @@ TEST(RunBatch, TenRunLinesAndAverages) {
     EXPECT_EQ(d.Bar.Max, 10);
   }
 }
+
+TEST(ReportFile, ASecondWriterIsRefusedBeforeAnythingIsCut) {
+  const std::string name = TempFile("zel-report-lock.txt");
+  {
+    TReportFile first(name);
+    first.WriteLine("first");
+    try {
+      TReportFile second(name);
+      ADD_FAILURE() << "a second writer was let in";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot write report file '" + name + "': another process is writing it");
+    }
+    EXPECT_THROW(TReportFile::CheckWritable(name), std::runtime_error);
+    first.WriteLine("second");
+    first.Close();
+  }
+  EXPECT_EQ(ReadFile(name), "first\r\nsecond\r\n");
+  // Closed, the report is free again, and a new writer starts it afresh.
+  TReportFile::CheckWritable(name);
+  EXPECT_EQ(ReadFile(name), "first\r\nsecond\r\n") << "a check changes nothing";
+  TReportFile(name).WriteLine("new");
+  EXPECT_EQ(ReadFile(name), "new\r\n");
+  std::filesystem::remove(name);
+  TReportFile::CheckWritable(name);
+  EXPECT_FALSE(std::filesystem::exists(name)) << "a check leaves no file behind";
+}
