@@ -3,9 +3,12 @@
 #include "Display/Headless.h"
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
+#include "ZEL/WorkerPool.h"
 #include "ZEL/ZELAgent.h"
 #include "ZEL/ZELAgentPopulation.h"
+#include "cli/Messages.h"
 #include "cli/Output.h"
+#include "cli/OutputFiles.h"
 
 #include <exception>
 
@@ -24,9 +27,25 @@ void SeedGenerator(const TWorldSettings& World, TConsole Console) {
   Rng::Randomize();
 }
 
+// Told by the engine when the system refuses evaluation threads, while a command runs.
+struct TShortfallNotice {
+  explicit TShortfallNotice(TConsole Console) {
+    TWorkerPool::SetShortfallHandler([Console](int Started, int Wanted, const std::string& Reason) {
+      // On a line of its own, not after a progress bar drawn so far.
+      if (Console.ErrIsTerminal) Console.Err << "\r\x1b[K";
+      Console.Err << Program << ": warning: could start only " << Started << " of " << Wanted
+                  << " evaluation threads (" << Reason << "); the results do not depend on their number\n";
+    });
+  }
+  ~TShortfallNotice() { TWorkerPool::SetShortfallHandler({}); }
+  TShortfallNotice(const TShortfallNotice&) = delete;
+  TShortfallNotice& operator=(const TShortfallNotice&) = delete;
+};
+
 } // namespace
 
 void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
+  TRunOutputs outputs(S);
   SeedGenerator(S.World, Console);
   TZELAgentPopulation population(S.PopSize, S.Blocks, S.World.Elements, S.ReproductionType);
   population.SetThreads(S.Threads);
@@ -41,10 +60,9 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   TProgressPrinter printer(Console.Err,
                            Batch ? TProgressPrinter::TUnit::Run : TProgressPrinter::TUnit::Generation);
   if (Console.ErrIsTerminal) bar.OnRepaint = [&](const THeadlessProgress& B) { printer.Repaint(B); };
-  messages.OnMessage = [&](const std::string& Text) {
-    printer.Finish();
-    Console.Out << Text << "\n" << std::flush;
-  };
+  // The closing message waits until the report is closed and every other file is in place.
+  std::string closing;
+  messages.OnMessage = [&](const std::string& Text) { closing = Text; };
 
   try {
     if (Batch)
@@ -60,16 +78,15 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   }
   printer.Finish();
 
-  // Written only after the run, so a failed run leaves earlier files as they were.
-  if (!S.BestList.empty()) WriteTextFile(S.BestList, BestListText(bestList));
-  if (!S.Series.empty()) WriteTextFile(S.Series, SeriesCsv(chart));
+  outputs.Commit(bestList, chart);
+  WriteOut(Console.Out, Escape(closing) + "\n");
 }
 
 void EnvironmentCommand(const TEnvironmentSettings& S, TConsole Console) {
   SeedGenerator(S.World, Console);
   TFuzzySet environment;
   environment.MakeEnvironment(S.World.Elements, S.World.RandomEnvironment);
-  Console.Out << (S.Json ? EnvironmentJson(environment) : EnvironmentPlain(environment)) << std::flush;
+  WriteOut(Console.Out, S.Json ? EnvironmentJson(environment) : EnvironmentPlain(environment));
 }
 
 void DevelopCommand(const TDevelopSettings& S, TConsole Console) {
@@ -88,7 +105,7 @@ void DevelopCommand(const TDevelopSettings& S, TConsole Console) {
   m.Hamming = developed.HammingDistance(environment);
   agent.Evaluate(developed, environment);
   m.Fitness = agent.Fitness;
-  Console.Out << (S.Json ? DevelopJson(developed, m) : DevelopPlain(developed, m)) << std::flush;
+  WriteOut(Console.Out, S.Json ? DevelopJson(developed, m) : DevelopPlain(developed, m));
 }
 
 int Main(int Argc, const char* const* Argv, TConsole Console) {
@@ -96,15 +113,18 @@ int Main(int Argc, const char* const* Argv, TConsole Console) {
   try {
     line = ParseCommandLine(Argc, Argv);
   } catch (const TUsageError& e) {
-    Console.Err << Program << ": error: " << e.what() << "\n";
+    Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
     return 2;
   }
   for (const std::string& warning : line.Warnings)
-    Console.Err << Program << ": warning: " << warning << "\n";
+    Console.Err << Program << ": warning: " << Escape(warning) << "\n";
+  for (const std::string& note : line.Notes)
+    Console.Err << Program << ": " << Escape(note) << "\n";
+  const TShortfallNotice notice(Console);
   try {
     switch (line.Command) {
     case TCommand::Help:
-      Console.Out << line.HelpText << std::flush;
+      WriteOut(Console.Out, line.HelpText);
       break;
     case TCommand::Run:
     case TCommand::Batch:
@@ -117,8 +137,9 @@ int Main(int Argc, const char* const* Argv, TConsole Console) {
       DevelopCommand(line.Develop, Console);
       break;
     }
+    CheckOut(Console.Out);
   } catch (const std::exception& e) {
-    Console.Err << Program << ": error: " << e.what() << "\n";
+    Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
     return 1;
   }
   return 0;

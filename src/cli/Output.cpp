@@ -1,14 +1,12 @@
 #include "cli/Output.h"
 
 #include "ZEL/ReportFormat.h"
+#include "cli/OutputFiles.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
-#include <stdexcept>
 
 namespace ZelCli {
 
@@ -40,18 +38,7 @@ std::string SeriesCsv(const THeadlessChart& Chart) {
 }
 
 void WriteTextFile(const std::string& FileName, const std::string& Text) {
-  auto fail = [&](const char* What) {
-    throw std::runtime_error(std::string(What) + " '" + FileName + "': " + std::strerror(errno));
-  };
-  // Binary mode keeps the LF line ends as they are.
-  std::FILE* file = std::fopen(FileName.c_str(), "wb");
-  if (!file) fail("Cannot create file");
-  const bool written = std::fwrite(Text.data(), 1, Text.size(), file) == Text.size();
-  const int saved = errno;
-  if (std::fclose(file) != 0 || !written) {
-    if (!written) errno = saved;
-    fail("Cannot write file");
-  }
+  TWholeFileOutput(FileName).Commit(Text);
 }
 
 namespace {

@@ -20,7 +20,8 @@ std::string ShortestReal(double Value);
 std::string BestListText(const TStringList& BestList);
 // Header "x,MaxGen,w/ Genotype", then one row per chart point.
 std::string SeriesCsv(const THeadlessChart& Chart);
-// Replaces the file by Text; a failure raises std::runtime_error naming the file.
+// Replaces the file by Text as a whole (see TWholeFileOutput); a failure raises
+// std::runtime_error naming the file and leaves an older file as it was.
 void WriteTextFile(const std::string& FileName, const std::string& Text);
 
 // The measures of a developed set against the environment, as the window shows them.

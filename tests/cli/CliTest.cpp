@@ -1,60 +1,18 @@
 // zelworld-cli in-process and as the real executable: usage errors, failures, the
 // outputs of each command, and seeded runs compared with the engine called directly.
 
+#include "CliTestSupport.h"
 #include "Display/Headless.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/ZELAgent.h"
 #include "ZEL/ZELAgentPopulation.h"
-#include "cli/Commands.h"
 #include "cli/Output.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-
 using namespace ZelCli;
 
 namespace {
-struct TCliResult {
-  int Code = 0;
-  std::string Out, Err;
-};
-
-// Runs zelworld-cli in-process; the arguments are separated by spaces.
-TCliResult RunCli(const std::string& Args) {
-  std::vector<std::string> words = {"zelworld-cli"};
-  std::istringstream in(Args);
-  for (std::string word; in >> word;)
-    words.push_back(word);
-  std::vector<const char*> argv;
-  for (const std::string& word : words)
-    argv.push_back(word.c_str());
-  std::ostringstream out, err;
-  const int code = Main(static_cast<int>(argv.size()), argv.data(), {out, err, false});
-  return {code, out.str(), err.str()};
-}
-
-std::string ReadFile(const std::filesystem::path& Path) {
-  std::ostringstream text;
-  text << std::ifstream(Path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-// A fresh folder for one test, removed afterwards.
-struct TScratchDir {
-  TScratchDir() : Path((std::filesystem::temp_directory_path() / "zelcli-XXXXXX").string()) {
-    if (!mkdtemp(Path.data())) throw std::runtime_error("cannot create " + Path);
-  }
-  ~TScratchDir() { std::filesystem::remove_all(Path, Error); }
-  std::string operator/(const std::string& Name) const { return Path + "/" + Name; }
-  std::string Path;
-  std::error_code Error;
-};
-
 struct TRunFiles {
   std::string Report, BestList, Series;
   friend bool operator==(const TRunFiles&, const TRunFiles&) = default;
@@ -196,24 +154,20 @@ TEST(Cli, EnvironmentAndDevelopOutputs) {
 
 TEST(Cli, RealBinaryExitStatusesAndStreams) {
   TScratchDir dir;
-  const auto binary = [&](const std::string& Args) {
-    const std::string command =
-        std::string("'") + ZELWORLD_CLI + "' " + Args + " >'" + (dir / "out") + "' 2>'" + (dir / "err") + "'";
-    const int status = std::system(command.c_str());
-    return TCliResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir / "out"),
-                      ReadFile(dir / "err")};
-  };
   const std::string report = dir / "r.txt";
-  TCliResult r = binary("run --pop-size 4 --generations 2 --seed 11 --report '" + report + "'");
+  TCliResult r = RunBinary(dir, "run --pop-size 4 --generations 2 --seed 11 --report '" + report + "'");
   EXPECT_EQ(r.Code, 0);
   EXPECT_EQ(r.Out, "Your Report on file " + report + "\n");
   EXPECT_EQ(r.Err, "") << "no progress bar when standard error is not a terminal";
-  r = binary("run --pop-size x --report '" + report + "'");
+  r = RunBinary(dir, "run --pop-size x --report '" + report + "'");
   EXPECT_EQ(r.Code, 2);
   EXPECT_EQ(r.Err, "zelworld-cli: error: --pop-size: 'x' is not an integer\n");
   const std::string missing = dir / "no/such/r.txt";
-  r = binary("batch --seed 1 --report '" + missing + "'");
+  r = RunBinary(dir, "batch --seed 1 --report '" + missing + "'");
   EXPECT_EQ(r.Code, 1);
   EXPECT_EQ(r.Err,
             "zelworld-cli: error: Cannot create report file '" + missing + "': No such file or directory\n");
+  r = RunBinary(dir, "--version");
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_EQ(r.Out, "zelworld-cli " ZEL_VERSION "\n");
 }

@@ -1,0 +1,151 @@
+#include "cli/OutputFiles.h"
+
+#include "ZEL/ReportFormat.h"
+#include "cli/CommandLine.h"
+#include "cli/Output.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ZelCli {
+
+namespace {
+
+std::filesystem::path Resolved(const std::string& Path) {
+  std::error_code ec;
+  auto key = std::filesystem::weakly_canonical(std::filesystem::absolute(Path, ec), ec);
+  return ec ? std::filesystem::path(Path).lexically_normal() : key;
+}
+
+[[noreturn]] void OutFailed(int Error) {
+  throw std::runtime_error(std::string("cannot write standard output: ") +
+                           (Error != 0 ? std::strerror(Error) : "write error"));
+}
+
+bool WriteAll(int File, const std::string& Text) {
+  std::size_t done = 0;
+  while (done < Text.size()) {
+    const ssize_t n = write(File, Text.data() + done, Text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+} // namespace
+
+bool SameFile(const std::string& A, const std::string& B) {
+  if (Resolved(A) == Resolved(B)) return true;
+  std::error_code ec;
+  return std::filesystem::equivalent(A, B, ec) && !ec;
+}
+
+void WriteOut(std::ostream& Out, const std::string& Text) {
+  CheckOut(Out);
+  errno = 0;
+  Out << Text << std::flush;
+  if (!Out) OutFailed(errno);
+}
+
+void CheckOut(std::ostream& Out) {
+  if (Out) {
+    errno = 0;
+    Out.flush();
+  }
+  if (!Out) OutFailed(errno);
+}
+
+TWholeFileOutput::TWholeFileOutput(const std::string& FileName) : Name(FileName), Target(FileName) {
+  struct stat status {};
+  // Followed by hand, since a link to a file not yet written has no canonical path.
+  for (int hops = 0; hops < 40 && lstat(Target.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++hops) {
+    std::error_code ec;
+    const std::filesystem::path link = std::filesystem::read_symlink(Target, ec);
+    if (ec) break;
+    Target = (link.is_absolute() ? link : std::filesystem::path(Target).parent_path() / link).string();
+  }
+  if (stat(Target.c_str(), &status) == 0) {
+    if (S_ISDIR(status.st_mode)) Fail("Cannot create file", EISDIR);
+    if (!S_ISREG(status.st_mode)) {
+      if (access(Target.c_str(), W_OK) != 0) Fail("Cannot create file", errno);
+      return;
+    }
+  }
+  // Hidden, beside the target, so that the rename stays within one file system.
+  const std::filesystem::path target(Target);
+  std::string hidden = target.filename().string();
+  hidden.insert(0, 1, '.');
+  hidden.append(".XXXXXX");
+  Temporary = (target.parent_path() / hidden).string();
+  File = mkostemp(Temporary.data(), O_CLOEXEC);
+  if (File < 0) {
+    const int error = errno;
+    Temporary.clear();
+    Fail("Cannot create file", error);
+  }
+}
+
+TWholeFileOutput::~TWholeFileOutput() {
+  Discard();
+}
+
+void TWholeFileOutput::Discard() {
+  if (File >= 0) close(File);
+  File = -1;
+  if (!Temporary.empty()) unlink(Temporary.c_str());
+  Temporary.clear();
+}
+
+void TWholeFileOutput::Commit(const std::string& Text) {
+  if (Temporary.empty()) {
+    const int file = open(Target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (file < 0) Fail("Cannot write file", errno);
+    const bool written = WriteAll(file, Text);
+    const int error = errno;
+    if (close(file) != 0 || !written) Fail("Cannot write file", written ? errno : error);
+    return;
+  }
+  // The new file gets the permissions of the one it replaces, or those of a newly created file.
+  struct stat status {};
+  mode_t mode = 0;
+  if (stat(Target.c_str(), &status) == 0) {
+    mode = status.st_mode & 07777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (!WriteAll(File, Text) || fchmod(File, mode) != 0 || fsync(File) != 0) Fail("Cannot write file", errno);
+  const int file = File;
+  File = -1;
+  if (close(file) != 0) Fail("Cannot write file", errno);
+  if (rename(Temporary.c_str(), Target.c_str()) != 0) Fail("Cannot write file", errno);
+  Temporary.clear();
+}
+
+void TWholeFileOutput::Fail(const char* What, int Error) {
+  Discard();
+  throw std::runtime_error(std::string(What) + " '" + Name + "': " + std::strerror(Error));
+}
+
+TRunOutputs::TRunOutputs(const TRunSettings& Settings) {
+  TReportFile::CheckWritable(Settings.Report);
+  if (!Settings.BestList.empty()) BestList.emplace(Settings.BestList);
+  if (!Settings.Series.empty()) Series.emplace(Settings.Series);
+}
+
+void TRunOutputs::Commit(const TStringList& List, const THeadlessChart& Chart) {
+  if (BestList) BestList->Commit(BestListText(List));
+  if (Series) Series->Commit(SeriesCsv(Chart));
+}
+
+} // namespace ZelCli
