@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build
   googletest libgtest-dev libbenchmark-dev libcli11-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev libxkbcommon-dev
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
