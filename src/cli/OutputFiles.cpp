@@ -41,6 +41,19 @@ bool WriteAll(int File, const std::string& Text) {
   return true;
 }
 
+// /dev/stdout and its kin name a descriptor that this process already has open.
+int InheritedDescriptor(const std::string& Name) {
+  if (Name == "/dev/stdout") return 1;
+  if (Name == "/dev/stderr") return 2;
+  for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (Name.rfind(prefix, 0) != 0 || Name.size() == prefix.size() || Name.size() > prefix.size() + 6)
+      continue;
+    if (Name.find_first_not_of("0123456789", prefix.size()) != std::string::npos) continue;
+    return std::stoi(Name.substr(prefix.size()));
+  }
+  return -1;
+}
+
 } // namespace
 
 bool SameFile(const std::string& A, const std::string& B) {
@@ -66,18 +79,24 @@ void CheckOut(std::ostream& Out) {
 
 TWholeFileOutput::TWholeFileOutput(const std::string& FileName) : Name(FileName), Target(FileName) {
   struct stat status {};
-  // Followed by hand, since a link to a file not yet written has no canonical path.
-  for (int hops = 0; hops < 40 && lstat(Target.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++hops) {
-    std::error_code ec;
-    const std::filesystem::path link = std::filesystem::read_symlink(Target, ec);
-    if (ec) break;
-    Target = (link.is_absolute() ? link : std::filesystem::path(Target).parent_path() / link).string();
-  }
-  if (stat(Target.c_str(), &status) == 0) {
+  if (stat(FileName.c_str(), &status) == 0) {
     if (S_ISDIR(status.st_mode)) Fail("Cannot create file", EISDIR);
-    if (!S_ISREG(status.st_mode)) {
-      if (access(Target.c_str(), W_OK) != 0) Fail("Cannot create file", errno);
+    // /dev/stdout may stand for a regular file that the shell opened: it is written
+    // through, as a FIFO or a device is, never renamed over.
+    if (!S_ISREG(status.st_mode) || InheritedDescriptor(FileName) >= 0) {
+      if (access(FileName.c_str(), W_OK) != 0) Fail("Cannot create file", errno);
       return;
+    }
+    std::error_code ec;
+    const auto real = std::filesystem::canonical(FileName, ec);
+    if (!ec) Target = real.string();
+  } else {
+    // A link to a file not yet written has no canonical path; it is followed by hand.
+    for (int hops = 0; hops < 40 && lstat(Target.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++hops) {
+      std::error_code ec;
+      const std::filesystem::path link = std::filesystem::read_symlink(Target, ec);
+      if (ec) break;
+      Target = (link.is_absolute() ? link : std::filesystem::path(Target).parent_path() / link).string();
     }
   }
   // Hidden, beside the target, so that the rename stays within one file system.
@@ -107,6 +126,12 @@ void TWholeFileOutput::Discard() {
 
 void TWholeFileOutput::Commit(const std::string& Text) {
   if (Temporary.empty()) {
+    // Through the descriptor itself, so that its offset moves past the text.
+    const int inherited = InheritedDescriptor(Target);
+    if (inherited >= 0) {
+      if (!WriteAll(inherited, Text)) Fail("Cannot write file", errno);
+      return;
+    }
     const int file = open(Target.c_str(), O_WRONLY | O_CLOEXEC);
     if (file < 0) Fail("Cannot write file", errno);
     const bool written = WriteAll(file, Text);

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -154,4 +155,31 @@ TEST(OutputFiles, AReportBeingWrittenByAnotherProcessIsRefusedAndKept) {
   }
   EXPECT_EQ(ReadFile(report), "a line of the first run\r\nthe last line\r\n");
   EXPECT_EQ(RunBinary(dir, "run --report '" + report + "'" + Small).Code, 0) << "the lock ends with the run";
+}
+
+TEST(OutputFiles, FifosAndStandardOutputAreWrittenThroughNotReplaced) {
+  TScratchDir dir;
+  const std::string fifo = dir / "series.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // The reading end is open before the run, so the run's writing end opens at once; the
+  // few lines fit in the pipe.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const TCliResult r =
+      RunCli("run --report " + (dir / "r.txt") + " --series " + fifo + Small + " --generations 2");
+  std::string read(4096, '\0');
+  const ssize_t n = ::read(reader, read.data(), read.size());
+  close(reader);
+  read.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_EQ(read.rfind("x,MaxGen,w/ Genotype\n0,", 0), 0u) << read;
+  struct stat status {};
+  EXPECT_TRUE(stat(fifo.c_str(), &status) == 0 && S_ISFIFO(status.st_mode));
+
+  // Standard output into a file: the best list, then the closing message after it.
+  const TCliResult out = RunBinary(dir, "run --report '" + (dir / "r.txt") + "' --best-list /dev/stdout" +
+                                            Small + " --generations 2");
+  EXPECT_EQ(out.Code, 0) << out.Err;
+  EXPECT_EQ(std::count(out.Out.begin(), out.Out.end(), '\n'), 4) << out.Out;
+  EXPECT_NE(out.Out.find("\nYour Report on file "), std::string::npos) << out.Out;
 }
