@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl1-mesa-dev libxkbcommon-dev
   parallel
+  clang-14 libclang-rt-14-dev
 )
 if [ $# -gt 0 ]; then packages=("$@"); fi
 

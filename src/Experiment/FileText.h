@@ -17,6 +17,31 @@ public:
 // The file's bytes; a file that cannot be read raises TFileError naming Kind ("population
 // file") and the file.
 std::string ReadWholeFile(const std::string& Kind, const std::string& FileName);
-// Replaces the file by Text. Every whole-file output goes through here; a failure raises
-// std::runtime_error naming the file.
+// A file replaced as a whole. The text goes to a temporary file in the same folder, which
+// takes the file's name only once it is complete, so a failure at any point leaves an
+// older file as it was. A FIFO, a terminal or a device is written directly instead, since
+// renaming over it would replace it.
+class TWholeFileOutput {
+public:
+  // Creates the temporary file at once; a path that cannot be written raises
+  // std::runtime_error naming it.
+  explicit TWholeFileOutput(const std::string& FileName);
+  // Removes the temporary file unless Commit has put it in place.
+  ~TWholeFileOutput();
+  TWholeFileOutput(const TWholeFileOutput&) = delete;
+  TWholeFileOutput& operator=(const TWholeFileOutput&) = delete;
+  void Commit(const std::string& Text);
+
+private:
+  [[noreturn]] void Fail(const char* What, int Error);
+  void Discard();
+  std::string Name;
+  // Where the file goes; a symbolic link is followed, so that the link stays.
+  std::string Target;
+  std::string Temporary;
+  int File = -1;
+};
+
+// Replaces the file by Text as a whole (TWholeFileOutput). Every whole-file output goes
+// through here; a failure raises std::runtime_error naming the file.
 void WriteWholeFile(const std::string& FileName, const std::string& Text);

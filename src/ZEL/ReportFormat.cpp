@@ -4,7 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::string FormatInt(long long Value, int Width) {
   std::string s = std::to_string(Value);
@@ -59,33 +63,90 @@ double ProbabilityInRange(double P, double Fallback) {
   return (P >= 0.0 && P <= 1.0) ? P : Fallback;
 }
 
+namespace {
+[[noreturn]] void ReportError(const char* What, const std::string& Name, int Error) {
+  throw std::runtime_error(std::string(What) + " '" + Name +
+                           "': " + (Error ? std::strerror(Error) : "I/O error"));
+}
+
+// The lock marks a report being written; it goes with the descriptor when that is closed.
+// A file system that has no locks is written without one.
+void LockOrRefuse(int File, const std::string& Name) {
+  if (flock(File, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+  close(File);
+  throw std::runtime_error("Cannot write report file '" + Name + "': another process is writing it");
+}
+} // namespace
+
 TReportFile::TReportFile(const std::string& FileName) : Name(FileName) {
-  errno = 0;
-  File = std::fopen(FileName.c_str(), "wb");
-  if (!File) Fail("Cannot create report file", errno);
+  // Opened without truncating, so that a report locked by another process keeps its lines.
+  File = open(FileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (File < 0) Fail("Cannot create report file", errno);
+  struct stat status {};
+  Regular = fstat(File, &status) == 0 && S_ISREG(status.st_mode);
+  if (!Regular) return;
+  LockOrRefuse(File, Name);
+  if (ftruncate(File, 0) != 0) {
+    const int error = errno;
+    close(File);
+    Fail("Cannot create report file", error);
+  }
 }
 
 TReportFile::~TReportFile() {
-  if (File) std::fclose(File);
+  if (File >= 0) close(File);
+}
+
+void TReportFile::CheckWritable(const std::string& FileName) {
+  struct stat status {};
+  if (stat(FileName.c_str(), &status) != 0) {
+    if (errno != ENOENT) ReportError("Cannot create report file", FileName, errno);
+    const int file = open(FileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (file < 0) ReportError("Cannot create report file", FileName, errno);
+    close(file);
+    unlink(FileName.c_str());
+    return;
+  }
+  if (S_ISDIR(status.st_mode)) ReportError("Cannot create report file", FileName, EISDIR);
+  // Opening a FIFO would wait for a reader, and the reader would see the file end.
+  if (!S_ISREG(status.st_mode)) {
+    if (access(FileName.c_str(), W_OK) != 0) ReportError("Cannot create report file", FileName, errno);
+    return;
+  }
+  const int file = open(FileName.c_str(), O_WRONLY | O_CLOEXEC);
+  if (file < 0) ReportError("Cannot create report file", FileName, errno);
+  LockOrRefuse(file, FileName);
+  close(file);
 }
 
 void TReportFile::WriteLine(const std::string& Line) {
-  if (!File) Fail("Cannot write report file", EBADF);
-  errno = 0;
+  if (File < 0) Fail("Cannot write report file", EBADF);
   const std::string out = Line + "\r\n";
-  if (std::fwrite(out.data(), 1, out.size(), File) != out.size() || std::fflush(File) != 0)
-    Fail("Cannot write report file", errno);
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = write(File, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : EIO;
+      // Take the cut line back, so the file ends with the last complete one.
+      const bool whole = !Regular || done == 0 || ftruncate(File, static_cast<off_t>(Written)) == 0;
+      close(File);
+      File = -1;
+      Fail(whole ? "Cannot write report file" : "Cannot write report file (its last line is cut)", error);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  Written += static_cast<long long>(out.size());
 }
 
 void TReportFile::Close() {
-  if (!File) return;
-  errno = 0;
-  const int rc = std::fclose(File);
-  File = nullptr;
-  if (rc != 0) Fail("Cannot close report file", errno);
+  if (File < 0) return;
+  const int rc = close(File);
+  const int error = errno;
+  File = -1;
+  if (rc != 0) Fail("Cannot close report file", error);
 }
 
 void TReportFile::Fail(const char* What, int Error) {
-  throw std::runtime_error(std::string(What) + " '" + Name +
-                           "': " + (Error ? std::strerror(Error) : "I/O error"));
+  ReportError(What, Name, Error);
 }

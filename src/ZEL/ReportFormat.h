@@ -1,7 +1,6 @@
 #pragma once
 // Number formats and line output of the run reports.
 
-#include <cstdio>
 #include <string>
 
 // An integer right-aligned in a field of at least Width characters (never cut).
@@ -13,9 +12,12 @@ std::string FormatReal(double Value, int Width, int Decimals);
 // A probability outside the closed interval [0, 1] replaced by Fallback.
 double ProbabilityInRange(double P, double Fallback);
 
-// A report file written line by line with CR LF line ends, each line flushed at once,
-// so that a run stopped early leaves every finished line on disk. A file that cannot be
-// created or written raises std::runtime_error naming the file and the reason.
+// A report file written line by line with CR LF line ends, each line handed to the system
+// at once, so that a run stopped early leaves every finished line on disk. A line that
+// cannot be written whole is taken back, so the file always ends with a complete line.
+// While a report is open it holds an advisory lock, and a report that another process
+// holds is refused before anything in it is cut. A file that cannot be created or written
+// raises std::runtime_error naming the file and the reason.
 class TReportFile {
 public:
   explicit TReportFile(const std::string& FileName);
@@ -24,9 +26,15 @@ public:
   TReportFile& operator=(const TReportFile&) = delete;
   void WriteLine(const std::string& Line);
   void Close();
+  // Raises the error that opening FileName would raise now, but leaves the file system as
+  // it was: an existing file keeps its contents, a missing one is not left behind.
+  static void CheckWritable(const std::string& FileName);
 
 private:
   [[noreturn]] void Fail(const char* What, int Error);
   std::string Name;
-  std::FILE* File = nullptr;
+  int File = -1;
+  // Only a regular file can be locked against a second writer and cut back to its last line.
+  bool Regular = false;
+  long long Written = 0;
 };

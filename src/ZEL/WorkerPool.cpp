@@ -1,13 +1,42 @@
 #include "ZEL/WorkerPool.h"
 
-TWorkerPool::TWorkerPool(int Threads) {
+#include <system_error>
+
+namespace {
+std::mutex HandlerMutex;
+TWorkerPool::TShortfallHandler ShortfallHandler;
+} // namespace
+
+void TWorkerPool::SetShortfallHandler(TShortfallHandler Handler) {
+  std::lock_guard<std::mutex> lock(HandlerMutex);
+  ShortfallHandler = std::move(Handler);
+}
+
+TWorkerPool::TWorkerPool(int Threads, const TThreadStarter& Starter) {
   if (Threads <= 0) Threads = static_cast<int>(std::thread::hardware_concurrency());
   if (Threads <= 0) Threads = 1;
-  for (int part = 1; part < Threads; ++part)
-    Workers.emplace_back([this, part] { Work(part); });
+  Workers.reserve(static_cast<std::size_t>(Threads - 1));
+  try {
+    for (int part = 1; part < Threads; ++part) {
+      std::function<void()> body = [this, part] { Work(part); };
+      Workers.push_back(Starter ? Starter(std::move(body)) : std::thread(std::move(body)));
+    }
+  } catch (const std::system_error& e) {
+    std::lock_guard<std::mutex> lock(HandlerMutex);
+    if (ShortfallHandler) ShortfallHandler(Size(), Threads, e.code().message());
+  } catch (...) {
+    // The destructor does not run for a constructor that throws; the started threads
+    // must not outlive the pool they wait in.
+    Stop();
+    throw;
+  }
 }
 
 TWorkerPool::~TWorkerPool() {
+  Stop();
+}
+
+void TWorkerPool::Stop() {
   {
     std::lock_guard<std::mutex> lock(Mutex);
     Stopping = true;
@@ -15,6 +44,7 @@ TWorkerPool::~TWorkerPool() {
   Start.notify_all();
   for (std::thread& t : Workers)
     t.join();
+  Workers.clear();
 }
 
 void TWorkerPool::Run(const std::function<void(int, int)>& Job) {

@@ -5,13 +5,21 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 class TWorkerPool {
 public:
-  // Threads <= 0: one per core.
-  explicit TWorkerPool(int Threads);
+  // Starts one thread running Body; throws std::system_error when the system refuses it.
+  using TThreadStarter = std::function<std::thread(std::function<void()> Body)>;
+  // Told how many threads a pool has (the caller's included) when it wanted more.
+  using TShortfallHandler = std::function<void(int Started, int Wanted, const std::string& Reason)>;
+
+  // Threads <= 0: one per core. Threads the system refuses are not an error: the pool
+  // goes on with those it has, at the least the caller's own, and says so to the
+  // shortfall handler. The starter is replaceable for tests.
+  explicit TWorkerPool(int Threads, const TThreadStarter& Starter = {});
   ~TWorkerPool();
   TWorkerPool(const TWorkerPool&) = delete;
   TWorkerPool& operator=(const TWorkerPool&) = delete;
@@ -21,8 +29,12 @@ public:
   // and returns when every part is done. An exception of a part is rethrown here.
   void Run(const std::function<void(int Part, int Parts)>& Job);
 
+  // One handler for the process; the engine itself prints nothing. Empty: nobody is told.
+  static void SetShortfallHandler(TShortfallHandler Handler);
+
 private:
   void Work(int Part);
+  void Stop();
   std::vector<std::thread> Workers;
   std::mutex Mutex;
   std::condition_variable Start, Done;

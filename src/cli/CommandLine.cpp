@@ -1,5 +1,9 @@
 #include "cli/CommandLine.h"
 
+#include "cli/Messages.h"
+#include "cli/OutputFiles.h"
+
+#include "ZEL/ReportFormat.h"
 #include "ZEL/ZEL.h"
 
 #include <CLI/CLI.hpp>
@@ -9,7 +13,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
+#include <set>
 #include <string_view>
 
 namespace ZelCli {
@@ -117,19 +121,13 @@ void ReadReal(const TTextOption& T, double& Into) {
   if (T.Given()) Into = ParseReal(T.Name(), T.Text);
 }
 
-std::filesystem::path SamePathKey(const std::string& Path) {
-  std::error_code ec;
-  auto key = std::filesystem::weakly_canonical(std::filesystem::absolute(Path, ec), ec);
-  return ec ? std::filesystem::path(Path).lexically_normal() : key;
-}
-
 // Two outputs on one file would overwrite each other.
 void CheckDistinctOutputs(const std::vector<const TTextOption*>& Outputs) {
   for (std::size_t i = 0; i < Outputs.size(); ++i) {
     if (!Outputs[i]->Given()) continue;
     if (Outputs[i]->Text.empty()) throw TUsageError(Outputs[i]->Name() + ": the file name is empty");
     for (std::size_t j = 0; j < i; ++j)
-      if (Outputs[j]->Given() && SamePathKey(Outputs[i]->Text) == SamePathKey(Outputs[j]->Text))
+      if (Outputs[j]->Given() && SameFile(Outputs[i]->Text, Outputs[j]->Text))
         throw TUsageError(Outputs[i]->Name() + " and " + Outputs[j]->Name() + " name the same file '" +
                           Outputs[i]->Text + "'");
   }
@@ -180,10 +178,20 @@ TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
 
 // Five hexadecimal digits per block; a group with a field out of range is read as the
 // all-zero block, which deserves a warning since the user probably meant something else.
+// Positions and lengths count characters, not bytes, and a character is quoted whole.
 void ReadProgram(const std::string& Option, const std::string& Text, std::vector<std::string>& Warnings) {
-  const std::size_t blocks = Text.size() / 5;
   if (Text.empty())
     throw TUsageError(Option + ": the program is empty; it takes five hexadecimal digits per block");
+  std::size_t at = 0;
+  for (std::size_t character = 1; at < Text.size(); ++character) {
+    const std::size_t length = std::max<std::size_t>(Utf8Length(std::string_view(Text).substr(at)), 1);
+    if (!std::isxdigit(static_cast<unsigned char>(Text[at])))
+      throw TUsageError(Option + ": '" + Text.substr(at, length) + "', character " +
+                        std::to_string(character) + " of '" + Text + "', is not a hexadecimal digit");
+    at += length;
+  }
+  // Every character is a hexadecimal digit now, one byte each.
+  const std::size_t blocks = Text.size() / 5;
   if (Text.size() % 5 != 0)
     throw TUsageError(Option + ": '" + Text + "' has " + std::to_string(Text.size()) +
                       " characters, not five per block");
@@ -192,21 +200,110 @@ void ReadProgram(const std::string& Option, const std::string& Text, std::vector
                       std::to_string(TZEL::MaxBlocks));
   for (std::size_t b = 0; b < blocks; ++b) {
     const std::string group = Text.substr(5 * b, 5);
-    const std::string where = "group " + std::to_string(b + 1) + " '" + group + "'";
-    for (char c : group)
-      if (!std::isxdigit(static_cast<unsigned char>(c)))
-        throw TUsageError(Option + ": '" + std::string(1, c) + "' in " + where +
-                          " is not a hexadecimal digit");
     TFuzzyBlock block{HexCharToInt(group[0]), HexCharToInt(group[1]), HexCharToInt(group[2]),
                       HexCharToInt(group[3]), HexCharToInt(group[4])};
     if (!block.IsValid())
-      Warnings.push_back(Option + ": " + where +
-                         " has a digit out of its field's range; it becomes the all-zero block");
+      Warnings.push_back(Option + ": group " + std::to_string(b + 1) + " '" + group +
+                         "' has a digit out of its field's range; it becomes the all-zero block");
   }
 }
 
+// The option an argument names: "--seed" for both "--seed" and "--seed=5".
+std::string OptionName(const std::string& Argument) {
+  if (Argument.size() < 2 || Argument[0] != '-') return "";
+  return Argument.substr(0, Argument.find('='));
+}
+
+bool TakesValue(const CLI::Option& Opt) {
+  return Opt.get_expected_min() > 0;
+}
+
+// The library's own wording, for what the arguments' first reading lets through.
 [[noreturn]] void Rethrow(const CLI::ParseError& E) {
   throw TUsageError(E.what());
+}
+
+// Reads the arguments once before the library does, for the mistakes that it reports in
+// its own terms or not at all: a value left out (the library would take the next option
+// as the value), an option given twice, an argument that belongs to no option, options
+// before the subcommand.
+std::vector<const CLI::App*> Subcommands(const CLI::App& App) {
+  return App.get_subcommands([](const CLI::App* Sub) { return Sub != nullptr; });
+}
+
+// An option that may be given again, each time adding a value (sweep plan --vary).
+bool Repeatable(const CLI::Option& Opt) {
+  return Opt.get_multi_option_policy() == CLI::MultiOptionPolicy::TakeAll;
+}
+
+bool TakesPositionals(const CLI::App& App) {
+  for (const CLI::Option* opt : App.get_options())
+    if (opt->get_positional()) return true;
+  return false;
+}
+
+void CheckArguments(const CLI::App& App, int Argc, const char* const* Argv) {
+  std::set<std::string> options;
+  const std::function<void(const CLI::App&)> collect = [&](const CLI::App& From) {
+    for (const CLI::Option* opt : From.get_options()) {
+      for (const std::string& name : opt->get_lnames())
+        options.insert("--" + name);
+      for (const std::string& name : opt->get_snames())
+        options.insert("-" + name);
+    }
+    for (const CLI::App* sub : Subcommands(From))
+      collect(*sub);
+  };
+  collect(App);
+
+  const CLI::App* chosen = nullptr;
+  std::set<std::string> given;
+  for (int i = 1; i < Argc; ++i) {
+    const std::string argument = Argv[i];
+    const std::string name = OptionName(argument);
+    if (chosen == nullptr) {
+      for (const CLI::App* sub : Subcommands(App))
+        if (sub->check_name(argument)) chosen = sub;
+      if (chosen != nullptr || App.get_option_no_throw(name) != nullptr) continue;
+      if (options.count(name) != 0)
+        throw TUsageError(name + " comes before the subcommand; options follow it, as in 'zelworld-cli run " +
+                          name + " ...'");
+      if (!name.empty())
+        throw TUsageError(name + " is not an option of zelworld-cli; see zelworld-cli --help");
+      throw TUsageError("'" + argument +
+                        "' is not a subcommand; use run, batch, environment, develop or sweep");
+    }
+    if (argument == "--") return;
+    if (name.empty()) {
+      // A subcommand of the subcommand (sweep plan), or an argument of its own (sweep run PLAN).
+      const CLI::App* nested = nullptr;
+      for (const CLI::App* sub : Subcommands(*chosen))
+        if (sub->check_name(argument)) nested = sub;
+      if (nested != nullptr) {
+        chosen = nested;
+        given.clear();
+        continue;
+      }
+      if (TakesPositionals(*chosen)) continue;
+    }
+    const CLI::Option* opt = name.empty() ? nullptr : chosen->get_option_no_throw(name);
+    if (opt == nullptr) {
+      if (!name.empty())
+        throw TUsageError(name + " is not an option of " + chosen->get_name() + "; see zelworld-cli " +
+                          chosen->get_name() + " --help");
+      throw TUsageError("'" + argument +
+                        "' belongs to no option; a value follows its option, as in --seed 5");
+    }
+    if (!TakesValue(*opt)) continue;
+    if (!given.insert(name).second && !Repeatable(*opt)) throw TUsageError(name + " is given more than once");
+    if (argument.find('=') != std::string::npos) continue;
+    if (i + 1 == Argc) throw TUsageError(name + " needs a value (" + opt->get_type_name() + ")");
+    const std::string next = OptionName(Argv[i + 1]);
+    if (options.count(next) != 0)
+      throw TUsageError(name + " needs a value (" + opt->get_type_name() +
+                        "), but is followed by the option " + next);
+    ++i;
+  }
 }
 
 } // namespace
@@ -264,16 +361,9 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
   dev->add_flag("--json", devJson, "write JSON");
 
   const TSweepOptions sweep(app);
-
-  // Left to the library, an unknown subcommand would only be reported as a missing one.
-  const auto subcommands = app.get_subcommands([](const CLI::App* Sub) { return Sub != nullptr; });
-  const auto known = [&](const std::string& Name) {
-    return std::any_of(subcommands.begin(), subcommands.end(),
-                       [&](const CLI::App* Sub) { return Sub->check_name(Name); });
-  };
-  if (Argc > 1 && Argv[1][0] != '-' && !known(Argv[1]))
-    throw TUsageError(std::string("'") + Argv[1] +
-                      "' is not a subcommand; use run, batch, environment, develop or sweep");
+  app.set_version_flag("--version", std::string("zelworld-cli ") + ZEL_VERSION,
+                       "print the program's version and exit");
+  CheckArguments(app, Argc, Argv);
 
   TCommandLine result;
   try {
@@ -283,6 +373,9 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
     return result;
   } catch (const CLI::CallForAllHelp&) {
     result.HelpText = app.help("", CLI::AppFormatMode::All);
+    return result;
+  } catch (const CLI::CallForVersion& e) {
+    result.HelpText = std::string(e.what()) + "\n";
     return result;
   } catch (const CLI::ParseError& e) {
     Rethrow(e);
@@ -311,6 +404,11 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
       throw TUsageError("--elements is required");
     result.Develop.Blocks = static_cast<int>(program.Text.size() / 5);
     ReadInt(devBlocks, 1, TZEL::MaxBlocks, result.Develop.Blocks);
+    // As the list window says when a program is shorter than the block count.
+    const int programBlocks = static_cast<int>(program.Text.size() / 5);
+    if (programBlocks < result.Develop.Blocks)
+      result.Notes.push_back("Developed " + std::to_string(programBlocks) + " of " +
+                             std::to_string(result.Develop.Blocks) + " blocks");
     result.Develop.Json = devJson;
   }
   return result;

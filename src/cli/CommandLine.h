@@ -67,6 +67,8 @@ struct TCommandLine {
   TSweepSettings Sweep;
   // Things worth telling the user that do not stop the command.
   std::vector<std::string> Warnings;
+  // What the command did differently from what was asked, without anything being wrong.
+  std::vector<std::string> Notes;
 };
 
 // Reads the arguments (Argv[0] being the program name). Throws TUsageError.

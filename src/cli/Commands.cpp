@@ -6,7 +6,10 @@
 #include "Experiment/RunDriver.h"
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
+#include "ZEL/WorkerPool.h"
+#include "cli/Messages.h"
 #include "cli/Output.h"
+#include "cli/OutputFiles.h"
 #include "cli/SweepCommand.h"
 
 #include <exception>
@@ -37,9 +40,25 @@ TFuzzySet SeededEnvironment(const TWorldSettings& World, TRandom& Random) {
   return environment;
 }
 
+// Told by the engine when the system refuses evaluation threads, while a command runs.
+struct TShortfallNotice {
+  explicit TShortfallNotice(TConsole Console) {
+    TWorkerPool::SetShortfallHandler([Console](int Started, int Wanted, const std::string& Reason) {
+      // On a line of its own, not after a progress bar drawn so far.
+      if (Console.ErrIsTerminal) Console.Err << "\r\x1b[K";
+      Console.Err << Program << ": warning: could start only " << Started << " of " << Wanted
+                  << " evaluation threads (" << Reason << "); the results do not depend on their number\n";
+    });
+  }
+  ~TShortfallNotice() { TWorkerPool::SetShortfallHandler({}); }
+  TShortfallNotice(const TShortfallNotice&) = delete;
+  TShortfallNotice& operator=(const TShortfallNotice&) = delete;
+};
+
 } // namespace
 
 void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
+  TRunOutputs outputs(S);
   const std::string start = UtcNow();
   std::optional<std::uint32_t> seed;
   TRandom random = DrawsSeed(S) ? SeededGenerator(S.Seed, Console, &seed) : TRandom();
@@ -51,10 +70,9 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   TProgressPrinter printer(Console.Err,
                            Batch ? TProgressPrinter::TUnit::Run : TProgressPrinter::TUnit::Generation);
   if (Console.ErrIsTerminal) bar.OnRepaint = [&](const THeadlessProgress& B) { printer.Repaint(B); };
-  messages.OnMessage = [&](const std::string& Text) {
-    printer.Finish();
-    Console.Out << Text << "\n" << std::flush;
-  };
+  // The closing message waits until the report is closed and every other file is in place.
+  std::string closing;
+  messages.OnMessage = [&](const std::string& Text) { closing = Text; };
   const TRunDisplays displays{bar, chart, image, bestList, messages, {}};
 
   TExperimentSettings used;
@@ -79,17 +97,16 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   }
   printer.Finish();
 
-  // Written only after the run, so a failed run leaves earlier files as they were.
-  if (!S.BestList.empty()) WriteTextFile(S.BestList, BestListText(bestList));
-  const int firstX = S.Files.Frozen ? S.Files.Frozen->Generation + 1 : 0;
-  if (!S.Series.empty()) WriteTextFile(S.Series, SeriesCsv(chart, firstX));
+  // Put in place only after the run, so a failed run leaves earlier files as they were.
+  outputs.Commit(bestList, chart, S.Files.Frozen ? S.Files.Frozen->Generation + 1 : 0);
   WriteMetadata(S, Batch ? "batch" : "run", used, seed, start);
+  WriteOut(Console.Out, Escape(closing) + "\n");
 }
 
 void EnvironmentCommand(const TEnvironmentSettings& S, TConsole Console) {
   TRandom random = SeededGenerator(S.World.Seed, Console);
   const TFuzzySet environment = SeededEnvironment(S.World, random);
-  Console.Out << (S.Json ? EnvironmentJson(environment) : EnvironmentPlain(environment)) << std::flush;
+  WriteOut(Console.Out, S.Json ? EnvironmentJson(environment) : EnvironmentPlain(environment));
 }
 
 void DevelopCommand(const TDevelopSettings& S, TConsole Console) {
@@ -97,8 +114,8 @@ void DevelopCommand(const TDevelopSettings& S, TConsole Console) {
   TRandom random = S.OwnEnvironment ? TRandom() : SeededGenerator(S.World.Seed, Console);
   const TFuzzySet environment = S.OwnEnvironment ? *S.OwnEnvironment : SeededEnvironment(S.World, random);
   const TDevelopment d = DevelopProgram(random, S.Program, S.Blocks, S.World.Elements, environment);
-  Console.Out << (S.Json ? DevelopJson(d.Developed, d.Measures) : DevelopPlain(d.Developed, d.Measures))
-              << std::flush;
+  WriteOut(Console.Out,
+           S.Json ? DevelopJson(d.Developed, d.Measures) : DevelopPlain(d.Developed, d.Measures));
 }
 
 int Main(int Argc, const char* const* Argv, TConsole Console) {
@@ -106,15 +123,18 @@ int Main(int Argc, const char* const* Argv, TConsole Console) {
   try {
     line = ParseCommandLine(Argc, Argv);
   } catch (const TUsageError& e) {
-    Console.Err << Program << ": error: " << e.what() << "\n";
+    Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
     return 2;
   }
   for (const std::string& warning : line.Warnings)
-    Console.Err << Program << ": warning: " << warning << "\n";
+    Console.Err << Program << ": warning: " << Escape(warning) << "\n";
+  for (const std::string& note : line.Notes)
+    Console.Err << Program << ": " << Escape(note) << "\n";
+  const TShortfallNotice notice(Console);
   try {
     switch (line.Command) {
     case TCommand::Help:
-      Console.Out << line.HelpText << std::flush;
+      WriteOut(Console.Out, line.HelpText);
       break;
     case TCommand::Run:
     case TCommand::Batch:
@@ -130,8 +150,9 @@ int Main(int Argc, const char* const* Argv, TConsole Console) {
       SweepCommand(line.Sweep, Console);
       break;
     }
+    CheckOut(Console.Out);
   } catch (const std::exception& e) {
-    Console.Err << Program << ": error: " << e.what() << "\n";
+    Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
     return 1;
   }
   return 0;

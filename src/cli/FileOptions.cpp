@@ -13,8 +13,8 @@
 #include <ctime>
 #include <thread>
 
-#ifndef ZEL_PROGRAM_VERSION
-#define ZEL_PROGRAM_VERSION "unknown"
+#ifndef ZEL_VERSION
+#define ZEL_VERSION "unknown"
 #endif
 
 namespace ZelCli {
@@ -167,7 +167,7 @@ void WriteMetadata(const TRunSettings& S, const char* Command, const TExperiment
   f.ContinuedFrom = t.LoadPopulation;
   TRunMetadata run;
   run.Program = "zelworld-cli";
-  run.Version = ZEL_PROGRAM_VERSION;
+  run.Version = ZEL_VERSION;
   run.Command = Command;
   // As the evaluation's worker pool counts them: 0 asks for one per core.
   const int cores = static_cast<int>(std::thread::hardware_concurrency());

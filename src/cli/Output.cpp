@@ -2,14 +2,12 @@
 
 #include "Experiment/FileText.h"
 #include "ZEL/ReportFormat.h"
+#include "cli/OutputFiles.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
-#include <stdexcept>
 
 namespace ZelCli {
 
@@ -41,7 +39,7 @@ std::string SeriesCsv(const THeadlessChart& Chart, int FirstX) {
 }
 
 void WriteTextFile(const std::string& FileName, const std::string& Text) {
-  WriteWholeFile(FileName, Text);
+  TWholeFileOutput(FileName).Commit(Text);
 }
 
 namespace {

@@ -7,12 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-
 using namespace ZelCli;
 using namespace CliTest;
 
@@ -132,24 +126,20 @@ TEST(Cli, EnvironmentAndDevelopOutputs) {
 
 TEST(Cli, RealBinaryExitStatusesAndStreams) {
   TScratchDir dir;
-  const auto binary = [&](const std::string& Args) {
-    const std::string command =
-        std::string("'") + ZELWORLD_CLI + "' " + Args + " >'" + (dir / "out") + "' 2>'" + (dir / "err") + "'";
-    const int status = std::system(command.c_str());
-    return TCliResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir / "out"),
-                      ReadFile(dir / "err")};
-  };
   const std::string report = dir / "r.txt";
-  TCliResult r = binary("run --pop-size 4 --generations 2 --seed 11 --report '" + report + "'");
+  TCliResult r = RunBinary(dir, "run --pop-size 4 --generations 2 --seed 11 --report '" + report + "'");
   EXPECT_EQ(r.Code, 0);
   EXPECT_EQ(r.Out, "Your Report on file " + report + "\n");
   EXPECT_EQ(r.Err, "") << "no progress bar when standard error is not a terminal";
-  r = binary("run --pop-size x --report '" + report + "'");
+  r = RunBinary(dir, "run --pop-size x --report '" + report + "'");
   EXPECT_EQ(r.Code, 2);
   EXPECT_EQ(r.Err, "zelworld-cli: error: --pop-size: 'x' is not an integer\n");
   const std::string missing = dir / "no/such/r.txt";
-  r = binary("batch --seed 1 --report '" + missing + "'");
+  r = RunBinary(dir, "batch --seed 1 --report '" + missing + "'");
   EXPECT_EQ(r.Code, 1);
   EXPECT_EQ(r.Err,
             "zelworld-cli: error: Cannot create report file '" + missing + "': No such file or directory\n");
+  r = RunBinary(dir, "--version");
+  EXPECT_EQ(r.Code, 0);
+  EXPECT_EQ(r.Out, "zelworld-cli " ZEL_VERSION "\n");
 }

@@ -1,0 +1,39 @@
+#pragma once
+// The files and the standard output that zelworld-cli writes. Every output is checked and
+// opened before any work starts, so a bad path fails at once and touches nothing; files
+// written as a whole replace the older file only once they are complete.
+
+#include "Display/Headless.h"
+#include "Experiment/FileText.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace ZelCli {
+
+struct TRunSettings;
+
+// True when the two names lead to one file: equal after resolving links and "..", or, for
+// files that exist, one file under two names (a hard link, a bind mount).
+bool SameFile(const std::string& A, const std::string& B);
+
+// Writes Text to the standard output and flushes it; a failure raises std::runtime_error
+// "cannot write standard output: <reason>".
+void WriteOut(std::ostream& Out, const std::string& Text);
+// Raises the same error when an earlier write to Out failed.
+void CheckOut(std::ostream& Out);
+
+// What a run or batch writes, checked before it starts: the report can be created and is not
+// being written by another process; the best list and the series have their temporary files.
+class TRunOutputs {
+public:
+  explicit TRunOutputs(const TRunSettings& Settings);
+  // After the run: puts the best list and the series in place.
+  void Commit(const TStringList& BestList, const THeadlessChart& Chart, int FirstX = 0);
+
+private:
+  std::optional<TWholeFileOutput> BestList, Series;
+};
+
+} // namespace ZelCli

@@ -1,0 +1,185 @@
+// Older outputs survive whatever goes wrong: a bad path found before any work, a disk that
+// fills, two names for one file, and a second process writing the same report.
+
+#include "CliTestSupport.h"
+#include "ZEL/ReportFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const std::string Small = " --pop-size 6 --seed 2 --blocks 4";
+
+std::vector<std::string> Listing(const std::string& Dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(Dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Old outputs in Dir, to be kept.
+void WriteOld(const TScratchDir& Dir) {
+  WriteFile(Dir / "r.txt", "old report\r\n");
+  WriteFile(Dir / "b.txt", "old best list\n");
+  WriteFile(Dir / "s.csv", "old series\n");
+}
+
+void ExpectOldKept(const TScratchDir& Dir) {
+  EXPECT_EQ(ReadFile(Dir / "r.txt"), "old report\r\n");
+  EXPECT_EQ(ReadFile(Dir / "b.txt"), "old best list\n");
+  EXPECT_EQ(ReadFile(Dir / "s.csv"), "old series\n");
+  EXPECT_EQ(Listing(Dir.Path), (std::vector<std::string>{"b.txt", "r.txt", "s.csv"}))
+      << "no files left behind";
+}
+
+// A 64 KiB file system of its own, where mounting one is allowed.
+struct TSmallDisk {
+  TSmallDisk() {
+    if (mount("tmpfs", Dir.Path.c_str(), "tmpfs", 0, "size=64k") == 0)
+      Mounted = true;
+    else
+      Why = std::strerror(errno);
+  }
+  ~TSmallDisk() {
+    if (Mounted) umount2(Dir.Path.c_str(), MNT_DETACH);
+  }
+  // Fills what is left with a file, then frees Keep bytes of it.
+  void Fill(std::size_t Keep) {
+    const std::string filler = Dir / "filler";
+    WriteFile(filler, std::string(1 << 20, 'x'));
+    const auto size = std::filesystem::file_size(filler);
+    std::filesystem::resize_file(filler, size > Keep ? size - Keep : 0);
+  }
+  TScratchDir Dir;
+  bool Mounted = false;
+  std::string Why;
+};
+} // namespace
+
+TEST(OutputFiles, ABadPathFailsBeforeAnyWorkAndTouchesNothing) {
+  TScratchDir dir;
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {dir / "b.txt", dir / "no/s.csv"}, {dir / "no/b.txt", dir / "s.csv"}, {dir / "b.txt", dir.Path}};
+  for (const auto& [best, series] : cases) {
+    WriteOld(dir);
+    for (const char* command : {"run", "batch"}) {
+      const TCliResult r = RunCli(std::string(command) + " --report " + (dir / "r.txt") + " --best-list " +
+                                  best + " --series " + series + Small);
+      EXPECT_EQ(r.Code, 1) << best << " " << series;
+      EXPECT_EQ(r.Out, "");
+      EXPECT_EQ(r.Err.find("zelworld-cli: error: Cannot create file '"), 0u) << r.Err;
+      ExpectOldKept(dir);
+    }
+  }
+  // A report that cannot be created leaves no best list behind either.
+  const TCliResult r =
+      RunCli("run --report " + (dir / "no/r.txt") + " --best-list " + (dir / "new.txt") + Small);
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "new.txt"));
+}
+
+TEST(OutputFiles, AFullDiskKeepsTheOldBestListAndEndsTheReportWithAWholeLine) {
+  TSmallDisk disk;
+  if (!disk.Mounted) GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.Why << ")";
+  TScratchDir dir;
+  const std::string old = std::string(4000, 'A') + "\n";
+  WriteFile(disk.Dir / "b.txt", old);
+  disk.Fill(2000);
+  TCliResult r = RunCli("run --report " + (dir / "r.txt") + " --best-list " + (disk.Dir / "b.txt") + Small +
+                        " --generations 300");
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_EQ(r.Out, "") << "no closing message after a failure";
+  EXPECT_EQ(r.Err, "zelworld-cli: error: Cannot write file '" + (disk.Dir / "b.txt") +
+                       "': No space left on device\n");
+  EXPECT_EQ(ReadFile(disk.Dir / "b.txt"), old);
+  EXPECT_EQ(Listing(disk.Dir.Path), (std::vector<std::string>{"b.txt", "filler"}));
+
+  // The report fills the disk part way: it ends with its last whole line.
+  std::filesystem::remove(disk.Dir / "filler");
+  disk.Fill(8192);
+  r = RunCli("run --report " + (disk.Dir / "r.txt") + Small + " --generations 300");
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(r.Err, "zelworld-cli: error: Cannot write report file '" + (disk.Dir / "r.txt") +
+                       "': No space left on device\n");
+  const std::string report = ReadFile(disk.Dir / "r.txt");
+  EXPECT_GT(report.size(), 1000u);
+  EXPECT_EQ(report.substr(report.size() - 2), "\r\n");
+}
+
+TEST(OutputFiles, AHardLinkIsTheSameFile) {
+  TScratchDir dir;
+  WriteFile(dir / "h1.txt", "old report\r\n");
+  std::filesystem::create_hard_link(dir / "h1.txt", dir / "h2.txt");
+  std::filesystem::create_directory_symlink(dir.Path, dir / "again");
+  for (const std::string& other : {dir / "h2.txt", dir / "again/h1.txt"}) {
+    const TCliResult r = RunCli("run --report " + (dir / "h1.txt") + " --best-list " + other + Small);
+    EXPECT_EQ(r.Code, 2);
+    EXPECT_NE(r.Err.find("--best-list and --report name the same file"), std::string::npos) << r.Err;
+  }
+  EXPECT_EQ(ReadFile(dir / "h1.txt"), "old report\r\n");
+  // A symbolic link to an output stays a link to the new file.
+  std::filesystem::create_symlink(dir / "target.txt", dir / "link.txt");
+  ASSERT_EQ(RunCli("run --report " + (dir / "r.txt") + " --series " + (dir / "link.txt") + Small).Code, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
+  EXPECT_EQ(ReadFile(dir / "target.txt").rfind("x,MaxGen", 0), 0u);
+}
+
+TEST(OutputFiles, AReportBeingWrittenByAnotherProcessIsRefusedAndKept) {
+  TScratchDir dir;
+  const std::string report = dir / "r.txt";
+  {
+    TReportFile writer(report);
+    writer.WriteLine("a line of the first run");
+    for (const char* command : {"run", "batch"}) {
+      // Without --seed, a run that started work would print the seed first.
+      const TCliResult r = RunBinary(dir, std::string(command) + " --report '" + report + "' --best-list '" +
+                                              (dir / "b.txt") + "' --pop-size 6");
+      EXPECT_EQ(r.Code, 1);
+      EXPECT_EQ(r.Out, "");
+      EXPECT_EQ(r.Err, "zelworld-cli: error: Cannot write report file '" + report +
+                           "': another process is writing it\n");
+      EXPECT_EQ(ReadFile(report), "a line of the first run\r\n");
+      EXPECT_FALSE(std::filesystem::exists(dir / "b.txt"));
+    }
+    // Within one process too, as in the window.
+    EXPECT_THROW(TReportFile second(report), std::runtime_error);
+    writer.WriteLine("the last line");
+  }
+  EXPECT_EQ(ReadFile(report), "a line of the first run\r\nthe last line\r\n");
+  EXPECT_EQ(RunBinary(dir, "run --report '" + report + "'" + Small).Code, 0) << "the lock ends with the run";
+}
+
+TEST(OutputFiles, FifosAndStandardOutputAreWrittenThroughNotReplaced) {
+  TScratchDir dir;
+  const std::string fifo = dir / "series.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // The reading end is open before the run, so the run's writing end opens at once; the
+  // few lines fit in the pipe.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const TCliResult r =
+      RunCli("run --report " + (dir / "r.txt") + " --series " + fifo + Small + " --generations 2");
+  std::string read(4096, '\0');
+  const ssize_t n = ::read(reader, read.data(), read.size());
+  close(reader);
+  read.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  EXPECT_EQ(r.Code, 0) << r.Err;
+  EXPECT_EQ(read.rfind("x,MaxGen,w/ Genotype\n0,", 0), 0u) << read;
+  struct stat status {};
+  EXPECT_TRUE(stat(fifo.c_str(), &status) == 0 && S_ISFIFO(status.st_mode));
+
+  // Standard output into a file: the best list, then the closing message after it.
+  const TCliResult out = RunBinary(dir, "run --report '" + (dir / "r.txt") + "' --best-list /dev/stdout" +
+                                            Small + " --generations 2");
+  EXPECT_EQ(out.Code, 0) << out.Err;
+  EXPECT_EQ(std::count(out.Out.begin(), out.Out.end(), '\n'), 4) << out.Out;
+  EXPECT_NE(out.Out.find("\nYour Report on file "), std::string::npos) << out.Out;
+}
