@@ -33,9 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     case ZelCli::TCommand::Run:
     case ZelCli::TCommand::Batch: {
       const ZelCli::TRunSettings& s = line.Run;
-      FUZZ_CHECK(s.PopSize >= 2 && s.PopSize <= 1000 && s.Generations >= 1 && s.Generations <= 1000);
-      FUZZ_CHECK(s.World.Elements >= 1 && s.World.Elements <= 2048 && s.Blocks >= 1 && s.Blocks <= 32);
-      FUZZ_CHECK(s.ReproductionType >= 0 && s.ReproductionType <= 2 && s.Threads >= 0 && s.Threads <= 1024);
+      const TExperimentSettings& e = s.Experiment;
+      FUZZ_CHECK(e.PopSize >= 2 && e.PopSize <= 1000 && e.Generations >= 1 && e.Generations <= 1000);
+      FUZZ_CHECK(e.Elements >= 1 && e.Elements <= 2048 && e.Blocks >= 1 && e.Blocks <= 32);
+      FUZZ_CHECK(e.ReproductionType >= 0 && e.ReproductionType <= 2 && s.Threads >= 0 && s.Threads <= 1024);
       FUZZ_CHECK(!s.Report.empty());
       break;
     }
@@ -45,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     case ZelCli::TCommand::Develop:
       FUZZ_CHECK(line.Develop.Blocks >= 1 && line.Develop.Blocks <= TZEL::MaxBlocks);
       FUZZ_CHECK(!line.Develop.Program.empty() && line.Develop.Program.size() % 5 == 0);
+      break;
+    case ZelCli::TCommand::Sweep:
       break;
     }
   } catch (const ZelCli::TUsageError& e) {

@@ -23,13 +23,24 @@ TFileError::TFileError(const std::string& Kind, const std::string& File, const s
     : std::runtime_error(Describe(Kind, File, P, What)), FileName(File), Place(P) {}
 
 std::string ReadWholeFile(const std::string& Kind, const std::string& FileName) {
+  // A device such as /dev/zero would never end, a folder has no text: only files and pipes
+  // are read, and no more than any file of ours can hold.
+  constexpr std::size_t Limit = std::size_t{256} << 20;
+  struct stat status {};
+  if (stat(FileName.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISFIFO(status.st_mode))
+    throw TFileError(Kind, FileName, "", S_ISDIR(status.st_mode) ? "is a folder" : "is not a file");
   std::FILE* file = std::fopen(FileName.c_str(), "rb");
   if (!file) throw TFileError(Kind, FileName, "", std::string("cannot be opened: ") + std::strerror(errno));
   std::string text;
   char buffer[65536];
   std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
     text.append(buffer, got);
+    if (text.size() > Limit) {
+      std::fclose(file);
+      throw TFileError(Kind, FileName, "", "is larger than 256 MiB");
+    }
+  }
   const bool failed = std::ferror(file) != 0;
   const int saved = errno;
   std::fclose(file);

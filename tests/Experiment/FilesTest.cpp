@@ -381,3 +381,17 @@ TEST(Files, BadFilesNameTheFileThePlaceAndTheFault) {
     EXPECT_NE(error.find(message), std::string::npos) << error << "\n  expected: " << message;
   }
 }
+
+TEST(Files, DevicesAndFoldersAreRefusedWithoutReading) {
+  // /dev/zero never ends: read, it would hang the command.
+  for (const std::string name : {"/dev/zero", "/dev/urandom"}) {
+    try {
+      LoadEnvironmentFile(name);
+      ADD_FAILURE() << name;
+    } catch (const TFileError& e) {
+      EXPECT_EQ(std::string(e.what()), "environment file '" + name + "': is not a file");
+    }
+  }
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  EXPECT_THROW(LoadExperimentFile(folder), TFileError);
+}

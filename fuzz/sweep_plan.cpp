@@ -1,7 +1,6 @@
 // libFuzzer target: sweep plans and aggregate tables, the two files of a sweep that come
 // from outside (written by hand or by another tool). Any input must end in a plan, a table
-// or a TSweepError, never in a crash. Links with zel_experiment:
-//   clang++ -std=c++20 -fsanitize=fuzzer,address,undefined fuzz/SweepPlanFuzz.cpp <zel_experiment and below>
+// or a TSweepError, never in a crash.
 
 #include "Experiment/SweepAggregate.h"
 #include "Experiment/SweepPlan.h"
