@@ -52,15 +52,7 @@ TFrozenPopulation TExperiment::Freeze() const {
   f.Generation = FGeneration;
   f.RandomSeed = FRandom.GetSeed();
   f.Environment = FEnvironment;
-  f.AvgFitness = FPopulation.AvgFitness;
-  f.GenFitMax = FPopulation.GenFitMax;
-  f.GenFitMin = FPopulation.GenFitMin;
-  f.MaxFitAll = FPopulation.MaxFitAll;
-  f.FitnessSum = FPopulation.FitnessSum;
-  f.GenBest = FPopulation.GenBest;
-  f.BestAll = FPopulation.BestAll;
-  for (int i = 0; i < FPopulation.Count(); ++i)
-    f.Agents.push_back(FPopulation.Agent(i));
+  static_cast<TPopulationState&>(f) = FPopulation.State();
   return f;
 }
 
@@ -77,17 +69,7 @@ TGenerationRecord TExperiment::Thaw(const TFrozenPopulation& F, const TFuzzySet*
   if (elements != s.Elements) throw TThawError("Elements", elements, s.Elements);
   if (FSettings.ReproductionType != s.ReproductionType)
     throw TThawError("ReproductionType", FSettings.ReproductionType, s.ReproductionType);
-  FPopulation.Clear();
-  for (const TZELAgent& a : F.Agents)
-    FPopulation.Append(a);
-  FPopulation.ReproductionType = s.ReproductionType;
-  FPopulation.AvgFitness = F.AvgFitness;
-  FPopulation.GenFitMax = F.GenFitMax;
-  FPopulation.GenFitMin = F.GenFitMin;
-  FPopulation.MaxFitAll = F.MaxFitAll;
-  FPopulation.FitnessSum = F.FitnessSum;
-  FPopulation.GenBest = F.GenBest;
-  FPopulation.BestAll = F.BestAll;
+  FPopulation.Restore(F, s.ReproductionType);
   FRandom.SetSeed(F.RandomSeed);
   FGeneration = FFirst = F.Generation;
   if (!Environment || Environment->Values() == F.Environment.Values()) {

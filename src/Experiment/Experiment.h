@@ -44,19 +44,11 @@ struct TOutcome {
 // Everything a population needs to go on exactly as if it had never stopped: the settings it
 // ran with, the generation reached, the generator's state, the agents with their statistics
 // and best agents, and the environment.
-struct TFrozenPopulation {
+struct TFrozenPopulation : TPopulationState {
   TExperimentSettings Settings;
   int Generation = 0;
   std::uint32_t RandomSeed = 0;
   TFuzzySet Environment;
-  double AvgFitness = 0;
-  std::int32_t GenFitMax = 0;
-  std::int32_t GenFitMin = 0;
-  std::int32_t MaxFitAll = 0;
-  std::int32_t FitnessSum = 0;
-  TZELAgent GenBest;
-  TZELAgent BestAll;
-  std::vector<TZELAgent> Agents;
 };
 
 // A continued run that would change what a population is made of.

@@ -64,12 +64,30 @@ void TZELAgentPopulation::Assign(TRandom& R, const TZELAgentPopulation& Source) 
   BestAll.Assign(Source.BestAll);
   for (const auto& a : Source.Agents) {
     R.Skip(TZELAgent::CreateDraws(a->BlockCount));
-    Append(*a);
+    Agents.push_back(std::make_unique<TZELAgent>(*a));
   }
 }
 
-void TZELAgentPopulation::Append(const TZELAgent& Agent) {
-  Agents.push_back(std::make_unique<TZELAgent>(Agent));
+TPopulationState TZELAgentPopulation::State() const {
+  TPopulationState s{AvgFitness, GenFitMax, GenFitMin, MaxFitAll, FitnessSum, GenBest, BestAll, {}};
+  s.Agents.reserve(Agents.size());
+  for (const auto& a : Agents)
+    s.Agents.push_back(*a);
+  return s;
+}
+
+void TZELAgentPopulation::Restore(const TPopulationState& State, int NewReproductionType) {
+  Clear();
+  for (const TZELAgent& a : State.Agents)
+    Agents.push_back(std::make_unique<TZELAgent>(a));
+  AvgFitness = State.AvgFitness;
+  GenFitMax = State.GenFitMax;
+  GenFitMin = State.GenFitMin;
+  MaxFitAll = State.MaxFitAll;
+  FitnessSum = State.FitnessSum;
+  GenBest = State.GenBest;
+  BestAll = State.BestAll;
+  ReproductionType = NewReproductionType;
 }
 
 void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {

@@ -28,6 +28,19 @@ std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness);
 class TDeveloper;
 class TWorkerPool;
 
+// What a population is between two generation steps, as plain data: its agents, their
+// statistics and its best agents. Saved and restored, it goes on exactly.
+struct TPopulationState {
+  double AvgFitness = 0;
+  std::int32_t GenFitMax = 0;
+  std::int32_t GenFitMin = 0;
+  std::int32_t MaxFitAll = 0;
+  std::int32_t FitnessSum = 0;
+  TZELAgent GenBest;
+  TZELAgent BestAll;
+  std::vector<TZELAgent> Agents;
+};
+
 class TZELAgentPopulation {
 public:
   TZELAgentPopulation();
@@ -48,8 +61,9 @@ public:
   // A deep copy. Each copied agent is a new agent (whose creation draws from R) assigned
   // from its source; the draws are skipped over rather than made.
   void Assign(TRandom& R, const TZELAgentPopulation& Source);
-  // Appends an agent as it is (a population read back from a file).
-  void Append(const TZELAgent& Agent);
+  TPopulationState State() const;
+  // Takes the state's agents, statistics and best agents as they are; draws nothing.
+  void Restore(const TPopulationState& State, int NewReproductionType);
   // Develops every agent and sets its fitness against Environment.
   void Evaluate(const TFuzzySet& Environment);
   void UpdateStatistics();

@@ -108,9 +108,7 @@ void TRunWorker::RunBody(TExperiment& E, TRunReport& Report, bool Thawed) {
                                      [&] {
                                        const TGenerationRecord r = E.Step();
                                        Report.WriteGeneration(r);
-                                       std::optional<TDevelopment> best;
-                                       if (SnapshotDue())
-                                         best = DevelopAgent(E.Population().BestAll, E.Environment());
+                                       std::optional<TDevelopment> best = BestSnapshot(E);
                                        Post([&](TRunUpdate& U) {
                                          U.Generations.push_back(r);
                                          if (best) U.BestSoFar = std::move(best);
@@ -135,10 +133,7 @@ void TRunWorker::BatchBody(TBatch& B, TBatchReport& Report) {
                                      [&] {
                                        const TRunRecord r = B.StepRun();
                                        Report.WriteRun(r);
-                                       std::optional<TDevelopment> best;
-                                       if (SnapshotDue())
-                                         best = DevelopAgent(B.Experiment().Population().BestAll,
-                                                             B.Experiment().Environment());
+                                       std::optional<TDevelopment> best = BestSnapshot(B.Experiment());
                                        Post([&](TRunUpdate& U) {
                                          U.Runs.push_back(r);
                                          if (best) U.BestSoFar = std::move(best);
@@ -205,11 +200,11 @@ void TRunWorker::Post(const std::function<void(TRunUpdate&)>& Add) {
   if (wake && Wake) Wake();
 }
 
-bool TRunWorker::SnapshotDue() {
+std::optional<TDevelopment> TRunWorker::BestSnapshot(const TExperiment& E) {
   const auto now = TClock::now();
-  if (now - LastSnapshot < SnapshotInterval) return false;
+  if (now - LastSnapshot < SnapshotInterval) return std::nullopt;
   LastSnapshot = now;
-  return true;
+  return DevelopAgent(E.Population().BestAll, E.Environment());
 }
 
 TRunUpdate TRunWorker::TakeUpdate() {

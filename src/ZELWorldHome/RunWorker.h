@@ -89,7 +89,8 @@ private:
   bool StepUntilDone(const std::function<bool()>& Done, const std::function<void()>& StepOnce);
   // Adds to the waiting update under the lock and wakes the window if it was empty.
   void Post(const std::function<void(TRunUpdate&)>& Add);
-  bool SnapshotDue();
+  // The best agent so far, developed, a few times a second at most.
+  std::optional<TDevelopment> BestSnapshot(const TExperiment& E);
   void Launch(std::function<void()> Body, bool StartPaused);
   void StartSingle(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
                    bool StartPaused, bool Thawed);

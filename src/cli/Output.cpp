@@ -1,8 +1,6 @@
 #include "cli/Output.h"
 
-#include "Experiment/FileText.h"
 #include "ZEL/ReportFormat.h"
-#include "cli/OutputFiles.h"
 
 #include <algorithm>
 #include <array>
@@ -36,10 +34,6 @@ std::string SeriesCsv(const THeadlessChart& Chart, int FirstX) {
     text += "\n";
   }
   return text;
-}
-
-void WriteTextFile(const std::string& FileName, const std::string& Text) {
-  TWholeFileOutput(FileName).Commit(Text);
 }
 
 namespace {

@@ -21,9 +21,6 @@ std::string ShortestReal(double Value);
 std::string BestListText(const TStringList& BestList);
 // Header "x,MaxGen,w/ Genotype", then one row per chart point, x counting from FirstX.
 std::string SeriesCsv(const THeadlessChart& Chart, int FirstX = 0);
-// Replaces the file by Text as a whole (see TWholeFileOutput); a failure raises
-// std::runtime_error naming the file and leaves an older file as it was.
-void WriteTextFile(const std::string& FileName, const std::string& Text);
 
 std::string EnvironmentJson(const TFuzzySet& Set);
 std::string EnvironmentPlain(const TFuzzySet& Set);
