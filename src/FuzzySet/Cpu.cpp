@@ -1,31 +1,62 @@
 #include "FuzzySet/Cpu.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 namespace Cpu {
 namespace {
-bool Detect() {
-  if (std::getenv("ZEL_NO_AVX2") != nullptr) return false;
+TLevel Detect() {
 #if defined(__x86_64__) && defined(__GNUC__)
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
+  // The processor's support is checked together with the system's saving of the wider registers.
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2"))
+    return TLevel::Avx512;
+  if (__builtin_cpu_supports("avx2")) return TLevel::Avx2;
 #endif
+  return TLevel::Baseline;
 }
-std::atomic<bool>& Allowed() {
-  static std::atomic<bool> allowed{true};
-  return allowed;
+
+// The cap the environment asks for; an unknown value caps nothing.
+TLevel EnvironmentCap() {
+  if (std::getenv("ZEL_NO_AVX2") != nullptr) return TLevel::Baseline;
+  const char* simd = std::getenv("ZEL_SIMD");
+  if (simd == nullptr) return TLevel::Avx512;
+  if (std::strcmp(simd, "baseline") == 0) return TLevel::Baseline;
+  if (std::strcmp(simd, "avx2") == 0) return TLevel::Avx2;
+  return TLevel::Avx512;
+}
+
+std::atomic<int>& Cap() {
+  static std::atomic<int> cap{static_cast<int>(TLevel::Avx512)};
+  return cap;
 }
 } // namespace
 
-bool UseAvx2() {
-  static const bool present = Detect();
-  return present && Allowed().load(std::memory_order_relaxed);
+TLevel Present() {
+  static const TLevel present = Detect();
+  return present;
 }
 
-void AllowAvx2(bool A) {
-  Allowed().store(A, std::memory_order_relaxed);
+TLevel Level() {
+  static const TLevel allowed = std::min(Present(), EnvironmentCap());
+  return std::min(allowed, static_cast<TLevel>(Cap().load(std::memory_order_relaxed)));
+}
+
+void Limit(TLevel Max) {
+  Cap().store(static_cast<int>(Max), std::memory_order_relaxed);
+}
+
+const char* Name(TLevel L) {
+  switch (L) {
+  case TLevel::Avx512:
+    return "avx512";
+  case TLevel::Avx2:
+    return "avx2";
+  default:
+    return "baseline";
+  }
 }
 } // namespace Cpu

@@ -1,9 +1,24 @@
 #pragma once
-// Which vector instructions the fast paths may use. AVX2 where the processor has it,
-// unless the environment variable ZEL_NO_AVX2 is set or a test turns it off; the
-// baseline paths use only what every x86-64 has. Both give the same results.
+// Which vector instructions the fast paths may use: the highest level the processor has,
+// capped by the environment variable ZEL_SIMD ("baseline", "avx2" or "avx512") or by a
+// test. ZEL_NO_AVX2 (any value) is the older way to ask for the baseline. The baseline
+// uses only what every x86-64 has. Every level gives the same results.
 
 namespace Cpu {
-bool UseAvx2();
-void AllowAvx2(bool Allowed);
+enum class TLevel { Baseline = 0, Avx2 = 1, Avx512 = 2 };
+
+// The level in use: the lowest of what the processor has, the environment's cap and Limit's.
+TLevel Level();
+// The highest level the processor (and its system) supports, whatever the caps.
+TLevel Present();
+// Caps the level for the whole process (tests); Limit(TLevel::Avx512) lifts the cap.
+void Limit(TLevel Max);
+const char* Name(TLevel L);
+
+inline bool UseAvx2() {
+  return Level() >= TLevel::Avx2;
+}
+inline bool UseAvx512() {
+  return Level() >= TLevel::Avx512;
+}
 } // namespace Cpu

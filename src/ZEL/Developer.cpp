@@ -3,9 +3,12 @@
 #include "FuzzySet/Cpu.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-// The vector kernels are written for x86 (SSE2, AVX2); elsewhere, or when the build asks
-// for it, the portable kernel takes their place.
+#include <map>
+#include <mutex>
+// The vector kernels are written for x86 (SSE2, AVX2, AVX-512); elsewhere, or when the
+// build asks for it, the portable kernel takes their place.
 #if defined(__x86_64__) && !defined(ZEL_PORTABLE_KERNELS)
 #define ZEL_X86_KERNELS 1
 #include <immintrin.h>
@@ -24,9 +27,107 @@ constexpr int BlockShapes = 16;
 int PlanIndex(int Position, int Spread, int Periods) {
   return (Position * 8 + Spread) * 8 + Periods;
 }
+} // namespace
 
-// Degrees are combined a vector at a time: 32 bytes where the processor has AVX2, 16 with
-// the SSE2 that every x86-64 has. TDeveloper picks the kernels once.
+class TShapeTables {
+public:
+  // Everything a block of one geometry covers, as one row per shape: its periods' shape
+  // values side by side, exactly as ApplyBlock splits the block's range.
+  struct TPlan {
+    std::int32_t Lo = 0;     // the first element
+    std::int32_t Count = 0;  // elements Lo .. Lo + Count - 1; 0: the block changes nothing
+    std::int64_t Row = 0;    // offset of the row of shape 0
+    std::int64_t Stride = 0; // from the row of one shape to the next
+  };
+  // Rows start on this boundary and have this much readable room before and after them.
+  static constexpr int Align = 64;
+
+  explicit TShapeTables(int N);
+
+  const std::uint8_t* Row(const TPlan& P, int Shape) const { return Rows + P.Row + Shape * P.Stride; }
+
+  // One plan per Position, Spread and Periods.
+  std::array<TPlan, 16 * 8 * 8> Plans{};
+  int N;
+
+private:
+  std::vector<std::uint8_t> Storage;
+  const std::uint8_t* Rows = nullptr; // the first aligned byte of Storage
+};
+
+TShapeTables::TShapeTables(int Elements) : N(Elements) {
+  auto roundUp = [](std::int64_t V) { return (V + Align - 1) / Align * Align; };
+  // The shape values of every sub-range width met, one row per shape.
+  std::map<int, std::vector<std::uint8_t>> widthRows;
+  auto shapeRow = [&](int W) -> const std::vector<std::uint8_t>& {
+    auto& v = widthRows[W];
+    if (v.empty()) {
+      v.resize(static_cast<std::size_t>(BlockShapes) * static_cast<std::size_t>(W + 1));
+      for (int shape = 0; shape < BlockShapes; shape += 2)
+        for (int d = 0; d <= W; ++d) {
+          const std::int32_t value = ShapeValue(shape, 0, W, d);
+          v[static_cast<std::size_t>(shape * (W + 1) + d)] = static_cast<std::uint8_t>(value);
+          v[static_cast<std::size_t>((shape + 1) * (W + 1) + d)] = static_cast<std::uint8_t>(100 - value);
+        }
+    }
+    return v;
+  };
+  // One set of rows per range length and number of periods; a row depends on nothing else.
+  std::map<std::pair<int, int>, std::int64_t> rowOf;
+  std::vector<std::pair<std::pair<int, int>, std::int64_t>> order;
+  std::int64_t size = Align;
+  for (int pos = 0; pos < 16; ++pos)
+    for (int spread = 0; spread < 8; ++spread) {
+      const TBlockRange r = BlockRange(TFuzzyBlock{0, pos, spread, 0, 0}, N);
+      if (!(r.Lo >= 0 && r.Lo <= r.Hi && r.Hi < N)) continue;
+      const int n = r.Hi - r.Lo + 1;
+      for (int periods = 0; periods < 8; ++periods) {
+        const auto key = std::make_pair(n, periods);
+        auto [it, isNew] = rowOf.try_emplace(key, size);
+        if (isNew) {
+          order.emplace_back(key, size);
+          size += BlockShapes * (roundUp(n) + Align);
+        }
+        Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))] = {r.Lo, n, it->second,
+                                                                            roundUp(n) + Align};
+      }
+    }
+  Storage.assign(static_cast<std::size_t>(size + 2 * Align), 0);
+  const auto misalignment = reinterpret_cast<std::uintptr_t>(Storage.data()) % Align;
+  std::uint8_t* rows = Storage.data() + (misalignment == 0 ? 0 : Align - misalignment);
+  Rows = rows;
+  for (const auto& [key, offset] : order) {
+    const auto [n, periods] = key;
+    const std::int64_t stride = roundUp(n) + Align;
+    const int l = n / (periods + 1);
+    for (int shape = 0; shape < BlockShapes; ++shape) {
+      std::uint8_t* row = rows + offset + shape * stride;
+      auto put = [&](int S, int E) { // elements S .. E of the range, as one sub-range
+        if (E < S) return;
+        const auto& values = shapeRow(E - S);
+        std::memcpy(row + S, values.data() + static_cast<std::ptrdiff_t>(shape) * (E - S + 1),
+                    static_cast<std::size_t>(E - S + 1));
+      };
+      for (int p = 1; p <= periods; ++p)
+        put((p - 1) * l, p * l - 1);
+      put(periods * l, n - 1);
+    }
+  }
+}
+
+namespace {
+// The tables of every set size met so far in this process.
+std::shared_ptr<const TShapeTables> TablesFor(int N) {
+  static std::mutex mutex;
+  static std::map<int, std::shared_ptr<const TShapeTables>> tables;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& t = tables[N];
+  if (!t) t = std::make_shared<const TShapeTables>(N);
+  return t;
+}
+
+// Degrees are combined a vector at a time: 64 bytes where the processor has AVX-512, 32
+// with AVX2, 16 with the SSE2 that every x86-64 has. TDeveloper picks the kernels once.
 #if ZEL_X86_KERNELS
 namespace Sse2Kernels {
 #define ZEL_KERNEL_WIDTH 16
@@ -43,8 +144,16 @@ namespace Avx2Kernels {
 #undef ZEL_KERNEL_WIDTH
 #undef ZEL_KERNEL_TARGET
 } // namespace Avx2Kernels
+
+namespace Avx512Kernels {
+#define ZEL_KERNEL_WIDTH 64
+#define ZEL_KERNEL_TARGET __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
+#include "ZEL/CombineKernels.inc"
+#undef ZEL_KERNEL_WIDTH
+#undef ZEL_KERNEL_TARGET
+} // namespace Avx512Kernels
 #else
-// The compiler's generic 16-byte vectors, on every processor; both choices lead here.
+// The compiler's generic 16-byte vectors, on every processor; every choice leads here.
 namespace PortableKernels {
 #define ZEL_KERNEL_WIDTH 16
 #define ZEL_KERNEL_TARGET
@@ -56,77 +165,43 @@ namespace PortableKernels {
 } // namespace PortableKernels
 namespace Sse2Kernels = PortableKernels;
 namespace Avx2Kernels = PortableKernels;
+namespace Avx512Kernels = PortableKernels;
 #endif
 
 } // namespace
 
 TDeveloper::TDeveloper(int Elements, const TFuzzySet& Target)
-    : N(std::max(Elements, 0)), Avx2(Cpu::UseAvx2()), Environment(Target),
+    : N(std::max(Elements, 0)), Tables(TablesFor(N)), Environment(Target),
       EnvironmentBytes(Target.Values().begin(), Target.Values().end()) {
-  // The stretches of every block geometry, exactly as ApplyBlock splits a block's range.
-  std::vector<char> widthUsed(static_cast<std::size_t>(N) + 1, 0);
-  for (int pos = 0; pos < 16; ++pos)
-    for (int spread = 0; spread < 8; ++spread) {
-      const TBlockRange r = BlockRange(TFuzzyBlock{0, pos, spread, 0, 0}, N);
-      for (int periods = 0; periods < 8; ++periods) {
-        TPlan& plan = Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))];
-        plan.First = static_cast<std::uint32_t>(Stretches.size());
-        if (!(r.Lo >= 0 && r.Lo <= r.Hi && r.Hi < N)) continue;
-        const int n = r.Hi - r.Lo + 1, l = n / (periods + 1);
-        auto add = [&](int S, int E) {
-          if (E < S) return;
-          Stretches.push_back({S, E - S});
-          widthUsed[static_cast<std::size_t>(E - S)] = 1;
-        };
-        for (int p = 1; p <= periods; ++p)
-          add(r.Lo + (p - 1) * l, r.Lo + p * l - 1);
-        add(r.Lo + periods * l, r.Hi);
-        plan.Count = static_cast<std::uint32_t>(Stretches.size()) - plan.First;
-      }
-    }
-  RowStart.assign(static_cast<std::size_t>(N) + 1, -1);
-  std::int64_t size = 0;
-  for (int w = 0; w <= N; ++w)
-    if (widthUsed[static_cast<std::size_t>(w)]) {
-      RowStart[static_cast<std::size_t>(w)] = size;
-      size += static_cast<std::int64_t>(BlockShapes) * (w + 1 + Padding);
-    }
-  Rows.assign(static_cast<std::size_t>(size), 0);
-  for (int w = 0; w <= N; ++w) {
-    if (!widthUsed[static_cast<std::size_t>(w)]) continue;
-    for (int shape = 0; shape < BlockShapes; shape += 2) {
-      auto* even = const_cast<std::uint8_t*>(Row(shape, w));
-      auto* odd = const_cast<std::uint8_t*>(Row(shape + 1, w));
-      for (int d = 0; d <= w; ++d) {
-        const std::int32_t v = ShapeValue(shape, 0, w, d);
-        even[d] = static_cast<std::uint8_t>(v);
-        odd[d] = static_cast<std::uint8_t>(100 - v);
-      }
-    }
+  switch (Cpu::Level()) {
+  case Cpu::TLevel::Avx512:
+    DevelopKernel = Avx512Kernels::Develop;
+    SumKernel = Avx512Kernels::SumOfDifferences;
+    break;
+  case Cpu::TLevel::Avx2:
+    DevelopKernel = Avx2Kernels::Develop;
+    SumKernel = Avx2Kernels::SumOfDifferences;
+    break;
+  default:
+    DevelopKernel = Sse2Kernels::Develop;
+    SumKernel = Sse2Kernels::SumOfDifferences;
+    break;
   }
 }
+
+TDeveloper::~TDeveloper() = default;
 
 bool TDeveloper::Serves(int AgentElements, const TFuzzySet& Target) const {
   return AgentElements == N && Target.Values() == Environment.Values();
 }
 
 void TDeveloper::Develop(const TZEL& Program, int BlockCount, std::uint8_t* Out) const {
-  std::memset(Out, 50, static_cast<std::size_t>(N));
-  const int blocks = std::min(BlockCount, Program.Count());
-  const auto combine = Avx2 ? Avx2Kernels::Combine : Sse2Kernels::Combine;
-  for (int i = 0; i < blocks; ++i) {
-    const TFuzzyBlock& b = Program.Block(i);
-    const TPlan& plan = Plans[static_cast<std::size_t>(PlanIndex(b.Position, b.Spread, b.Periods))];
-    for (std::uint32_t k = 0; k < plan.Count; ++k) {
-      const TStretch& s = Stretches[plan.First + k];
-      combine(b.Operator, Out + s.Start, Row(b.Shape, s.Width), s.Width + 1);
-    }
-  }
+  DevelopKernel(*Tables, Program, std::min(BlockCount, Program.Count()), Out);
 }
 
 std::int32_t TDeveloper::Fitness(const std::uint8_t* Developed) const {
-  const std::uint32_t diff = (Avx2 ? Avx2Kernels::SumOfDifferences : Sse2Kernels::SumOfDifferences)(
-      Developed, EnvironmentBytes.data(), std::min(N, static_cast<int>(EnvironmentBytes.size())));
+  const std::uint32_t diff =
+      SumKernel(Developed, EnvironmentBytes.data(), std::min(N, static_cast<int>(EnvironmentBytes.size())));
   if (diff == 0) return 100;
   // With D the sum of the degree differences, 5 / d = 500 N / D. The literal sum of the
   // memberships differs from D / 100 by far less than the distance from 500 N / D to any
@@ -144,8 +219,12 @@ std::int32_t TDeveloper::Fitness(const std::uint8_t* Developed) const {
 }
 
 std::int32_t TDeveloper::Evaluate(const TZELAgent& Agent, std::vector<std::uint8_t>& Scratch) const {
-  if (Scratch.size() < static_cast<std::size_t>(N + Padding))
-    Scratch.resize(static_cast<std::size_t>(N + Padding));
-  Develop(Agent.ZEL, Agent.BlockCount, Scratch.data());
-  return Fitness(Scratch.data());
+  // The set is developed on a 64-byte boundary of the scratch buffer, where the vectors align.
+  constexpr std::size_t align = TShapeTables::Align;
+  if (Scratch.size() < static_cast<std::size_t>(N + Padding) + align)
+    Scratch.resize(static_cast<std::size_t>(N + Padding) + align);
+  const auto misalignment = reinterpret_cast<std::uintptr_t>(Scratch.data()) % align;
+  std::uint8_t* const out = Scratch.data() + (misalignment == 0 ? 0 : align - misalignment);
+  Develop(Agent.ZEL, Agent.BlockCount, out);
+  return Fitness(out);
 }

@@ -8,20 +8,25 @@
 #include "FuzzySet/FuzzySet.h"
 #include "ZEL/ZELAgent.h"
 
-#include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+// The stretches and shape rows of every block geometry for one set size. Built once per
+// size in a process and shared: they depend on nothing else.
+class TShapeTables;
 
 class TDeveloper {
 public:
   TDeveloper(int Elements, const TFuzzySet& Environment);
+  ~TDeveloper();
 
   int Elements() const { return N; }
   // Whether this developer serves agents of Elements elements against Environment.
   bool Serves(int AgentElements, const TFuzzySet& Environment) const;
 
   // Bytes after the end of a developed set that Develop may read and rewrite unchanged.
-  static constexpr int Padding = 32;
+  static constexpr int Padding = 64;
 
   // Develops the first min(BlockCount, program length) blocks into Out (N + Padding bytes).
   void Develop(const TZEL& Program, int BlockCount, std::uint8_t* Out) const;
@@ -29,29 +34,14 @@ public:
   std::int32_t Fitness(const std::uint8_t* Developed) const;
   std::int32_t Evaluate(const TZELAgent& Agent, std::vector<std::uint8_t>& Scratch) const;
 
-private:
-  struct TStretch {
-    std::int32_t Start, Width; // elements Start .. Start + Width
-  };
-  struct TPlan {
-    std::uint32_t First = 0; // index into Stretches
-    std::uint32_t Count = 0;
-  };
+  using TDevelopKernel = void (*)(const TShapeTables&, const TZEL&, int, std::uint8_t*);
+  using TSumKernel = std::uint32_t (*)(const std::uint8_t*, const std::uint8_t*, int);
 
+private:
   int N;
-  bool Avx2;
+  std::shared_ptr<const TShapeTables> Tables;
+  TDevelopKernel DevelopKernel;
+  TSumKernel SumKernel;
   TFuzzySet Environment;
   std::vector<std::uint8_t> EnvironmentBytes;
-  std::vector<TStretch> Stretches;
-  // One plan per Position, Spread and Periods: the stretches a block of that geometry covers.
-  std::array<TPlan, 16 * 8 * 8> Plans{};
-  // Shape values: RowStart[w] is the offset of the rows of sub-range width w; row k of
-  // shape k (0..15) holds w + 1 bytes.
-  std::vector<std::int64_t> RowStart;
-  std::vector<std::uint8_t> Rows;
-
-  const std::uint8_t* Row(int Shape, int W) const {
-    return Rows.data() + RowStart[static_cast<std::size_t>(W)] +
-           static_cast<std::int64_t>(Shape) * (W + 1 + Padding);
-  }
 };

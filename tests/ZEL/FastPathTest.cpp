@@ -1,5 +1,5 @@
-// The fast paths against the literal rules they replace, with the processor's vector
-// instructions and with the baseline ones every x86-64 has.
+// The fast paths against the literal rules they replace, at every level of vector
+// instructions the processor has: AVX-512, AVX2 and the baseline every x86-64 has.
 
 #include "FuzzySet/Cpu.h"
 #include "FuzzySet/Extended.h"
@@ -51,14 +51,22 @@ std::uint32_t Next(std::uint32_t& S) {
   return S = S * 1664525u + 1013904223u;
 }
 
-class FastPath : public testing::TestWithParam<bool> {
+class FastPath : public testing::TestWithParam<Cpu::TLevel> {
 protected:
-  void SetUp() override { Cpu::AllowAvx2(GetParam()); }
-  void TearDown() override { Cpu::AllowAvx2(true); }
+  void SetUp() override {
+    if (Cpu::Present() < GetParam()) GTEST_SKIP() << "this processor lacks " << Cpu::Name(GetParam());
+    Cpu::Limit(GetParam());
+    ASSERT_EQ(Cpu::Level(), GetParam());
+  }
+  void TearDown() override { Cpu::Limit(Cpu::TLevel::Avx512); }
 };
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(VectorInstructions, FastPath, testing::Values(true, false));
+INSTANTIATE_TEST_SUITE_P(VectorInstructions, FastPath,
+                         testing::Values(Cpu::TLevel::Avx512, Cpu::TLevel::Avx2, Cpu::TLevel::Baseline),
+                         [](const testing::TestParamInfo<Cpu::TLevel>& Info) {
+                           return Cpu::Name(Info.param);
+                         });
 
 TEST_P(FastPath, RandomIntAndFlipMasks) {
   std::uint32_t s = 5;
@@ -181,8 +189,15 @@ TEST_P(FastPath, DevelopmentAndFitnessEqualTheLiteralRules) {
       TFuzzySet literal;
       agent.Develop(literal);
       const std::int32_t fitness = dev.Evaluate(agent, scratch);
+      // Developed at every alignment of the buffer; the room after the set keeps its bytes.
+      const int shift = t % 67;
+      std::vector<std::uint8_t> out(static_cast<std::size_t>(n + TDeveloper::Padding + shift), 0xA5);
+      dev.Develop(agent.ZEL, agent.BlockCount, out.data() + shift);
       for (int i = 0; i < n; ++i)
-        ASSERT_EQ(scratch[static_cast<std::size_t>(i)], literal.GetDegree(i)) << n << " " << i;
+        ASSERT_EQ(out[static_cast<std::size_t>(shift + i)], literal.GetDegree(i)) << n << " " << i;
+      for (int i = 0; i < shift; ++i)
+        ASSERT_EQ(out[static_cast<std::size_t>(i)], 0xA5) << n << " " << i;
+      ASSERT_EQ(dev.Fitness(out.data() + shift), fitness) << n;
       agent.Evaluate(literal, env);
       ASSERT_EQ(fitness, agent.Fitness) << n;
     }
