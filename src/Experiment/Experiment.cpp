@@ -92,10 +92,12 @@ TGenerationRecord TExperiment::Renew() {
 }
 
 TGenerationRecord TExperiment::Step() {
+  // Bred and evaluated in one pass over the population.
   FPopulation.NextGeneration(FRandom, FSettings.RatesSelection, FSettings.PCrossover, FSettings.PMutation,
-                             FSettings.PNoise);
+                             FSettings.PNoise, &FEnvironment);
+  FPopulation.UpdateStatistics();
   ++FGeneration;
-  return Evaluated();
+  return Record();
 }
 
 TOutcome TExperiment::Finish() const {

@@ -395,7 +395,15 @@ TSoftExtended Exp(const TSoftExtended& V) {
 }
 #if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
 std::int64_t Round(long double V) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  // The x87's own rounding to an integer, in the default mode (to nearest, ties to even),
+  // which nothing in the program changes: nearbyint's result, without its library call.
+  long double r;
+  __asm__("frndint" : "=t"(r) : "0"(V));
+  return static_cast<std::int64_t>(r);
+#else
   return static_cast<std::int64_t>(std::nearbyint(V));
+#endif
 }
 double ToDouble(long double V) {
   return static_cast<double>(V);

@@ -38,8 +38,14 @@ TJump JumpOf(std::uint64_t Count) {
 }
 
 std::uint32_t SeedAfter(std::uint32_t Seed, std::uint64_t Count) {
-  const TJump j = JumpOf(Count);
-  return j.A * Seed + j.C;
+  // The same few counts come again and again (a chromosome's masks): the last one is kept.
+  thread_local std::uint64_t lastCount = 0;
+  thread_local TJump last{1u, 0u};
+  if (Count != lastCount) {
+    last = JumpOf(Count);
+    lastCount = Count;
+  }
+  return last.A * Seed + last.C;
 }
 
 namespace {

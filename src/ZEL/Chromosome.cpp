@@ -78,3 +78,12 @@ void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome&
     Child2.Bits[b] = static_cast<std::uint8_t>((c2 & usedMask) | (Child2.Bits[b] & ~usedMask));
   }
 }
+
+void TChromosome::SkipMutateFrom(TRandom& R, std::int32_t BitCount) {
+  if (BitCount > 0) R.Skip(static_cast<std::uint64_t>(BitCount));
+}
+
+void TChromosome::SkipCrossover(TRandom& R, std::int32_t BitCount, double PCrossover) {
+  if (Flip(R, false, PCrossover)) RandomInt(R, 0, BitCount - 1);
+  if (BitCount > 0) R.Skip(2 * static_cast<std::uint64_t>(BitCount));
+}

@@ -30,6 +30,11 @@ public:
   void Crossover(TRandom& R, const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
                  double PCrossover, double PMutation) const;
 
+  // Advance R exactly as MutateFrom and Crossover of chromosomes of BitCount bits would,
+  // making only the draws that decide how many draws they make.
+  static void SkipMutateFrom(TRandom& R, std::int32_t BitCount);
+  static void SkipCrossover(TRandom& R, std::int32_t BitCount, double PCrossover);
+
   // Number of real draws that Create(BitCount, ...) makes.
   static std::uint64_t CreateDraws(std::int32_t BitCount) {
     return BitCount > 0 ? static_cast<std::uint64_t>(BitCount) : 0;

@@ -12,7 +12,7 @@ void TWorkerPool::SetShortfallHandler(TShortfallHandler Handler) {
   ShortfallHandler = std::move(Handler);
 }
 
-TWorkerPool::TWorkerPool(int Threads, const TThreadStarter& Starter) {
+TWorkerPool::TWorkerPool(int Threads, const TThreadStarter& Starter) : Asked(Threads) {
   if (Threads <= 0) Threads = static_cast<int>(std::thread::hardware_concurrency());
   if (Threads <= 0) Threads = 1;
   Workers.reserve(static_cast<std::size_t>(Threads - 1));

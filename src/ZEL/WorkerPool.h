@@ -25,6 +25,8 @@ public:
   TWorkerPool& operator=(const TWorkerPool&) = delete;
 
   int Size() const { return static_cast<int>(Workers.size()) + 1; }
+  // The number of threads asked for when the pool was made (<= 0: one per core).
+  int Wanted() const { return Asked; }
   // Calls Job(part, Size()) for part = 0 .. Size() - 1, the caller's thread taking part 0,
   // and returns when every part is done. An exception of a part is rethrown here.
   void Run(const std::function<void(int Part, int Parts)>& Job);
@@ -36,6 +38,7 @@ private:
   void Work(int Part);
   void Stop();
   std::vector<std::thread> Workers;
+  int Asked = 0;
   std::mutex Mutex;
   std::condition_variable Start, Done;
   const std::function<void(int, int)>* Current = nullptr;

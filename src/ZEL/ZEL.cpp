@@ -99,6 +99,36 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
   }
 }
 
+namespace {
+// A pick among Left remaining blocks (a draw when there is a choice), then the noise on it.
+void SkipNoisyMove(TRandom& R, int& Left, double PNoise) {
+  if (Left == 0) return;
+  if (Left > 1) R.Skip(1);
+  --Left;
+  TFuzzyBlock::SkipMutate(R, PNoise);
+}
+} // namespace
+
+void TZEL::SkipReproduce(TRandom& R, int Count, double PNoise) {
+  if (Count > 1) R.Skip(static_cast<std::uint64_t>(Count - 1)); // the shuffle's picks
+  for (int i = 0; i < Count; ++i)
+    TFuzzyBlock::SkipMutate(R, PNoise);
+}
+
+void TZEL::SkipCrossover(TRandom& R, int CountA, int CountB, double PCrossover, double PNoise) {
+  const int n = CountA;
+  const int cut = Flip(R, false, PCrossover) ? RandomInt(R, 0, n - 1) : n - 1;
+  int leftA = CountA, leftB = CountB;
+  for (int i = 0; i <= cut; ++i) {
+    SkipNoisyMove(R, leftA, PNoise);
+    SkipNoisyMove(R, leftB, PNoise);
+  }
+  for (int i = 0; i < n - 1 - cut; ++i) {
+    SkipNoisyMove(R, leftB, PNoise);
+    SkipNoisyMove(R, leftA, PNoise);
+  }
+}
+
 void IntToHexChar(int N, std::string& S) {
   if (N >= 0 && N <= 9)
     S = std::string(1, static_cast<char>(48 + N));

@@ -50,6 +50,10 @@ struct TFuzzyBlock {
   void Assign(const TFuzzyBlock& Source) { *this = Source; }
   // With probability P one random field gets a random legal value (three draws then, one otherwise).
   void Mutate(TRandom& R, double P);
+  // Advances R as Mutate does, changing nothing.
+  static void SkipMutate(TRandom& R, double P) {
+    if (!(R.Random() > P)) R.Skip(2);
+  }
 
   friend bool operator==(const TFuzzyBlock&, const TFuzzyBlock&) = default;
 };
@@ -77,6 +81,11 @@ public:
   // This program is the first parent; both children get its block count.
   void Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover,
                  double PNoise) const;
+
+  // Advance R exactly as Reproduce from a program of Count blocks, and Crossover of parents
+  // of CountA and CountB blocks, would: only the draws that decide how many follow are made.
+  static void SkipReproduce(TRandom& R, int Count, double PNoise);
+  static void SkipCrossover(TRandom& R, int CountA, int CountB, double PCrossover, double PNoise);
 
   void ToText(std::string& S) const;
   std::string ToText() const;

@@ -109,3 +109,18 @@ void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, T
     Child2.MutateFrom(R, Parent2, PMutation, PNoise);
   }
 }
+
+void TZELAgent::SkipBreed(TRandom& R, const TZELAgent& A, const TZELAgent& B, double PCrossover,
+                          double PNoise) {
+  if (A.Genotype && B.Genotype) {
+    TChromosome::SkipCrossover(R, A.Chromosome.BitCount, PCrossover);
+  } else if (!A.Genotype && !B.Genotype) {
+    TZEL::SkipCrossover(R, A.ZEL.Count(), B.ZEL.Count(), PCrossover, PNoise);
+  } else {
+    for (const TZELAgent* parent : {&A, &B})
+      if (parent->Genotype)
+        TChromosome::SkipMutateFrom(R, parent->Chromosome.BitCount);
+      else
+        TZEL::SkipReproduce(R, parent->ZEL.Count(), PNoise);
+  }
+}

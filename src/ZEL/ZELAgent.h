@@ -42,6 +42,9 @@ public:
   void Develop(TFuzzySet& FS) const;
   void Evaluate(const TFuzzySet& Developed, const TFuzzySet& Environment);
   void MutateFrom(TRandom& R, const TZELAgent& Source, double PMutation, double PNoise);
+  // Advances R exactly as A.Breed(R, B, ...) would, breeding nothing: the draws that decide
+  // how many draws follow are made, the others skipped in constant time.
+  static void SkipBreed(TRandom& R, const TZELAgent& A, const TZELAgent& B, double PCrossover, double PNoise);
   // This agent is the first parent; the children's contents are overwritten.
   void Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover,
              double PMutation, double PNoise) const;

@@ -6,8 +6,11 @@
 #include "ZEL/WorkerPool.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 namespace {
 // An agent of the population's shape that draws nothing: it only receives children,
@@ -90,12 +93,41 @@ void TZELAgentPopulation::Restore(const TPopulationState& State, int NewReproduc
   ReproductionType = NewReproductionType;
 }
 
+namespace {
+// Below this much work a generation (agents x elements x blocks), threads cost more in
+// waking and waiting than they save: the automatic choice then works on the calling thread.
+constexpr std::int64_t ThreadedWork = std::int64_t{1} << 22;
+
+bool Uniform(const std::vector<std::unique_ptr<TZELAgent>>& Agents, int Elements) {
+  return std::all_of(Agents.begin(), Agents.end(),
+                     [Elements](const auto& a) { return a->Elements == Elements; });
+}
+} // namespace
+
+void TZELAgentPopulation::PreparePool() {
+  int threads = ThreadCount;
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  // A WebAssembly build without threads works on the calling thread, whatever was asked.
+  threads = 1;
+#endif
+  if (threads <= 0 && !Agents.empty() &&
+      static_cast<std::int64_t>(Agents.size()) * Agents[0]->Elements * Agents[0]->BlockCount < ThreadedWork)
+    threads = 1;
+  if (Pool && Pool->Wanted() == threads) return;
+  Pool = std::make_unique<TWorkerPool>(threads);
+}
+
+void TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Environment) {
+  if (!Developer || !Developer->Serves(Elements, Environment))
+    Developer = std::make_unique<TDeveloper>(Elements, Environment);
+  PreparePool();
+  Scratch.resize(static_cast<std::size_t>(Pool->Size()));
+}
+
 void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
   if (Agents.empty()) return;
   const int n = Agents[0]->Elements;
-  const bool uniform =
-      std::all_of(Agents.begin(), Agents.end(), [n](const auto& a) { return a->Elements == n; });
-  if (!uniform) {
+  if (!Uniform(Agents, n)) {
     TFuzzySet developed;
     for (auto& a : Agents) {
       a->Develop(developed);
@@ -103,15 +135,7 @@ void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
     }
     return;
   }
-  if (!Developer || !Developer->Serves(n, Environment))
-    Developer = std::make_unique<TDeveloper>(n, Environment);
-#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
-  // A WebAssembly build without threads evaluates on the calling thread, whatever was asked.
-  if (!Pool) Pool = std::make_unique<TWorkerPool>(1);
-#else
-  if (!Pool) Pool = std::make_unique<TWorkerPool>(ThreadCount);
-#endif
-  Scratch.resize(static_cast<std::size_t>(Pool->Size()));
+  PrepareEvaluation(n, Environment);
   // Evaluation draws no random numbers: the agents are shared out among the threads.
   Pool->Run([this](int Part, int Parts) {
     auto& scratch = Scratch[static_cast<std::size_t>(Part)];
@@ -170,10 +194,24 @@ int EliteSize(int Count) {
 
 std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness) {
   std::vector<int> order(Fitness.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&Fitness](int a, int b) {
-    return Fitness[static_cast<std::size_t>(a)] > Fitness[static_cast<std::size_t>(b)];
-  });
+  const bool inRange =
+      std::all_of(Fitness.begin(), Fitness.end(), [](std::int32_t F) { return F >= 0 && F <= 100; });
+  if (!inRange) {
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&Fitness](int a, int b) {
+      return Fitness[static_cast<std::size_t>(a)] > Fitness[static_cast<std::size_t>(b)];
+    });
+    return order;
+  }
+  // Fitness lies in 0..100: a counting sort, which keeps equal agents in their order.
+  std::array<int, 101> start{}; // by 100 - fitness: the highest first
+  for (const std::int32_t f : Fitness)
+    ++start[static_cast<std::size_t>(100 - f)];
+  int sum = 0;
+  for (int& s : start)
+    sum += std::exchange(s, sum);
+  for (std::size_t i = 0; i < Fitness.size(); ++i)
+    order[static_cast<std::size_t>(start[static_cast<std::size_t>(100 - Fitness[i])]++)] = static_cast<int>(i);
   return order;
 }
 
@@ -188,14 +226,63 @@ int TZELAgentPopulation::SelectByRate(TRandom& R) const {
 }
 
 void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, double PCrossover, double PMutation,
-                                         double PNoise) {
+                                         double PNoise, const TFuzzySet* Environment) {
   if (Agents.empty()) return;
-  // The spare agent of the selection step, and the sink of a second child without a slot.
-  TZELAgent spare(R, BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
-  if (RatesSelection)
-    NextGenerationByRates(R, spare, PCrossover, PMutation, PNoise);
-  else
-    NextGenerationByElite(R, spare, PCrossover, PMutation, PNoise);
+  // The spare agent of the selection step, and the sink of a second child without a slot:
+  // made new each step, with its draws, but whatever it holds is written over before it is read.
+  R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
+  Spare = *BlankAgent(BestAll);
+  const int elements = Agents[0]->Elements;
+  if (Environment != nullptr && !Uniform(Agents, elements)) {
+    NextGeneration(R, RatesSelection, PCrossover, PMutation, PNoise);
+    Evaluate(*Environment);
+    return;
+  }
+  if (Environment != nullptr) PrepareEvaluation(elements, *Environment);
+  if (RatesSelection) {
+    PlanByRates(R, PCrossover, PNoise);
+    Breed(Nursery, 0, PCrossover, PMutation, PNoise, Environment);
+    Agents.swap(Nursery);
+  } else {
+    PlanByElite(R, PCrossover, PNoise);
+    Breed(Agents, EliteSize(Count()), PCrossover, PMutation, PNoise, Environment);
+  }
+}
+
+// Each breeding starts at the seed the plan found for it, so they can be done in any order
+// and on any thread: the children are the same, and so is every later draw.
+void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossover, double PMutation,
+                                double PNoise, const TFuzzySet* Environment) {
+  PreparePool();
+  if (Environment != nullptr) Scratch.resize(static_cast<std::size_t>(Pool->Size()));
+  const int breedings = static_cast<int>(Breedings.size());
+  const int tasks = breedings + (Environment != nullptr ? Unbred : 0);
+  // Tasks are handed out in chunks as threads ask for them.
+  const int chunk = std::max(1, tasks / (8 * Pool->Size()));
+  std::atomic<int> next{0};
+  Pool->Run([&](int Part, int) {
+    std::vector<std::uint8_t>* scratch =
+        Environment != nullptr ? &Scratch[static_cast<std::size_t>(Part)] : nullptr;
+    auto evaluate = [&](TZELAgent& A) { A.Fitness = Developer->Evaluate(A, *scratch); };
+    for (;;) {
+      const int first = next.fetch_add(chunk, std::memory_order_relaxed);
+      if (first >= tasks) return;
+      for (int t = first; t < std::min(first + chunk, tasks); ++t) {
+        if (t >= breedings) {
+          evaluate(*Target[static_cast<std::size_t>(t - breedings)]);
+          continue;
+        }
+        const TBreeding& b = Breedings[static_cast<std::size_t>(t)];
+        TRandom random(b.Seed);
+        TZELAgent& child1 = *Target[static_cast<std::size_t>(b.Child1)];
+        TZELAgent& child2 = b.Child2 >= 0 ? *Target[static_cast<std::size_t>(b.Child2)] : Spare;
+        Agent(b.A).Breed(random, Agent(b.B), child1, child2, PCrossover, PMutation, PNoise);
+        if (scratch == nullptr) continue;
+        evaluate(child1);
+        if (b.Child2 >= 0) evaluate(child2);
+      }
+    }
+  });
 }
 
 // The selection step brought, for i = 0, 1, ..., the first of the fittest remaining agents to
@@ -203,11 +290,16 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, double
 // moved rather than copied, and the draws of the agents that the copying would have created
 // (a second population of Count agents and its two holders, and the Count agents appended by
 // each of the two population copies) are skipped over in the random sequence.
-void TZELAgentPopulation::NextGenerationByRates(TRandom& R, TZELAgent& Spare, double PCrossover,
-                                                double PMutation, double PNoise) {
-  std::stable_sort(Agents.begin(), Agents.end(),
-                   [](const auto& a, const auto& b) { return a->Fitness > b->Fitness; });
+void TZELAgentPopulation::PlanByRates(TRandom& R, double PCrossover, double PNoise) {
   const int n = Count();
+  std::vector<std::int32_t> fitness(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i)
+    fitness[static_cast<std::size_t>(i)] = Agent(i).Fitness;
+  TAgentList sorted;
+  sorted.reserve(static_cast<std::size_t>(n));
+  for (const int k : ByFitness(fitness))
+    sorted.push_back(std::move(Agents[static_cast<std::size_t>(k)]));
+  Agents.swap(sorted);
   const std::uint64_t perAgent = TZELAgent::CreateDraws(Agents[0]->BlockCount);
   R.Skip(static_cast<std::uint64_t>(2 * n + 2) * perAgent);
 
@@ -223,19 +315,17 @@ void TZELAgentPopulation::NextGenerationByRates(TRandom& R, TZELAgent& Spare, do
   std::int64_t sum = 0;
   for (int i = 0; i < n; ++i)
     runningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
+  Breedings.clear();
   for (int j = 0; j < n; j += 2) {
     const int a = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
     const int b = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
-    TZELAgent& child1 = *Nursery[static_cast<std::size_t>(j)];
-    TZELAgent& child2 = j < n - 1 ? *Nursery[static_cast<std::size_t>(j + 1)] : Spare;
-    Agent(a).Breed(R, Agent(b), child1, child2, PCrossover, PMutation, PNoise);
+    Breedings.push_back({a, b, j, j < n - 1 ? j + 1 : -1, R.GetSeed()});
+    TZELAgent::SkipBreed(R, Agent(a), Agent(b), PCrossover, PNoise);
   }
   R.Skip(static_cast<std::uint64_t>(n) * perAgent);
-  Agents.swap(Nursery);
 }
 
-void TZELAgentPopulation::NextGenerationByElite(TRandom& R, TZELAgent& Spare, double PCrossover,
-                                                double PMutation, double PNoise) {
+void TZELAgentPopulation::PlanByElite(TRandom& R, double PCrossover, double PNoise) {
   const int n = Count();
   const int e = EliteSize(n);
 
@@ -258,11 +348,12 @@ void TZELAgentPopulation::NextGenerationByElite(TRandom& R, TZELAgent& Spare, do
     if (!elite[k]) next.push_back(std::move(Agents[k]));
   Agents.swap(next);
 
+  Breedings.clear();
   for (int j = e; j <= n - 1; j += 2) {
     const int a = RandomInt(R, 0, e - 1);
     const int b = RandomInt(R, 0, e - 1);
-    TZELAgent& child2 = j < n - 1 ? Agent(j + 1) : Spare;
-    Agent(a).Breed(R, Agent(b), Agent(j), child2, PCrossover, PMutation, PNoise);
+    Breedings.push_back({a, b, j, j < n - 1 ? j + 1 : -1, R.GetSeed()});
+    TZELAgent::SkipBreed(R, Agent(a), Agent(b), PCrossover, PNoise);
   }
 }
 

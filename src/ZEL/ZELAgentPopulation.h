@@ -69,9 +69,13 @@ public:
   void UpdateStatistics();
   int GenotypeRatio() const;
   int SelectByRate(TRandom& R) const;
-  void NextGeneration(TRandom& R, bool RatesSelection, double PCrossover, double PMutation, double PNoise);
+  // Selection and breeding. With an environment, the new generation is evaluated against it
+  // in the same pass, as Evaluate(*Environment) after the step would.
+  void NextGeneration(TRandom& R, bool RatesSelection, double PCrossover, double PMutation, double PNoise,
+                      const TFuzzySet* Environment = nullptr);
 
-  // Threads used by Evaluate (0: all cores). The number of threads never changes a result.
+  // Threads used by breeding and evaluation (0: all cores, where the work is large enough to
+  // gain from them). The number of threads never changes a result.
   void SetThreads(int Threads);
 
   double AvgFitness = 0;
@@ -94,8 +98,22 @@ private:
   std::unique_ptr<TWorkerPool> Pool;
   std::vector<std::vector<std::uint8_t>> Scratch;
 
-  void NextGenerationByRates(TRandom& R, TZELAgent& Spare, double PCrossover, double PMutation,
-                             double PNoise);
-  void NextGenerationByElite(TRandom& R, TZELAgent& Spare, double PCrossover, double PMutation,
-                             double PNoise);
+  // One breeding of the step: parents A and B of the current agents, children in the target
+  // list (-1: the spare), and the seed at which its draws begin.
+  struct TBreeding {
+    int A, B, Child1, Child2;
+    std::uint32_t Seed;
+  };
+  std::vector<TBreeding> Breedings;
+  TZELAgent Spare;
+
+  void PlanByRates(TRandom& R, double PCrossover, double PNoise);
+  void PlanByElite(TRandom& R, double PCrossover, double PNoise);
+  // Breeds the planned children into Target (and evaluates them, and the first Unbred agents
+  // of Target, against Environment when given), the work shared among the threads.
+  void Breed(TAgentList& Target, int Unbred, double PCrossover, double PMutation, double PNoise,
+             const TFuzzySet* Environment);
+  // The developer for Environment and agents of Elements elements, and the pool, made ready.
+  void PrepareEvaluation(int Elements, const TFuzzySet& Environment);
+  void PreparePool();
 };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 // The generator the tests draw from.
 TRandom Rand;
@@ -103,33 +105,69 @@ TEST(Population, EliteSurvivesInPlaceWhenAllAreEqual) {
   }
 }
 
-// Every combination of reproduction type and selection scheme, odd and even sizes:
-// moving agents must give exactly what copying them gives, draw for draw.
+// Every combination of reproduction type and selection scheme, odd and even sizes, on one
+// thread and on three, bred alone or bred and evaluated in one pass: moving agents and
+// breeding them from the seeds the plan found must give exactly what copying them and
+// breeding them in order gives, draw for draw.
 TEST(Population, GenerationStepMatchesTheLiteralCopyingStep) {
   for (int type = 0; type <= 2; ++type)
     for (bool rates : {false, true})
-      for (int size : {2, 5, 12}) {
-        Rand.SetSeed(1000u + static_cast<unsigned>(type * 100 + size));
-        TZELAgentPopulation p(Rand, size, 5, 40, type);
-        TFuzzySet env;
-        env.MakeEnvironment(Rand, 40, false);
-        for (int g = 0; g < 6; ++g) {
+      for (int size : {2, 5, 12, 41})
+        for (int threads : {1, 3}) {
+          Rand.SetSeed(1000u + static_cast<unsigned>(type * 100 + size));
+          TZELAgentPopulation p(Rand, size, 5, 40, type);
+          p.SetThreads(threads);
+          TFuzzySet env;
+          env.MakeEnvironment(Rand, 40, false);
           p.Evaluate(env);
-          p.UpdateStatistics();
-          TLiteralPopulation lit = TLiteralPopulation::From(p);
-          const std::uint32_t seed = Rand.GetSeed();
-          lit.NextGeneration(Rand, rates, 0.7, 0.05, 0.2);
-          const std::uint32_t literalSeed = Rand.GetSeed();
-          Rand.SetSeed(seed);
-          p.NextGeneration(Rand, rates, 0.7, 0.05, 0.2);
-          ASSERT_EQ(Rand.GetSeed(), literalSeed) << "type " << type << " rates " << rates << " size " << size;
-          for (int i = 0; i < size; ++i) {
-            ASSERT_EQ(p.Agent(i).Genotype, lit.Agents[static_cast<std::size_t>(i)].Genotype);
-            ASSERT_EQ(p.Agent(i).ZEL, lit.Agents[static_cast<std::size_t>(i)].ZEL)
-                << "type " << type << " rates " << rates << " size " << size << " agent " << i;
-            // Unread in a program-only agent, but frozen with it: the same there too.
-            ASSERT_EQ(p.Agent(i).Chromosome, lit.Agents[static_cast<std::size_t>(i)].Chromosome);
+          for (int g = 0; g < 6; ++g) {
+            const bool fused = g % 2 == 1;
+            p.UpdateStatistics();
+            TLiteralPopulation lit = TLiteralPopulation::From(p);
+            const std::uint32_t seed = Rand.GetSeed();
+            lit.NextGeneration(Rand, rates, 0.7, 0.05, 0.2);
+            const std::uint32_t literalSeed = Rand.GetSeed();
+            Rand.SetSeed(seed);
+            p.NextGeneration(Rand, rates, 0.7, 0.05, 0.2, fused ? &env : nullptr);
+            if (!fused) p.Evaluate(env);
+            ASSERT_EQ(Rand.GetSeed(), literalSeed)
+                << "type " << type << " rates " << rates << " size " << size;
+            TFuzzySet developed;
+            for (int i = 0; i < size; ++i) {
+              TZELAgent& l = lit.Agents[static_cast<std::size_t>(i)];
+              ASSERT_EQ(p.Agent(i).Genotype, l.Genotype);
+              ASSERT_EQ(p.Agent(i).ZEL, l.ZEL) << "type " << type << " rates " << rates << " size " << size
+                                               << " threads " << threads << " agent " << i;
+              // Unread in a program-only agent, but frozen with it: the same there too.
+              ASSERT_EQ(p.Agent(i).Chromosome, l.Chromosome);
+              l.Develop(developed);
+              l.Evaluate(developed, env);
+              ASSERT_EQ(p.Agent(i).Fitness, l.Fitness) << "agent " << i << " fused " << fused;
+            }
           }
         }
-      }
+}
+
+// Skipping a breeding moves the generator exactly as far as the breeding, for every kind of
+// parent pair, program lengths that differ, and probabilities at and beyond their ends.
+TEST(Population, SkippingABreedingDrawsWhatBreedingDraws) {
+  const double probabilities[] = {0.0, 0.3, 1.0, -0.5, 2.0, std::nan("")};
+  int cases = 0;
+  for (int blocksA : {1, 2, 7, 32})
+    for (int blocksB : {1, 7, 32})
+      for (int kinds = 0; kinds < 4; ++kinds)
+        for (double pc : probabilities)
+          for (double pm : {0.0, 0.4})
+            for (double pn : probabilities) {
+              Rand.SetSeed(static_cast<std::uint32_t>(++cases * 7919));
+              const TZELAgent a(Rand, blocksA, 64, (kinds & 1) != 0), b(Rand, blocksB, 64, (kinds & 2) != 0);
+              TZELAgent c1(Rand, blocksA, 64, false), c2(Rand, blocksA, 64, true);
+              const std::uint32_t seed = Rand.GetSeed();
+              a.Breed(Rand, b, c1, c2, pc, pm, pn);
+              const std::uint32_t bred = Rand.GetSeed();
+              Rand.SetSeed(seed);
+              TZELAgent::SkipBreed(Rand, a, b, pc, pn);
+              ASSERT_EQ(Rand.GetSeed(), bred)
+                  << blocksA << " " << blocksB << " kinds " << kinds << " " << pc << " " << pm << " " << pn;
+            }
 }
