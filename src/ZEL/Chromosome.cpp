@@ -64,19 +64,43 @@ void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome&
   std::uint8_t* const flips = FlipBuffer(2 * bytes);
   std::uint8_t* out[2] = {flips, flips + bytes};
   R.DrawMasks(static_cast<std::uint32_t>(n), 2, Rng::TDrawThreshold(PMutation), out);
-  for (std::size_t b = 0; b < bytes; ++b) {
-    const std::int64_t first = static_cast<std::int64_t>(b) * 8;
-    // Bits up to the cut come from the child's own parent, the rest from the other one.
-    const std::int64_t head = std::min<std::int64_t>(std::max<std::int64_t>(cut + 1 - first, 0), 8);
-    const std::int64_t used = std::min<std::int64_t>(n - first, 8);
-    const auto headMask = static_cast<std::uint8_t>((1u << head) - 1u);
-    const auto usedMask = static_cast<std::uint8_t>((1u << used) - 1u);
-    const std::uint8_t mine = Bits[b], theirs = b < Parent2.Bits.size() ? Parent2.Bits[b] : 0;
-    const auto c1 = static_cast<std::uint8_t>(((mine & headMask) | (theirs & ~headMask)) ^ out[0][b]);
-    const auto c2 = static_cast<std::uint8_t>(((theirs & headMask) | (mine & ~headMask)) ^ out[1][b]);
-    Child1.Bits[b] = static_cast<std::uint8_t>((c1 & usedMask) | (Child1.Bits[b] & ~usedMask));
-    Child2.Bits[b] = static_cast<std::uint8_t>((c2 & usedMask) | (Child2.Bits[b] & ~usedMask));
+  // Bits up to the cut come from the child's own parent, the rest from the other one; the
+  // bits of the last byte beyond the chromosome keep what the children had there.
+  const std::size_t last = bytes - 1;
+  const auto usedMask = static_cast<std::uint8_t>(n % 8 == 0 ? 0xFF : (1u << (n % 8)) - 1u);
+  const auto kept1 = static_cast<std::uint8_t>(Child1.Bits[last] & ~usedMask);
+  const auto kept2 = static_cast<std::uint8_t>(Child2.Bits[last] & ~usedMask);
+  const std::uint8_t* const mine = Bits.data();
+  const std::uint8_t* const theirs = Parent2.Bits.data();
+  const std::size_t theirBytes = std::min(Parent2.Bits.size(), bytes);
+  const auto theirsAt = [&](std::size_t B) -> std::uint8_t { return B < theirBytes ? theirs[B] : 0; };
+  std::uint8_t* const c1 = Child1.Bits.data();
+  std::uint8_t* const c2 = Child2.Bits.data();
+  const auto head = static_cast<std::size_t>(cut + 1); // bits from the own parent
+  const std::size_t whole = std::min(head / 8, bytes);
+  std::size_t b = 0;
+  for (; b < whole && b < theirBytes; ++b) {
+    c1[b] = static_cast<std::uint8_t>(mine[b] ^ out[0][b]);
+    c2[b] = static_cast<std::uint8_t>(theirs[b] ^ out[1][b]);
   }
+  for (; b < whole; ++b) {
+    c1[b] = static_cast<std::uint8_t>(mine[b] ^ out[0][b]);
+    c2[b] = out[1][b];
+  }
+  if (b < bytes) { // the byte of the cut
+    const auto headMask = static_cast<std::uint8_t>((1u << (head % 8)) - 1u);
+    const std::uint8_t m = mine[b], t = theirsAt(b);
+    c1[b] = static_cast<std::uint8_t>(((m & headMask) | (t & ~headMask)) ^ out[0][b]);
+    c2[b] = static_cast<std::uint8_t>(((t & headMask) | (m & ~headMask)) ^ out[1][b]);
+    ++b;
+  }
+  for (; b < bytes; ++b) {
+    const std::uint8_t t = theirsAt(b);
+    c1[b] = static_cast<std::uint8_t>(t ^ out[0][b]);
+    c2[b] = static_cast<std::uint8_t>(mine[b] ^ out[1][b]);
+  }
+  c1[last] = static_cast<std::uint8_t>((c1[last] & usedMask) | kept1);
+  c2[last] = static_cast<std::uint8_t>((c2[last] & usedMask) | kept2);
 }
 
 void TChromosome::SkipMutateFrom(TRandom& R, std::int32_t BitCount) {

@@ -1,5 +1,7 @@
 #include "ZEL/ZEL.h"
 
+#include <array>
+#include <cmath>
 #include <cstring>
 
 void TFuzzyBlock::Mutate(TRandom& R, double P) {
@@ -25,30 +27,51 @@ void TFuzzyBlock::Mutate(TRandom& R, double P) {
 
 namespace {
 // The blocks of a program not yet picked, by index; picking one takes it out, so that the
-// following picks count among the remaining blocks only.
+// following picks count among the remaining blocks only. The remaining indices are the set
+// bits of a word, in order.
 class TPicks {
 public:
-  explicit TPicks(int Count) : Left(Count) {
-    for (int i = 0; i < Count; ++i)
-      Index[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
-  }
+  explicit TPicks(int Count) : Left(Count), Remaining(Count >= 32 ? ~0u : (1u << Count) - 1u) {}
   int Count() const { return Left; }
   // RandomInt(0, Count - 1) chooses among the remaining blocks.
   int Take(TRandom& R) {
-    const int k = RandomInt(R, 0, Left - 1);
-    const int picked = Index[static_cast<std::size_t>(k)];
-    std::memmove(Index.data() + k, Index.data() + k + 1, static_cast<std::size_t>(Left - k - 1));
+    const int picked = NthSet(Remaining, RandomInt(R, 0, Left - 1));
+    Remaining &= ~(1u << picked);
     --Left;
     return picked;
   }
 
 private:
-  std::array<std::uint8_t, TZEL::MaxBlocks> Index{};
   int Left;
+  std::uint32_t Remaining;
+
+  // The position of the K-th set bit (from 0) of Bits, a byte at a time.
+  static int NthSet(std::uint32_t Bits, int K) {
+    struct TByteTables {
+      std::array<std::uint8_t, 256> Count{};
+      std::array<std::array<std::uint8_t, 8>, 256> Position{}; // of the k-th set bit of a byte
+    };
+    static const TByteTables tables = [] {
+      TByteTables t;
+      for (unsigned v = 0; v < 256; ++v)
+        for (unsigned bit = 0; bit < 8; ++bit)
+          if ((v >> bit) & 1u) t.Position[v][t.Count[v]++] = static_cast<std::uint8_t>(bit);
+      return t;
+    }();
+    // Which byte holds it, found without branching: the pick is random, a branch would guess.
+    const unsigned p1 = tables.Count[Bits & 0xFFu];
+    const unsigned p2 = p1 + tables.Count[(Bits >> 8) & 0xFFu];
+    const unsigned p3 = p2 + tables.Count[(Bits >> 16) & 0xFFu];
+    const auto k = static_cast<unsigned>(K);
+    const unsigned index = (k >= p1 ? 1u : 0u) + (k >= p2 ? 1u : 0u) + (k >= p3 ? 1u : 0u);
+    const unsigned before[4] = {0, p1, p2, p3};
+    const std::uint32_t byte = (Bits >> (8 * index)) & 0xFFu;
+    return static_cast<int>(8 * index + tables.Position[byte][(k - before[index]) & 7u]);
+  }
 };
 
 // Appends a copy of a random remaining block of From, mutated with PNoise, to To.
-void MoveNoisyBlock(TRandom& R, const TZEL& From, TPicks& Picks, TZEL& To, double PNoise) {
+inline void MoveNoisyBlock(TRandom& R, const TZEL& From, TPicks& Picks, TZEL& To, double PNoise) {
   if (Picks.Count() == 0) return; // a second parent shorter than the first has nothing more to give
   TFuzzyBlock b = From.Block(Picks.Take(R));
   b.Mutate(R, PNoise);
@@ -56,27 +79,35 @@ void MoveNoisyBlock(TRandom& R, const TZEL& From, TPicks& Picks, TZEL& To, doubl
 }
 } // namespace
 
+// The variations below draw from a local copy of the generator, which the compiler can keep
+// in a register, and hand its seed back at the end.
+
 void TZEL::Shuffle(TRandom& R) {
+  TRandom local(R.GetSeed());
   const TZEL source = *this;
   TPicks picks(FCount);
   Clear();
   while (picks.Count() > 0) {
-    TFuzzyBlock b = source.Block(picks.Take(R));
+    TFuzzyBlock b = source.Block(picks.Take(local));
     Add(b);
   }
+  R.SetSeed(local.GetSeed());
 }
 
 void TZEL::Reproduce(TRandom& R, const TZEL& Source, double PNoise) {
   Assign(Source);
   Shuffle(R);
+  TRandom local(R.GetSeed());
   for (int i = 0; i < FCount; ++i)
-    Blocks[static_cast<std::size_t>(i)].Mutate(R, PNoise);
+    Blocks[static_cast<std::size_t>(i)].Mutate(local, PNoise);
+  R.SetSeed(local.GetSeed());
 }
 
 void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover,
                      double PNoise) const {
+  TRandom local(R.GetSeed());
   const int n = FCount;
-  const int cut = Flip(R, false, PCrossover) ? RandomInt(R, 0, n - 1) : n - 1;
+  const int cut = Flip(local, false, PCrossover) ? RandomInt(local, 0, n - 1) : n - 1;
   // The children may be written over a parent: read the parents from copies then.
   const bool aliased = &Child1 == this || &Child2 == this || &Child1 == &Parent2 || &Child2 == &Parent2;
   TZEL copyA, copyB;
@@ -90,42 +121,83 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
   Child1.Clear();
   Child2.Clear();
   for (int i = 0; i <= cut; ++i) {
-    MoveNoisyBlock(R, a, fromA, Child1, PNoise);
-    MoveNoisyBlock(R, b, fromB, Child2, PNoise);
+    MoveNoisyBlock(local, a, fromA, Child1, PNoise);
+    MoveNoisyBlock(local, b, fromB, Child2, PNoise);
   }
   for (int i = 0; i < n - 1 - cut; ++i) {
-    MoveNoisyBlock(R, b, fromB, Child1, PNoise);
-    MoveNoisyBlock(R, a, fromA, Child2, PNoise);
+    MoveNoisyBlock(local, b, fromB, Child1, PNoise);
+    MoveNoisyBlock(local, a, fromA, Child2, PNoise);
   }
+  R.SetSeed(local.GetSeed());
 }
 
 namespace {
-// A pick among Left remaining blocks (a draw when there is a choice), then the noise on it.
-void SkipNoisyMove(TRandom& R, int& Left, double PNoise) {
-  if (Left == 0) return;
-  if (Left > 1) R.Skip(1);
-  --Left;
-  TFuzzyBlock::SkipMutate(R, PNoise);
+// The seed after K draws from a base seed, for the K a program's variation can take.
+std::uint32_t SeedAfterDraws(std::uint32_t Base, int K) {
+  static const auto jumps = [] {
+    std::array<Rng::TJump, 8 * TZEL::MaxBlocks * 2 + 8> t{};
+    for (std::size_t k = 0; k < t.size(); ++k)
+      t[k] = Rng::JumpOf(k);
+    return t;
+  }();
+  if (static_cast<std::size_t>(K) >= jumps.size()) return Rng::SeedAfter(Base, static_cast<std::uint64_t>(K));
+  const Rng::TJump& j = jumps[static_cast<std::size_t>(K)];
+  return j.A * Base + j.C;
 }
+
+// Follows the draws of a variation without making them one after another: only the draws
+// that decide whether noise strikes are looked at, each found by a jump from the start.
+class TDrawSkipper {
+public:
+  TDrawSkipper(TRandom& R, double PNoise)
+      : R(R), Base(R.GetSeed()), Always(std::isnan(PNoise)), Threshold(PNoise) {}
+  ~TDrawSkipper() { R.SetSeed(SeedAfterDraws(Base, Drawn)); }
+  TDrawSkipper(const TDrawSkipper&) = delete;
+  TDrawSkipper& operator=(const TDrawSkipper&) = delete;
+
+  void Skip(int K) { Drawn += K; }
+  // As TFuzzyBlock::Mutate draws: one draw, and two more when it is not above the probability
+  // (which a probability that is not a number never is).
+  void Mutate() {
+    const std::uint32_t seed = SeedAfterDraws(Base, ++Drawn);
+    if (Always || Threshold.Holds(seed)) Drawn += 2;
+  }
+  // A pick among Left remaining blocks (a draw when there is a choice), then the noise on it.
+  void NoisyMove(int& Left) {
+    if (Left == 0) return;
+    if (Left > 1) Skip(1);
+    --Left;
+    Mutate();
+  }
+
+private:
+  TRandom& R;
+  std::uint32_t Base;
+  int Drawn = 0;
+  bool Always;
+  Rng::TDrawThreshold Threshold;
+};
 } // namespace
 
 void TZEL::SkipReproduce(TRandom& R, int Count, double PNoise) {
-  if (Count > 1) R.Skip(static_cast<std::uint64_t>(Count - 1)); // the shuffle's picks
+  TDrawSkipper skipper(R, PNoise);
+  if (Count > 1) skipper.Skip(Count - 1); // the shuffle's picks
   for (int i = 0; i < Count; ++i)
-    TFuzzyBlock::SkipMutate(R, PNoise);
+    skipper.Mutate();
 }
 
 void TZEL::SkipCrossover(TRandom& R, int CountA, int CountB, double PCrossover, double PNoise) {
   const int n = CountA;
   const int cut = Flip(R, false, PCrossover) ? RandomInt(R, 0, n - 1) : n - 1;
+  TDrawSkipper skipper(R, PNoise);
   int leftA = CountA, leftB = CountB;
   for (int i = 0; i <= cut; ++i) {
-    SkipNoisyMove(R, leftA, PNoise);
-    SkipNoisyMove(R, leftB, PNoise);
+    skipper.NoisyMove(leftA);
+    skipper.NoisyMove(leftB);
   }
   for (int i = 0; i < n - 1 - cut; ++i) {
-    SkipNoisyMove(R, leftB, PNoise);
-    SkipNoisyMove(R, leftA, PNoise);
+    skipper.NoisyMove(leftB);
+    skipper.NoisyMove(leftA);
   }
 }
 

@@ -50,10 +50,6 @@ struct TFuzzyBlock {
   void Assign(const TFuzzyBlock& Source) { *this = Source; }
   // With probability P one random field gets a random legal value (three draws then, one otherwise).
   void Mutate(TRandom& R, double P);
-  // Advances R as Mutate does, changing nothing.
-  static void SkipMutate(TRandom& R, double P) {
-    if (!(R.Random() > P)) R.Skip(2);
-  }
 
   friend bool operator==(const TFuzzyBlock&, const TFuzzyBlock&) = default;
 };

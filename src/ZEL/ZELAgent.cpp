@@ -35,9 +35,17 @@ void TZELAgent::FreeContents() {
 TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
   // The block's 18 bits, bit k of the window being chromosome bit 18B + k.
   const std::size_t first = static_cast<std::size_t>(BitsPerBlock) * static_cast<std::size_t>(B);
+  const std::size_t byte = first >> 3, size = Chromosome.Bits.size();
+  const std::uint8_t* const bits = Chromosome.Bits.data();
   std::uint32_t window = 0;
-  for (std::size_t i = 0; i < 4 && (first >> 3) + i < Chromosome.Bits.size(); ++i)
-    window |= static_cast<std::uint32_t>(Chromosome.Bits[(first >> 3) + i]) << (8 * i);
+  if (byte + 4 <= size) {
+    window = static_cast<std::uint32_t>(bits[byte]) | static_cast<std::uint32_t>(bits[byte + 1]) << 8 |
+             static_cast<std::uint32_t>(bits[byte + 2]) << 16 |
+             static_cast<std::uint32_t>(bits[byte + 3]) << 24;
+  } else {
+    for (std::size_t i = 0; byte + i < size; ++i)
+      window |= static_cast<std::uint32_t>(bits[byte + i]) << (8 * i);
+  }
   window >>= first & 7u;
   // Within a field the first bit is the most significant: the fields are read bit-reversed.
   static constexpr std::int32_t reverse4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};

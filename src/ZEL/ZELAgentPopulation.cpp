@@ -211,7 +211,8 @@ std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness) {
   for (int& s : start)
     sum += std::exchange(s, sum);
   for (std::size_t i = 0; i < Fitness.size(); ++i)
-    order[static_cast<std::size_t>(start[static_cast<std::size_t>(100 - Fitness[i])]++)] = static_cast<int>(i);
+    order[static_cast<std::size_t>(start[static_cast<std::size_t>(100 - Fitness[i])]++)] =
+        static_cast<int>(i);
   return order;
 }
 
