@@ -2,6 +2,7 @@
 // A fixed set of worker threads that run one indexed job at a time. Used only for work
 // that draws no random numbers, so the number of threads never changes a result.
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -42,8 +43,9 @@ private:
   std::mutex Mutex;
   std::condition_variable Start, Done;
   const std::function<void(int, int)>* Current = nullptr;
-  unsigned long long Generation = 0;
-  int Pending = 0;
-  bool Stopping = false;
+  // Changed under the mutex, read without it while a thread waits briefly before sleeping.
+  std::atomic<unsigned long long> Generation{0};
+  std::atomic<int> Pending{0};
+  std::atomic<bool> Stopping{false};
   std::exception_ptr Error;
 };
