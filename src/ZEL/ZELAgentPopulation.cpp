@@ -179,12 +179,18 @@ double WheelPoint(double R, std::int32_t FitnessSum) {
 }
 
 int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point) {
-  // The first index of the walk, found by bisection: the sums never decrease.
-  const auto it = std::partition_point(RunningSums.begin(), RunningSums.end(), [Point](std::int64_t Sum) {
-    return static_cast<double>(Sum) < Point;
-  });
-  return it == RunningSums.end() ? static_cast<int>(RunningSums.size()) - 1
-                                 : static_cast<int>(it - RunningSums.begin());
+  // The first index of the walk, found by bisection (the sums never decrease), without
+  // branching on the comparisons: the points are random, a branch would guess.
+  const std::int64_t* first = RunningSums.data();
+  std::size_t count = RunningSums.size();
+  while (count > 1) {
+    const std::size_t half = count / 2;
+    first = static_cast<double>(first[half - 1]) < Point ? first + half : first;
+    count -= half;
+  }
+  if (count == 1 && static_cast<double>(*first) < Point) ++first;
+  const auto index = static_cast<int>(first - RunningSums.data());
+  return index == static_cast<int>(RunningSums.size()) ? index - 1 : index;
 }
 
 int EliteSize(int Count) {
@@ -277,6 +283,13 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
         TRandom random(b.Seed);
         TZELAgent& child1 = *Target[static_cast<std::size_t>(b.Child1)];
         TZELAgent& child2 = b.Child2 >= 0 ? *Target[static_cast<std::size_t>(b.Child2)] : Spare;
+        if (&Target == &Nursery) {
+          // A program-only child keeps the chromosome of its slot, which in the copy of the
+          // sorted population is that of the agent at the same position: so the nursery
+          // carries nothing from one generation to the next.
+          child1.Chromosome.Bits = Agent(b.Child1).Chromosome.Bits;
+          if (b.Child2 >= 0) child2.Chromosome.Bits = Agent(b.Child2).Chromosome.Bits;
+        }
         Agent(b.A).Breed(random, Agent(b.B), child1, child2, PCrossover, PMutation, PNoise);
         if (scratch == nullptr) continue;
         evaluate(child1);
@@ -307,11 +320,6 @@ void TZELAgentPopulation::PlanByRates(TRandom& R, double PCrossover, double PNoi
   while (static_cast<int>(Nursery.size()) < n)
     Nursery.push_back(BlankAgent(*Agents[0]));
   Nursery.resize(static_cast<std::size_t>(n));
-  // A program-only child keeps the chromosome of its slot, which in the copy of the sorted
-  // population is that of the agent at the same position: so the nursery carries nothing
-  // from one generation to the next.
-  for (int i = 0; i < n; ++i)
-    Nursery[static_cast<std::size_t>(i)]->Chromosome.Bits = Agent(i).Chromosome.Bits;
   std::vector<std::int64_t> runningSums(static_cast<std::size_t>(n));
   std::int64_t sum = 0;
   for (int i = 0; i < n; ++i)
