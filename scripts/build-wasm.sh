@@ -38,5 +38,5 @@ emcmake cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_GUI=OFF -
 cmake --build "$out" -j "$jobs" --target zelworld-cli fuzzyset_tests zel_tests
 
 # The core tests run under Node through CMake's emulator setting.
-ctest --test-dir "$out" -L core -E '^golden_outputs$' --output-on-failure -j "$jobs"
+ctest --test-dir "$out" -L core -E '^golden_outputs' --output-on-failure -j "$jobs"
 tests/data/golden/check.sh node "$out/bin/zelworld-cli.js"

@@ -26,5 +26,5 @@ cmake --build "$out" -j "$jobs"
 
 # The core tests run under qemu through CMake's emulator setting; the golden outputs are
 # checked by the script itself, with qemu named on its command line.
-ctest --test-dir "$out" -L core -E '^golden_outputs$' --output-on-failure -j "$jobs"
+ctest --test-dir "$out" -L core -E '^golden_outputs' --output-on-failure -j "$jobs"
 tests/data/golden/check.sh qemu-aarch64-static -L /usr/aarch64-linux-gnu "$out/bin/zelworld-cli"
