@@ -707,6 +707,7 @@ void TZELWorldHomeForm::StartExperiment(const TExperimentSettings& Settings, boo
 
 void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_t Seed,
                                   const std::string& FileName, int FirstGeneration) {
+  const TObserved observed(*this, TShowPart::Start);
   std::string corrections;
   for (const TCorrection& c : E.Corrections())
     corrections += (corrections.empty() ? "" : "; ") + c.Parameter + " " + ShortestText(c.Given) +
@@ -751,6 +752,7 @@ void TZELWorldHomeForm::KeepEarlierRun(const TExperimentSettings& Next, bool Nex
 }
 
 void TZELWorldHomeForm::SetRunning(bool Running) {
+  const TObserved observed(*this, TShowPart::Controls);
   RunActive = Running;
   // While a run works only the run controls answer.
   for (QWidget* w : {ReproductionPanel, GAPanel, static_cast<QWidget*>(SeedEdit)})
@@ -831,6 +833,7 @@ void TZELWorldHomeForm::ShowWorkerUpdate() {
 }
 
 void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
+  const TObserved observed(*this, TShowPart::Records);
   if (U.Environment) {
     EnvironmentSet = std::move(*U.Environment);
     DrawSet(EnvironmentSet, *FSImage, clBlue, true);
@@ -868,6 +871,7 @@ void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
 void TZELWorldHomeForm::FinishRun(TRunUpdate& U) {
   Worker->Join();
   SetRunning(false);
+  const TObserved observed(*this, TShowPart::Outcome);
   if (!U.Error.empty()) {
     // The report keeps what was written before the failure; the list stays hidden.
     DialogService->ShowError(U.Error);

@@ -62,6 +62,14 @@ public:
   // shown, or it is paused with every generation so far shown.
   void WaitForRun();
 
+  // The parts of showing a run, told to an observer as each begins and ends, so that a
+  // benchmark can tell what each costs: the records the worker passes, the controls turned
+  // off at the start and on at the end, and the final display of the outcome.
+  enum class TShowPart { Start, Records, Controls, Outcome };
+  void SetShowObserver(std::function<void(TShowPart Part, bool Begins)> Observer) {
+    ShowObserver = std::move(Observer);
+  }
+
   // The environment of the last experiment and the set of the agent on display.
   const TFuzzySet& Environment() const { return EnvironmentSet; }
   const TFuzzySet& Developed() const { return DevelopedSet; }
@@ -248,6 +256,20 @@ private:
   QTimer* ShowTimer;
   std::chrono::steady_clock::time_point LastShown{};
   QEventLoop* IdleLoop = nullptr;
+  std::function<void(TShowPart, bool)> ShowObserver;
+  // Tells the observer of a part for as long as it lives.
+  struct TObserved {
+    TObserved(const TZELWorldHomeForm& Form, TShowPart Part) : Form(Form), Part(Part) {
+      if (Form.ShowObserver) Form.ShowObserver(Part, true);
+    }
+    ~TObserved() {
+      if (Form.ShowObserver) Form.ShowObserver(Part, false);
+    }
+    TObserved(const TObserved&) = delete;
+    TObserved& operator=(const TObserved&) = delete;
+    const TZELWorldHomeForm& Form;
+    TShowPart Part;
+  };
 };
 
 // The fixed texts that each probability track bar writes into its edit box, by position.
