@@ -8,8 +8,9 @@
 //  (a) what it spends while the run works: the click (controls turned off, the chart
 //      cleared), the records passed from the worker, the live frames, the controls turned
 //      on again at the end and their repainting, and the event loop between;
-//  (b) the single final display of the outcome (chart, picture, list, labels, progress bar),
-//      which the window shows at the end of any run, threaded or not.
+//  (b) the single final display of the outcome (chart, picture, list, labels, progress bar,
+//      the seed used and the status bar), which the window shows at the end of any run,
+//      threaded or not.
 // Every figure is the mean of the middle half of the repetitions. A first run, not counted,
 // warms the window up (fonts, the list window's first showing).
 //
@@ -88,15 +89,17 @@ double MiddleMean(std::vector<double> Values) {
 
 // Where the window's thread spends its time while one run is shown.
 enum TBucket {
-  Click,          // the click itself, less the parts below that it holds
-  Start,          // chart cleared, axes and labels set, earlier runs kept
-  Records,        // records taken from the worker: chart points, labels, picture
-  Controls,       // controls turned off and on again
-  LivePaint,      // painting while the run works
-  ControlsPaint,  // after the run: repainting the controls turned on again
-  Outcome,        // the final display: list, picture, labels
-  OutcomePaint,   // painting the chart, picture, labels, list and progress bar at the end
-  OutcomeFlush,   // the final frame's own cost beside its widgets' painting
+  Click,         // the click itself, less the parts below that it holds
+  Start,         // chart cleared, axes and labels set, earlier runs kept
+  Records,       // records taken from the worker: chart points, labels, picture
+  Controls,      // controls turned off and on again
+  LivePaint,     // painting while the run works
+  ControlsPaint, // after the run: repainting the controls turned on again
+  Outcome,       // the final display: list, picture, labels
+  OutcomePaint,  // painting the chart, picture, labels, list and progress bar at the end
+  OutcomeFlush,  // the final frame's own cost beside its widgets' painting
+  LiveLayout,    // laying widgets out again while the run works
+  OutcomeLayout, // laying widgets out again for the outcome
   BucketCount
 };
 
@@ -159,6 +162,17 @@ public:
 
   // With BENCH_DETAIL set: the processor time of each outermost event by its type, painting included.
   std::map<std::string, double> ByEvent;
+  // And the processor time of painting each widget, live and at the end.
+  std::map<std::string, double> ByWidget;
+  static std::string Name(const QObject* Object) {
+    const std::string own = Object->objectName().isEmpty() ? std::string(Object->metaObject()->className())
+                                                           : Object->objectName().toStdString();
+    // A viewport or a scroll bar is named by the view it belongs to.
+    const QObject* parent = Object->parent();
+    if (parent != nullptr && (Object->objectName().isEmpty() || own.rfind("qt_", 0) == 0))
+      return Name(parent) + "/" + own;
+    return own;
+  }
   bool Detail = std::getenv("BENCH_DETAIL") != nullptr;
 
   bool notify(QObject* Receiver, QEvent* Event) override {
@@ -167,9 +181,7 @@ public:
     if (Detail && Depth == 0) {
       ++Depth;
       // Named before it is sent: an event may delete its receiver.
-      const std::string key = std::to_string(type) + " " +
-                              (Receiver->objectName().isEmpty() ? std::string(Receiver->metaObject()->className())
-                                                                : Receiver->objectName().toStdString());
+      const std::string key = std::to_string(type) + " " + Name(Receiver);
       const double start = ThreadCpu();
       const bool result = notify(Receiver, Event);
       ByEvent[key] += ThreadCpu() - start;
@@ -182,33 +194,40 @@ public:
       const bool result = QApplication::notify(Receiver, Event);
       const double spent = ThreadCpu() - start;
       InPaint = false;
+      if (Detail) ByWidget[std::string(Meter.Final ? "final " : "live ") + Name(Receiver)] += spent;
       Meter.AddPainted(!Meter.Final ? LivePaint : IsOutcome(Receiver) ? OutcomePaint : ControlsPaint, spent);
       return result;
     }
-    if (type == QEvent::UpdateRequest && !InFrame && !InPaint) {
-      InFrame = true;
-      const double start = ThreadCpu();
-      const double painted = PaintedSoFar();
-      const bool result = QApplication::notify(Receiver, Event);
-      const double spent = ThreadCpu() - start - (PaintedSoFar() - painted);
-      InFrame = false;
-      Meter.AddPainted(Meter.Final ? OutcomeFlush : LivePaint, spent);
-      return result;
-    }
+    if (type == QEvent::LayoutRequest && !InLayout && !InPaint)
+      return Timed(Receiver, Event, InLayout, Meter.Final ? OutcomeLayout : LiveLayout);
+    if (type == QEvent::UpdateRequest && !InFrame && !InPaint)
+      return Timed(Receiver, Event, InFrame, Meter.Final ? OutcomeFlush : LivePaint);
     return QApplication::notify(Receiver, Event);
   }
 
-private:
   double PaintedSoFar() const {
-    return Meter.Cost[LivePaint] + Meter.Cost[ControlsPaint] + Meter.Cost[OutcomePaint] + Meter.Cost[OutcomeFlush];
+    return Meter.Cost[LivePaint] + Meter.Cost[ControlsPaint] + Meter.Cost[OutcomePaint] +
+           Meter.Cost[OutcomeFlush] + Meter.Cost[LiveLayout] + Meter.Cost[OutcomeLayout];
+  }
+
+private:
+  // Sends an event and charges its time, less the painting it holds, to Bucket.
+  bool Timed(QObject* Receiver, QEvent* Event, bool& Within, TBucket Bucket) {
+    Within = true;
+    const double start = ThreadCpu();
+    const double painted = PaintedSoFar();
+    const bool result = QApplication::notify(Receiver, Event);
+    Meter.AddPainted(Bucket, ThreadCpu() - start - (PaintedSoFar() - painted));
+    Within = false;
+    return result;
   }
   bool IsOutcome(const QObject* Receiver) const {
     const auto* widget = qobject_cast<const QWidget*>(Receiver);
-    return widget != nullptr && std::any_of(OutcomeWidgets.begin(), OutcomeWidgets.end(), [&](const QWidget* w) {
-             return w == widget || w->isAncestorOf(widget);
-           });
+    return widget != nullptr &&
+           std::any_of(OutcomeWidgets.begin(), OutcomeWidgets.end(),
+                       [&](const QWidget* w) { return w == widget || w->isAncestorOf(widget); });
   }
-  bool InPaint = false, InFrame = false;
+  bool InPaint = false, InFrame = false, InLayout = false;
   int Depth = 0;
 };
 
@@ -242,8 +261,13 @@ struct TShown {
   Home.findChild<QAbstractButton*>("StartToolButton")->click();
   App.Meter.EndClick();
   Home.WaitForRun();
-  // Whatever the last records asked to repaint is painted too.
-  QApplication::processEvents();
+  // Whatever the outcome asked to repaint is painted too, with what that leads to (a view
+  // lays its items out at its next turn, and paints them at the turn after).
+  for (int turn = 0; turn < 10; ++turn) {
+    const double painted = App.PaintedSoFar();
+    QApplication::processEvents();
+    if (App.PaintedSoFar() == painted) break;
+  }
   App.Meter.End();
   return {ThreadCpu() - cpu, Seconds(start)};
 }
@@ -269,9 +293,13 @@ int main(int argc, char** argv) {
   settings.Generations = generations;
   settings.PopSize = population;
 
-  application.OutcomeWidgets = {home.findChild<QWidget*>("EvolChart"), home.findChild<QWidget*>("FSImage"),
+  application.OutcomeWidgets = {home.findChild<QWidget*>("EvolChart"),
+                                home.findChild<QWidget*>("FSImage"),
                                 home.findChild<QWidget*>("GroupBox1"),
-                                home.findChild<QWidget*>("EvolProgressBar"), &list};
+                                home.findChild<QWidget*>("EvolProgressBar"),
+                                home.findChild<QWidget*>("SeedUsedLabel"),
+                                home.findChild<QWidget*>("StatusBar1"),
+                                &list};
   home.SetShowObserver([&application](TPart Part, bool Begins) {
     if (!application.Meter.On) return;
     if (Begins)
@@ -301,7 +329,7 @@ int main(int argc, char** argv) {
   for (std::size_t b = 0; b < parts.size(); ++b)
     part[b] = MiddleMean(parts[b]);
   const double engine = MiddleMean(aloneCpu), total = MiddleMean(shownCpu);
-  const double outcome = part[Outcome] + part[OutcomePaint] + part[OutcomeFlush];
+  const double outcome = part[Outcome] + part[OutcomePaint] + part[OutcomeFlush] + part[OutcomeLayout];
   // What no part claims: the event loop, the posted wake-ups, the throttling timer.
   double claimed = 0;
   for (double p : part)
@@ -319,9 +347,11 @@ int main(int argc, char** argv) {
   line("engine alone, nothing shown", engine);
   line("window's thread, click to shown and idle", total);
   line("(a) while the run works", running);
-  line("    click: controls off, chart cleared, worker started", part[Click] + part[Start]);
+  line("    click: worker started, menu commands off", part[Click]);
+  line("    start shown: chart cleared, earlier run kept, axes", part[Start]);
   line("    records passed from the worker", part[Records]);
   line("    live frames painted", part[LivePaint]);
+  line("    widgets laid out again", part[LiveLayout]);
   line("    controls turned off and on", part[Controls]);
   line("    controls repainted at the end", part[ControlsPaint]);
   line("    event loop, wake-ups, timers", loop);
@@ -329,9 +359,12 @@ int main(int argc, char** argv) {
   line("    list, picture, labels set", part[Outcome]);
   line("    chart, picture, labels, list, bar painted", part[OutcomePaint]);
   line("    the final frame beside its widgets", part[OutcomeFlush]);
+  line("    chart, labels, seed laid out again", part[OutcomeLayout]);
   std::printf("  wall clock, mean of the middle half\n");
   std::printf("  %-52s %8.3f ms\n", "engine alone", MiddleMean(alone) * 1000);
   std::printf("  %-52s %8.3f ms\n", "in the window, click to shown and idle", MiddleMean(shown) * 1000);
+  for (const auto& [widget, seconds] : application.ByWidget)
+    std::printf("  paint %-40s %8.3f ms a run\n", widget.c_str(), seconds * 1000 / (repetitions + 1));
   for (const auto& [type, seconds] : application.ByEvent)
     std::printf("  event %-40s %8.3f ms a run\n", type.c_str(), seconds * 1000 / (repetitions + 1));
   return 0;
