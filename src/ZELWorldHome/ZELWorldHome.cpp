@@ -739,7 +739,8 @@ void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_
 
 void TZELWorldHomeForm::ShowPendingStart(bool Outcome) {
   if (!PendingStart) return;
-  const TObserved observed(*this, TShowPart::Start);
+  // Shown with the outcome, the start is part of the outcome's display.
+  const TObserved observed(*this, Outcome ? TShowPart::Outcome : TShowPart::Start);
   const TPendingStart start = std::move(*PendingStart);
   PendingStart.reset();
   // A run shown only by its outcome leaves the list window up for the outcome to fill.
@@ -903,11 +904,15 @@ void TZELWorldHomeForm::ShowWorkerUpdate() {
 
 void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
   const TObserved observed(*this, TShowPart::Records);
+  // The outcome, shown next, draws the picture and sets the bar and the labels itself.
+  const bool outcomeFollows = U.Finished && U.Error.empty();
   if (U.Environment) {
     EnvironmentSet = std::move(*U.Environment);
-    DrawSet(EnvironmentSet, *FSImage, clBlue, true);
     BestDrawn = false;
-    FSImage->update();
+    if (!outcomeFollows) {
+      DrawSet(EnvironmentSet, *FSImage, clBlue, true);
+      FSImage->update();
+    }
   }
   std::array<std::vector<double>, 2> points;
   for (TGenerationRecord& r : U.Generations) {
@@ -922,6 +927,7 @@ void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
   }
   EvolChart->AppendValues(0, points[0]);
   EvolChart->AppendValues(1, points[1]);
+  if (outcomeFollows) return;
   // Generation 0 leaves the bar where it was; every later generation (every run) moves it.
   if (!U.Generations.empty() && U.Generations.back().Generation > 0)
     EvolProgressBar->SetPosition(U.Generations.back().Generation);
