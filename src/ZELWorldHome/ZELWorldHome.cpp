@@ -99,7 +99,18 @@ QLabel* NewValueLabel(const char* Name, const char* Text) {
 QToolButton* NewToolButton(const char* Name, QAction* Action) {
   auto* button = new QToolButton;
   button->setObjectName(Name);
-  button->setDefaultAction(Action);
+  if (Action->isCheckable()) {
+    button->setDefaultAction(Action);
+  } else {
+    // A command of fixed text follows its action's enabled state alone: a default action
+    // sets the button's icon anew at every change of the action, and with it lays the whole
+    // tool bar out again.
+    button->setText(Action->iconText());
+    button->setToolTip(Action->toolTip());
+    button->setEnabled(Action->isEnabled());
+    QObject::connect(button, &QToolButton::clicked, Action, &QAction::trigger);
+    QObject::connect(Action, &QAction::enabledChanged, button, &QWidget::setEnabled);
+  }
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
   button->setMinimumSize(80, 21);
   return button;
