@@ -3,8 +3,21 @@
 // shown and idle (the run itself works on other threads), against the processor time of the
 // same run of the engine alone with nothing shown. Processor times, unlike the wall-clock
 // times also printed, hold on a machine shared with other work.
+//
+// The window's time is split in two:
+//  (a) what it spends while the run works: the click (controls turned off, the chart
+//      cleared), the records passed from the worker, the live frames, the controls turned
+//      on again at the end and their repainting, and the event loop between;
+//  (b) the single final display of the outcome (chart, picture, list, labels, progress bar,
+//      the seed used and the status bar), which the window shows at the end of any run,
+//      threaded or not.
+// Every figure is the mean of the middle half of the repetitions. A first run, not counted,
+// warms the window up (fonts, the list window's first showing).
+//
 // Usage: gui_bench [repetitions] [generations] [population]. Runs offscreen unless a display is set;
-// BENCH_NO_LIST=1 leaves the list window out.
+// BENCH_NO_LIST=1 leaves the list window out. For counts that timing noise cannot blur:
+//   valgrind --tool=callgrind --separate-threads=yes --toggle-collect='*ShowOneRun*' gui_bench 5
+// (the window's thread), or --toggle-collect='*RunEngineAlone*' for the engine.
 
 #include "Display/Headless.h"
 #include "Experiment/RunDriver.h"
@@ -17,16 +30,19 @@
 #include <QSpinBox>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 using TClock = std::chrono::steady_clock;
+using TPart = TZELWorldHomeForm::TShowPart;
 
 // Accepts every save dialog with one file name and lets every message pass.
 class TBenchDialogs final : public TDialogService {
@@ -46,11 +62,6 @@ private:
   std::string Name;
 };
 
-double Median(std::vector<double> Values) {
-  std::sort(Values.begin(), Values.end());
-  return Values[Values.size() / 2];
-}
-
 double Seconds(TClock::time_point Start) {
   return std::chrono::duration<double>(TClock::now() - Start).count();
 }
@@ -60,12 +71,226 @@ double CpuSeconds(clockid_t Clock) {
   clock_gettime(Clock, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
+
+double ThreadCpu() {
+  return CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+}
+
+// The mean of the middle half: steadier than the mean, and, unlike medians, the parts of a
+// sum still add up to nearly the sum.
+double MiddleMean(std::vector<double> Values) {
+  std::sort(Values.begin(), Values.end());
+  const std::size_t from = Values.size() / 4, to = Values.size() - Values.size() / 4;
+  double sum = 0;
+  for (std::size_t i = from; i < to; ++i)
+    sum += Values[i];
+  return sum / static_cast<double>(to - from);
+}
+
+// Where the window's thread spends its time while one run is shown.
+enum TBucket {
+  Click,         // the click itself, less the parts below that it holds
+  Start,         // chart cleared, axes and labels set, earlier runs kept
+  Records,       // records taken from the worker: chart points, labels, picture
+  Controls,      // controls turned off and on again
+  LivePaint,     // painting while the run works
+  ControlsPaint, // after the run: repainting the controls turned on again
+  Outcome,       // the final display: chart readied, list, picture, labels
+  OutcomePaint,  // painting the chart, picture, labels, list and progress bar at the end
+  OutcomeFlush,  // the final frame's own cost beside its widgets' painting
+  LiveLayout,    // laying widgets out again while the run works
+  OutcomeLayout, // laying widgets out again for the outcome
+  BucketCount
+};
+
+class TMeter {
+public:
+  std::array<double, BucketCount> Cost{};
+  bool On = false;
+  // The outcome is being shown: what is painted from now on is the final frame.
+  bool Final = false;
+
+  void Begin() {
+    Cost = {};
+    On = true;
+    Final = false;
+    Stack.assign(1, Click);
+    Mark = ThreadCpu();
+    MarkPainted = Painted;
+  }
+  void EndClick() {
+    Charge();
+    Stack.clear();
+  }
+  void End() {
+    Charge();
+    On = false;
+  }
+  void Enter(TPart Part) {
+    Charge();
+    static constexpr std::array<TBucket, 4> buckets{Start, Records, Controls, Outcome};
+    Stack.push_back(buckets[static_cast<std::size_t>(Part)]);
+    if (Part == TPart::Outcome) Final = true;
+  }
+  void Leave() {
+    Charge();
+    if (!Stack.empty()) Stack.pop_back();
+  }
+  // Painting, charged apart from the part it happens in.
+  void AddPainted(TBucket Bucket, double Seconds) {
+    Cost[Bucket] += Seconds;
+    Painted += Seconds;
+  }
+
+private:
+  void Charge() {
+    const double now = ThreadCpu();
+    if (!Stack.empty()) Cost[Stack.back()] += (now - Mark) - (Painted - MarkPainted);
+    Mark = now;
+    MarkPainted = Painted;
+  }
+  std::vector<TBucket> Stack;
+  double Mark = 0, Painted = 0, MarkPainted = 0;
+};
+
+// Times the painting of every widget and the frames that hold it.
+class TBenchApplication final : public QApplication {
+public:
+  using QApplication::QApplication;
+  TMeter Meter;
+  // Frames and queued calls begun, whether measured or not.
+  int Frames = 0;
+  std::vector<const QWidget*> OutcomeWidgets;
+
+  // With BENCH_DETAIL set: the processor time of each outermost event by its type, painting included.
+  std::map<std::string, double> ByEvent;
+  // And the processor time of painting each widget, live and at the end.
+  std::map<std::string, double> ByWidget;
+  static std::string Name(const QObject* Object) {
+    const std::string own = Object->objectName().isEmpty() ? std::string(Object->metaObject()->className())
+                                                           : Object->objectName().toStdString();
+    // A viewport or a scroll bar is named by the view it belongs to.
+    const QObject* parent = Object->parent();
+    if (parent != nullptr && (Object->objectName().isEmpty() || own.rfind("qt_", 0) == 0))
+      return Name(parent) + "/" + own;
+    return own;
+  }
+  bool Detail = std::getenv("BENCH_DETAIL") != nullptr;
+
+  bool notify(QObject* Receiver, QEvent* Event) override {
+    if (Event->type() == QEvent::UpdateRequest || Event->type() == QEvent::MetaCall) ++Frames;
+    if (!Meter.On) return QApplication::notify(Receiver, Event);
+    const QEvent::Type type = Event->type();
+    if (Detail && Depth == 0) {
+      ++Depth;
+      // Named before it is sent: an event may delete its receiver.
+      const std::string key = std::to_string(type) + " " + Name(Receiver);
+      const double start = ThreadCpu();
+      const bool result = notify(Receiver, Event);
+      ByEvent[key] += ThreadCpu() - start;
+      --Depth;
+      return result;
+    }
+    if (type == QEvent::Paint && !InPaint) {
+      InPaint = true;
+      const double start = ThreadCpu();
+      const bool result = QApplication::notify(Receiver, Event);
+      const double spent = ThreadCpu() - start;
+      InPaint = false;
+      if (Detail) ByWidget[std::string(Meter.Final ? "final " : "live ") + Name(Receiver)] += spent;
+      Meter.AddPainted(!Meter.Final ? LivePaint : IsOutcome(Receiver) ? OutcomePaint : ControlsPaint, spent);
+      return result;
+    }
+    // A view lays its items out on a timer of its own.
+    if (type == QEvent::Timer && Meter.Final && !InLayout && !InPaint && IsOutcome(Receiver))
+      return Timed(Receiver, Event, InLayout, OutcomeLayout);
+    if (type == QEvent::LayoutRequest && !InLayout && !InPaint)
+      return Timed(Receiver, Event, InLayout, Meter.Final ? OutcomeLayout : LiveLayout);
+    if (type == QEvent::UpdateRequest && !InFrame && !InPaint)
+      return Timed(Receiver, Event, InFrame, Meter.Final ? OutcomeFlush : LivePaint);
+    return QApplication::notify(Receiver, Event);
+  }
+
+  double PaintedSoFar() const {
+    return Meter.Cost[LivePaint] + Meter.Cost[ControlsPaint] + Meter.Cost[OutcomePaint] +
+           Meter.Cost[OutcomeFlush] + Meter.Cost[LiveLayout] + Meter.Cost[OutcomeLayout];
+  }
+
+private:
+  // Sends an event and charges its time, less the painting it holds, to Bucket.
+  bool Timed(QObject* Receiver, QEvent* Event, bool& Within, TBucket Bucket) {
+    Within = true;
+    const double start = ThreadCpu();
+    const double painted = PaintedSoFar();
+    const bool result = QApplication::notify(Receiver, Event);
+    Meter.AddPainted(Bucket, ThreadCpu() - start - (PaintedSoFar() - painted));
+    Within = false;
+    return result;
+  }
+  bool IsOutcome(const QObject* Receiver) const {
+    const auto* widget = qobject_cast<const QWidget*>(Receiver);
+    return widget != nullptr &&
+           std::any_of(OutcomeWidgets.begin(), OutcomeWidgets.end(),
+                       [&](const QWidget* w) { return w == widget || w->isAncestorOf(widget); });
+  }
+  bool InPaint = false, InFrame = false, InLayout = false;
+  int Depth = 0;
+};
+
+struct TShown {
+  double Cpu = 0, Wall = 0;
+};
+
+// One run of the engine alone, nothing shown; its processor and wall-clock time.
+[[gnu::noinline]] TShown RunEngineAlone(const TExperimentSettings& Settings, std::uint32_t Seed,
+                                        const std::string& Report) {
+  TRandom random;
+  random.SetClock(Rng::CounterClock(Seed));
+  THeadlessProgress bar;
+  THeadlessChart chart;
+  THeadlessImage image;
+  THeadlessMessageBox messages;
+  TStringList best;
+  const auto start = TClock::now();
+  const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+  TExperiment experiment(Settings, random);
+  Run(experiment, Report, {bar, chart, image, best, messages, {}});
+  return {CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu, Seconds(start)};
+}
+
+// Processes events until a turn paints nothing: whatever was asked to be repainted is
+// painted, with what that leads to (a view lays its items out at its next turn, and paints
+// them at the turn after).
+void Settle(TBenchApplication& App) {
+  for (int turn = 0; turn < 10; ++turn) {
+    const double painted = App.PaintedSoFar();
+    const int frames = App.Frames;
+    QApplication::processEvents();
+    if (App.PaintedSoFar() == painted && App.Frames == frames) break;
+  }
+}
+
+// One run in the window, from the click until it is shown and idle: the processor time of
+// the window's thread and the wall-clock time.
+[[gnu::noinline]] TShown ShowOneRun(TBenchApplication& App, TZELWorldHomeForm& Home) {
+  // The seed typed into its box is painted before the click.
+  Settle(App);
+  const auto start = TClock::now();
+  const double cpu = ThreadCpu();
+  App.Meter.Begin();
+  Home.findChild<QAbstractButton*>("StartToolButton")->click();
+  App.Meter.EndClick();
+  Home.WaitForRun();
+  Settle(App);
+  App.Meter.End();
+  return {ThreadCpu() - cpu, Seconds(start)};
+}
 } // namespace
 
 int main(int argc, char** argv) {
   if (std::getenv("DISPLAY") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication application(argc, argv);
-  const int repetitions = argc > 1 ? std::atoi(argv[1]) : 40;
+  TBenchApplication application(argc, argv);
+  const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
   const int generations = argc > 2 ? std::atoi(argv[2]) : 100;
   const int population = argc > 3 ? std::atoi(argv[3]) : 100;
   const std::string report = (std::filesystem::temp_directory_path() / "zelworld-gui-bench.txt").string();
@@ -73,7 +298,8 @@ int main(int argc, char** argv) {
   TBenchDialogs dialogs(report);
   TZELWorldHomeForm home(&dialogs);
   TZELListForm list([&home](const std::string& Text, int First) { home.ShowProgram(Text, First); });
-  if (std::getenv("BENCH_NO_LIST") == nullptr) home.SetListForm(&list);
+  const bool withList = std::getenv("BENCH_NO_LIST") == nullptr;
+  if (withList) home.SetListForm(&list);
   home.show();
   home.findChild<QSpinBox*>("GenSpinEdit")->setValue(generations);
   home.findChild<QSpinBox*>("PopSpinEdit")->setValue(population);
@@ -81,43 +307,79 @@ int main(int argc, char** argv) {
   settings.Generations = generations;
   settings.PopSize = population;
 
-  std::vector<double> alone, shown, aloneCpu, shownCpu;
-  for (int i = 0; i < repetitions; ++i) {
-    const std::uint32_t seed = 1000 + static_cast<std::uint32_t>(i);
-    {
-      TRandom random;
-      random.SetClock(Rng::CounterClock(seed));
-      THeadlessProgress bar;
-      THeadlessChart chart;
-      THeadlessImage image;
-      THeadlessMessageBox messages;
-      TStringList best;
-      const auto start = TClock::now();
-      const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-      TExperiment experiment(settings, random);
-      Run(experiment, report, {bar, chart, image, best, messages, {}});
-      aloneCpu.push_back(CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu);
-      alone.push_back(Seconds(start));
-    }
+  application.OutcomeWidgets = {home.findChild<QWidget*>("EvolChart"),
+                                home.findChild<QWidget*>("FSImage"),
+                                home.findChild<QWidget*>("GroupBox1"),
+                                home.findChild<QWidget*>("EvolProgressBar"),
+                                home.findChild<QWidget*>("SeedUsedLabel"),
+                                home.findChild<QWidget*>("StatusBar1"),
+                                &list};
+  home.SetShowObserver([&application](TPart Part, bool Begins) {
+    if (!application.Meter.On) return;
+    if (Begins)
+      application.Meter.Enter(Part);
+    else
+      application.Meter.Leave();
+  });
+
+  std::vector<double> alone, aloneCpu, shown, shownCpu;
+  std::array<std::vector<double>, BucketCount> parts;
+  for (int i = -1; i < repetitions; ++i) {
+    const std::uint32_t seed = 1000 + static_cast<std::uint32_t>(std::max(i, 0));
+    const TShown engine = RunEngineAlone(settings, seed, report);
     home.findChild<QLineEdit*>("SeedEdit")->setText(QString::number(seed));
-    const auto start = TClock::now();
-    const double cpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    home.findChild<QAbstractButton*>("StartToolButton")->click();
-    home.WaitForRun();
-    // Whatever the last records asked to repaint is painted too.
-    QApplication::processEvents();
-    shownCpu.push_back(CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu);
-    shown.push_back(Seconds(start));
+    const TShown window = ShowOneRun(application, home);
+    if (i < 0) continue;
+    aloneCpu.push_back(engine.Cpu);
+    alone.push_back(engine.Wall);
+    shownCpu.push_back(window.Cpu);
+    shown.push_back(window.Wall);
+    for (std::size_t b = 0; b < parts.size(); ++b)
+      parts[b].push_back(application.Meter.Cost[b]);
   }
   std::filesystem::remove(report);
-  const double a = Median(alone), s = Median(shown), ac = Median(aloneCpu), sc = Median(shownCpu);
-  std::printf("run of %d generations, population %d, other settings default, median of %d (%s)\n",
-              generations, population, repetitions,
+
+  std::array<double, BucketCount> part{};
+  for (std::size_t b = 0; b < parts.size(); ++b)
+    part[b] = MiddleMean(parts[b]);
+  const double engine = MiddleMean(aloneCpu), total = MiddleMean(shownCpu);
+  const double outcome = part[Outcome] + part[OutcomePaint] + part[OutcomeFlush] + part[OutcomeLayout];
+  // What no part claims: the event loop, the posted wake-ups, the throttling timer.
+  double claimed = 0;
+  for (double p : part)
+    claimed += p;
+  const double loop = std::max(0.0, total - claimed);
+  const double running = total - outcome;
+  const auto line = [engine](const char* What, double Seconds) {
+    std::printf("  %-52s %8.3f ms  %6.1f%%\n", What, Seconds * 1000, Seconds / engine * 100);
+  };
+
+  std::printf("run of %d generations, population %d, other settings default, %s, %d repetitions (%s)\n",
+              generations, population, withList ? "list window shown" : "no list window", repetitions,
               std::getenv("DISPLAY") != nullptr ? "X display" : "offscreen");
-  std::printf("  engine alone, nothing shown:   %8.2f ms processor  %8.2f ms wall clock\n", ac * 1000,
-              a * 1000);
-  std::printf("  window's thread, showing it:   %8.2f ms processor  (%.1f%% of the run's)\n", sc * 1000,
-              sc / ac * 100);
-  std::printf("  in the window, click to shown:                       %8.2f ms wall clock\n", s * 1000);
+  std::printf("  processor time, mean of the middle half                  ms     of the engine's\n");
+  line("engine alone, nothing shown", engine);
+  line("window's thread, click to shown and idle", total);
+  line("(a) while the run works", running);
+  line("    click: worker started, menu commands off", part[Click]);
+  line("    start shown: chart cleared, earlier run kept, axes", part[Start]);
+  line("    records passed from the worker", part[Records]);
+  line("    live frames painted", part[LivePaint]);
+  line("    widgets laid out again", part[LiveLayout]);
+  line("    controls turned off and on", part[Controls]);
+  line("    controls repainted at the end", part[ControlsPaint]);
+  line("    event loop, wake-ups, timers", loop);
+  line("(b) final display of the outcome", outcome);
+  line("    chart readied, list, picture, labels set", part[Outcome]);
+  line("    chart, picture, labels, list, bar painted", part[OutcomePaint]);
+  line("    the final frame beside its widgets", part[OutcomeFlush]);
+  line("    chart, list, labels, seed laid out again", part[OutcomeLayout]);
+  std::printf("  wall clock, mean of the middle half\n");
+  std::printf("  %-52s %8.3f ms\n", "engine alone", MiddleMean(alone) * 1000);
+  std::printf("  %-52s %8.3f ms\n", "in the window, click to shown and idle", MiddleMean(shown) * 1000);
+  for (const auto& [widget, seconds] : application.ByWidget)
+    std::printf("  paint %-40s %8.3f ms a run\n", widget.c_str(), seconds * 1000 / (repetitions + 1));
+  for (const auto& [type, seconds] : application.ByEvent)
+    std::printf("  event %-40s %8.3f ms a run\n", type.c_str(), seconds * 1000 / (repetitions + 1));
   return 0;
 }

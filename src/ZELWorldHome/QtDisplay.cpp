@@ -53,7 +53,12 @@ void TEvolProgressBar::SetPosition(int Position) {
   // QProgressBar ignores a value outside its range; the drivers count on the nearer bound.
   if (Position > maximum()) Position = maximum();
   if (Position < minimum()) Position = minimum();
+  if (Position == value()) return;
+  // QProgressBar paints a new value at once, and with it everything else waiting to be
+  // painted in the window; the window's next frame serves.
+  setUpdatesEnabled(false);
   setValue(Position);
+  setUpdatesEnabled(true);
 }
 
 TEvolChart::TEvolChart(QWidget* Parent) : QChartView(Parent) {

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-// The progress bar. Runs hold the GUI thread, so Repaint paints at once instead of
-// waiting for the event loop.
+// The progress bar. A new position is painted with the window's next frame; Repaint paints
+// at once, for a run that holds the GUI thread.
 class TEvolProgressBar final : public QProgressBar, public TProgressIndicator {
 public:
   explicit TEvolProgressBar(QWidget* Parent = nullptr);

@@ -99,7 +99,18 @@ QLabel* NewValueLabel(const char* Name, const char* Text) {
 QToolButton* NewToolButton(const char* Name, QAction* Action) {
   auto* button = new QToolButton;
   button->setObjectName(Name);
-  button->setDefaultAction(Action);
+  if (Action->isCheckable()) {
+    button->setDefaultAction(Action);
+  } else {
+    // A command of fixed text follows its action's enabled state alone: a default action
+    // sets the button's icon anew at every change of the action, and with it lays the whole
+    // tool bar out again.
+    button->setText(Action->iconText());
+    button->setToolTip(Action->toolTip());
+    button->setEnabled(Action->isEnabled());
+    QObject::connect(button, &QToolButton::clicked, Action, &QAction::trigger);
+    QObject::connect(Action, &QAction::enabledChanged, button, &QWidget::setEnabled);
+  }
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
   button->setMinimumSize(80, 21);
   return button;
@@ -523,6 +534,8 @@ void TZELWorldHomeForm::FormDestroy(QObject*) {
 }
 
 bool TZELWorldHomeForm::eventFilter(QObject* Watched, QEvent* Event) {
+  // The panels of a run that has just begun take no input, though they do not look disabled yet.
+  if (RunActive && !ControlsOff && HeldInput(Watched, Event)) return true;
   if (Watched == ImagePanel && Event->type() == QEvent::Resize) ImagePanelResize(ImagePanel);
   return QMainWindow::eventFilter(Watched, Event);
 }
@@ -602,6 +615,7 @@ void TZELWorldHomeForm::SaveWithDialog(const char* Title,
 }
 
 void TZELWorldHomeForm::SaveImageToolButtonClick(QObject*) {
+  if (RunActive) return;
   SetStatusText("");
   if (FSImage->Picture().isNull()) {
     SetStatusText("Nothing is drawn yet, so there is no image to save");
@@ -616,6 +630,7 @@ void TZELWorldHomeForm::SaveImageToolButtonClick(QObject*) {
 }
 
 void TZELWorldHomeForm::SaveGraphToolButtonClick(QObject*) {
+  if (RunActive) return;
   SetStatusText("");
   Guarded([this] {
     SaveWithDialog("Save Chart Image", [this](const std::string& FileName) {
@@ -661,13 +676,20 @@ TExperimentSettings TZELWorldHomeForm::SettingsFromControls() const {
 }
 
 void TZELWorldHomeForm::RunCommand(bool Batch) {
+  // The controls of a run that has just begun may not look disabled yet.
+  if (RunActive) return;
   SetStatusText("");
   // The seed is taken at the click, before the dialog, as the clock was read before.
   const std::uint32_t seed = SeedFromBox();
   if (!DialogService->ExecuteSaveDialog(SaveDialog1)) return;
   const std::string fileName = SaveDialog1.FileName;
-  if (ZELListForm != nullptr) ZELListForm->hide();
-  StartExperiment(SettingsFromControls(), Batch, seed, fileName);
+  try {
+    StartExperiment(SettingsFromControls(), Batch, seed, fileName);
+  } catch (...) {
+    // A command that fails before its run begins hides the list all the same.
+    if (ZELListForm != nullptr) ZELListForm->hide();
+    throw;
+  }
 }
 
 void TZELWorldHomeForm::StartExperiment(const TExperimentSettings& Settings, bool Batch, std::uint32_t Seed,
@@ -707,18 +729,39 @@ void TZELWorldHomeForm::StartExperiment(const TExperimentSettings& Settings, boo
 
 void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_t Seed,
                                   const std::string& FileName, int FirstGeneration) {
-  std::string corrections;
+  const TObserved observed(*this, TShowPart::Start);
+  TPendingStart start;
   for (const TCorrection& c : E.Corrections())
-    corrections += (corrections.empty() ? "" : "; ") + c.Parameter + " " + ShortestText(c.Given) +
-                   " is outside 0..1; the run uses " + ShortestText(c.Used);
-  SetStatusText(corrections);
-
-  KeepEarlierRun(E.Settings(), Batch);
+    start.Status += (start.Status.empty() ? "" : "; ") + c.Parameter + " " + ShortestText(c.Given) +
+                    " is outside 0..1; the run uses " + ShortestText(c.Used);
+  if (HaveRun) start.Previous = Current;
+  start.SeedText = " used " + std::to_string(Seed) + " ";
   Current = {E.Settings(), Batch, Seed, FileName, {}, FirstGeneration};
   HaveRun = true;
   Thawed.reset();
-  SeedUsedLabel->setText(QString(" used %1 ").arg(Seed));
+  // The window shows the start with the run's first frame, a frame's time from now (or with
+  // its outcome, if it is over by then), so that a short run is painted once, at its end.
+  PendingStart = std::move(start);
+  LastShown = std::chrono::steady_clock::now();
+  ShowTimer->start(ShowInterval);
+  Worker->SetSpeed(SpeedComboBox->currentData().toInt());
+  SetRunning(true);
+}
 
+void TZELWorldHomeForm::ShowPendingStart(bool Outcome) {
+  if (!PendingStart) return;
+  // Shown with the outcome, the start is part of the outcome's display.
+  const TObserved observed(*this, Outcome ? TShowPart::Outcome : TShowPart::Start);
+  const TPendingStart start = std::move(*PendingStart);
+  PendingStart.reset();
+  // A run shown only by its outcome leaves the list window up for the outcome to fill.
+  if (ZELListForm != nullptr && !Outcome) ZELListForm->hide();
+  SetStatusText(start.Status);
+  KeepEarlierRun(start.Previous ? &*start.Previous : nullptr, Current.Settings, Current.Batch);
+  SeedUsedLabel->setText(ToQString(start.SeedText));
+
+  const bool Batch = Current.Batch;
+  const int FirstGeneration = Current.FirstGeneration;
   const int generations = Current.Settings.Generations;
   EvolProgressBar->SetVisible(true);
   EvolProgressBar->SetMin(1);
@@ -730,18 +773,17 @@ void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_
   EvolChart->ClearSeries(0);
   EvolChart->ClearSeries(1);
   EvolChart->SetFirstX(FirstGeneration > 0 ? FirstGeneration + 1 : 0);
-
-  Worker->SetSpeed(SpeedComboBox->currentData().toInt());
-  SetRunning(true);
+  if (!Outcome) ShowControlsOff(true);
 }
 
-void TZELWorldHomeForm::KeepEarlierRun(const TExperimentSettings& Next, bool NextBatch) {
-  if (HaveRun && Current.Batch != NextBatch) {
+void TZELWorldHomeForm::KeepEarlierRun(const TShownRun* Previous, const TExperimentSettings& Next,
+                                       bool NextBatch) {
+  if (Previous != nullptr && Previous->Batch != NextBatch) {
     // Generations and runs share no axis: a change of kind leaves no curve to compare with.
     EvolChart->ClearEarlierRuns();
     EarlierRuns.clear();
-  } else if (HaveRun && EvolChart->KeepEarlierRun()) {
-    EarlierRuns.insert(EarlierRuns.begin(), Current);
+  } else if (Previous != nullptr && EvolChart->KeepEarlierRun()) {
+    EarlierRuns.insert(EarlierRuns.begin(), *Previous);
     EarlierRuns.resize(std::min<std::size_t>(EarlierRuns.size(), TEvolChart::MaxEarlierRuns));
   }
   for (int i = 0; i < EvolChart->EarlierRunCount(); ++i) {
@@ -751,15 +793,51 @@ void TZELWorldHomeForm::KeepEarlierRun(const TExperimentSettings& Next, bool Nex
 }
 
 void TZELWorldHomeForm::SetRunning(bool Running) {
+  const TObserved observed(*this, TShowPart::Controls);
   RunActive = Running;
-  // While a run works only the run controls answer.
-  for (QWidget* w : {ReproductionPanel, GAPanel, static_cast<QWidget*>(SeedEdit)})
-    w->setEnabled(!Running);
-  for (QAction* a : {StartAction, BatchAction, SaveImageAction, SaveGraphAction, OpenSettingsAction,
-                     ThawAction, LoadEnvironmentAction})
+  // While a run works only the run controls answer. The commands of the menus alone are
+  // turned off at once; the panels and the command buttons are turned off with the run's
+  // first frame, and until then the panels take no input and the commands do nothing.
+  for (QAction* a : {OpenSettingsAction, ThawAction, LoadEnvironmentAction})
     a->setEnabled(!Running);
   BuiltInEnvironmentAction->setEnabled(!Running && OwnEnvironment.has_value());
+  if (!Running) ShowControlsOff(false);
+  if (Running && !ControlsOff)
+    QApplication::instance()->installEventFilter(this);
+  else
+    QApplication::instance()->removeEventFilter(this);
   UpdateRunControls();
+}
+
+void TZELWorldHomeForm::ShowControlsOff(bool Off) {
+  if (ControlsOff == Off) return;
+  ControlsOff = Off;
+  if (Off) QApplication::instance()->removeEventFilter(this);
+  for (QWidget* w : {ReproductionPanel, GAPanel, static_cast<QWidget*>(SeedEdit)})
+    w->setEnabled(!Off);
+  for (QAction* a : {StartAction, BatchAction, SaveImageAction, SaveGraphAction})
+    a->setEnabled(!Off);
+  UpdateRunControls();
+}
+
+bool TZELWorldHomeForm::HeldInput(QObject* Watched, QEvent* Event) const {
+  switch (Event->type()) {
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonRelease:
+  case QEvent::MouseButtonDblClick:
+  case QEvent::Wheel:
+  case QEvent::KeyPress:
+  case QEvent::KeyRelease:
+  case QEvent::ShortcutOverride:
+    break;
+  default:
+    return false;
+  }
+  const auto* widget = qobject_cast<const QWidget*>(Watched);
+  if (widget == nullptr) return false;
+  for (const QWidget* w : {ReproductionPanel, GAPanel, static_cast<QWidget*>(SeedEdit)})
+    if (w == widget || w->isAncestorOf(widget)) return true;
+  return false;
 }
 
 void TZELWorldHomeForm::UpdateRunControls() {
@@ -767,8 +845,10 @@ void TZELWorldHomeForm::UpdateRunControls() {
   PauseAction->setText(paused ? "Resume" : "Pause");
   StepAction->setEnabled(RunActive && paused);
   StopAction->setEnabled(RunActive);
-  CopyCommandAction->setEnabled(!RunActive && !LastCommandLine.empty());
-  ClearRunsAction->setEnabled(!RunActive && EvolChart->EarlierRunCount() > 0);
+  // Off while the run shows itself running; the commands do nothing while it works.
+  const bool shownRunning = RunActive && ControlsOff;
+  CopyCommandAction->setEnabled(!shownRunning && !LastCommandLine.empty());
+  ClearRunsAction->setEnabled(!shownRunning && EvolChart->EarlierRunCount() > 0);
   // While a run works its population is not to be had; paused, it is once the run waits.
   const bool population = Thawed.has_value() || (RunActive ? !Current.Batch && paused : Worker->CanFreeze());
   FreezeAction->setEnabled(population);
@@ -796,6 +876,7 @@ void TZELWorldHomeForm::SpeedComboBoxChange(QObject*) {
 }
 
 void TZELWorldHomeForm::CopyCommandToolButtonClick(QObject*) {
+  if (RunActive) return;
   SetStatusText("");
   if (LastCommandLine.empty()) return;
   QApplication::clipboard()->setText(ToQString(LastCommandLine));
@@ -803,6 +884,7 @@ void TZELWorldHomeForm::CopyCommandToolButtonClick(QObject*) {
 }
 
 void TZELWorldHomeForm::ClearRunsToolButtonClick(QObject*) {
+  if (RunActive) return;
   SetStatusText("");
   EvolChart->ClearEarlierRuns();
   EarlierRuns.clear();
@@ -825,17 +907,23 @@ void TZELWorldHomeForm::ShowWorkerUpdate() {
   if (!RunActive) return;
   LastShown = std::chrono::steady_clock::now();
   TRunUpdate update = Worker->TakeUpdate();
+  ShowPendingStart(update.Finished && update.Error.empty());
   ShowRecords(update);
   if (update.Finished) FinishRun(update);
   if (IdleLoop != nullptr && Idle()) IdleLoop->quit();
 }
 
 void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
+  const TObserved observed(*this, TShowPart::Records);
+  // The outcome, shown next, draws the picture and sets the bar and the labels itself.
+  const bool outcomeFollows = U.Finished && U.Error.empty();
   if (U.Environment) {
     EnvironmentSet = std::move(*U.Environment);
-    DrawSet(EnvironmentSet, *FSImage, clBlue, true);
     BestDrawn = false;
-    FSImage->update();
+    if (!outcomeFollows) {
+      DrawSet(EnvironmentSet, *FSImage, clBlue, true);
+      FSImage->update();
+    }
   }
   std::array<std::vector<double>, 2> points;
   for (TGenerationRecord& r : U.Generations) {
@@ -850,6 +938,7 @@ void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
   }
   EvolChart->AppendValues(0, points[0]);
   EvolChart->AppendValues(1, points[1]);
+  if (outcomeFollows) return;
   // Generation 0 leaves the bar where it was; every later generation (every run) moves it.
   if (!U.Generations.empty() && U.Generations.back().Generation > 0)
     EvolProgressBar->SetPosition(U.Generations.back().Generation);
@@ -868,8 +957,10 @@ void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
 void TZELWorldHomeForm::FinishRun(TRunUpdate& U) {
   Worker->Join();
   SetRunning(false);
+  const TObserved observed(*this, TShowPart::Outcome);
   if (!U.Error.empty()) {
     // The report keeps what was written before the failure; the list stays hidden.
+    if (ZELListForm != nullptr) ZELListForm->hide();
     DialogService->ShowError(U.Error);
     return;
   }
@@ -893,7 +984,12 @@ void TZELWorldHomeForm::FinishRun(TRunUpdate& U) {
     // The first time beside the main window rather than over it.
     if (!ListPlaced) ZELListForm->move(frameGeometry().topRight() + QPoint(8, 0));
     ListPlaced = true;
-    ZELListForm->show();
+    // A list left up by a run shown only by its outcome comes to the front, as it does when
+    // shown again after a run that hid it.
+    if (ZELListForm->isVisible())
+      ZELListForm->raise();
+    else
+      ZELListForm->show();
   }
   // A stopped or continued run shows the generation it reached; a batch always completes its runs.
   DisplayDevelopment(outcome.Best, Current.Batch || (!U.Stopped && Current.FirstGeneration == 0)
@@ -1165,10 +1261,10 @@ void TZELWorldHomeForm::ContinueActionClick(QObject*) {
     // A report that cannot be written leaves the window and its generator as they were.
     auto report = std::make_unique<TRunReport>(fileName);
     experiment->Thaw(*frozen, environment ? &*environment : nullptr);
-    if (ZELListForm != nullptr) ZELListForm->hide();
     ShowStart(*experiment, false, seed, fileName, frozen->Generation);
     // The generator goes on from the population's state; a seed was taken only for a new environment.
-    if (!newRandom) SeedUsedLabel->setText(QString(" continued from generation %1 ").arg(frozen->Generation));
+    if (!newRandom)
+      PendingStart->SeedText = " continued from generation " + std::to_string(frozen->Generation) + " ";
     // Repeating a continued run takes its population file.
     LastCommandLine.clear();
     Worker->ContinueRun(std::move(experiment), std::move(report), PauseAction->isChecked());

@@ -62,6 +62,14 @@ public:
   // shown, or it is paused with every generation so far shown.
   void WaitForRun();
 
+  // The parts of showing a run, told to an observer as each begins and ends, so that a
+  // benchmark can tell what each costs: the records the worker passes, the controls turned
+  // off at the start and on at the end, and the final display of the outcome.
+  enum class TShowPart { Start, Records, Controls, Outcome };
+  void SetShowObserver(std::function<void(TShowPart Part, bool Begins)> Observer) {
+    ShowObserver = std::move(Observer);
+  }
+
   // The environment of the last experiment and the set of the agent on display.
   const TFuzzySet& Environment() const { return EnvironmentSet; }
   const TFuzzySet& Developed() const { return DevelopedSet; }
@@ -138,9 +146,16 @@ private:
   // the status, the chart, the progress bar and the run controls.
   void ShowStart(const TExperiment& E, bool Batch, std::uint32_t Seed, const std::string& FileName,
                  int FirstGeneration);
-  // Keeps the current run's "MaxGen" curve beside the next one, named by what differed.
-  void KeepEarlierRun(const TExperimentSettings& Next, bool NextBatch);
+  // Shows what ShowStart left for the run's first frame; Outcome when that frame shows the outcome.
+  void ShowPendingStart(bool Outcome);
+  // Keeps the "MaxGen" curve of the run before (if any) beside the next one, named by what differed.
+  struct TShownRun;
+  void KeepEarlierRun(const TShownRun* Previous, const TExperimentSettings& Next, bool NextBatch);
   void SetRunning(bool Running);
+  // Shows the panels and the command buttons turned off (or on again).
+  void ShowControlsOff(bool Off);
+  // Input to the panels, held back while they do not look disabled yet.
+  bool HeldInput(QObject* Watched, QEvent* Event) const;
   void UpdateRunControls();
 
   // Takes what the worker has done and shows it, at most about 30 times a second.
@@ -179,7 +194,8 @@ private:
   QToolButton* ClearRunsToolButton;
   QAction *StartAction, *BatchAction, *SaveImageAction, *SaveGraphAction, *PauseAction, *StepAction,
       *StopAction, *CopyCommandAction, *ClearRunsAction, *SaveSettingsAction, *OpenSettingsAction,
-      *FreezeAction, *ThawAction, *ContinueAction, *LoadEnvironmentAction, *BuiltInEnvironmentAction, *OpenSweepAction;
+      *FreezeAction, *ThawAction, *ContinueAction, *LoadEnvironmentAction, *BuiltInEnvironmentAction,
+      *OpenSweepAction;
   QStatusBar* StatusBar1;
   QLabel* StatusPanel0;
   QLabel* StatusPanel1;
@@ -236,6 +252,15 @@ private:
   // The settings and seeds of the runs whose curves the chart keeps, newest first.
   std::vector<TShownRun> EarlierRuns;
   bool HaveRun = false;
+  // The start of the run as the window will show it with the run's first frame.
+  struct TPendingStart {
+    std::string Status;
+    std::optional<TShownRun> Previous;
+    std::string SeedText;
+  };
+  std::optional<TPendingStart> PendingStart;
+  // The panels and the command buttons look disabled.
+  bool ControlsOff = false;
   bool ListPlaced = false;
   // The picture shows the best so far over the current environment.
   bool BestDrawn = false;
@@ -248,6 +273,20 @@ private:
   QTimer* ShowTimer;
   std::chrono::steady_clock::time_point LastShown{};
   QEventLoop* IdleLoop = nullptr;
+  std::function<void(TShowPart, bool)> ShowObserver;
+  // Tells the observer of a part for as long as it lives.
+  struct TObserved {
+    TObserved(const TZELWorldHomeForm& Form, TShowPart Part) : Form(Form), Part(Part) {
+      if (Form.ShowObserver) Form.ShowObserver(Part, true);
+    }
+    ~TObserved() {
+      if (Form.ShowObserver) Form.ShowObserver(Part, false);
+    }
+    TObserved(const TObserved&) = delete;
+    TObserved& operator=(const TObserved&) = delete;
+    const TZELWorldHomeForm& Form;
+    TShowPart Part;
+  };
 };
 
 // The fixed texts that each probability track bar writes into its edit box, by position.

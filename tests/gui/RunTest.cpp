@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineSeries>
+#include <QSpinBox>
+#include <QTest>
 
 #include <cstdlib>
 
@@ -197,6 +199,46 @@ TEST(RunControls, StopAfterKGenerationsAndStepsGiveTheUninterruptedReport) {
   EXPECT_EQ(batch[batch.size() - 3], "Fitness     Fraction w/ genotype      Gen with all Genotypes\r");
   EXPECT_EQ(batch.back(), "Stopped after run 1 of 10\r");
   EXPECT_EQ(w.List.Count(), 1);
+}
+
+TEST(RunControls, ARunJustBegunTakesNoInputUntilItsControlsShowOffAndAShortOneLeavesTheListUp) {
+  TWindows w;
+  TScratchDir dir;
+  const TWindowExperiment e{.Generations = 3};
+  e.ApplyTo(w);
+  auto* pop = w.Find<QSpinBox>("PopSpinEdit");
+  // Before the run's first frame the controls do not look disabled yet, but hold back input,
+  // and a second Start does nothing, not even its dialog.
+  w.Click("PauseToolButton");
+  w.SetText("SeedEdit", "3");
+  w.Dialogs.Answers = {dir.File("held.txt")};
+  w.Click("StartToolButton");
+  ASSERT_TRUE(w.Home.Running());
+  const int dialogs = w.Dialogs.Shown;
+  QTest::keyClick(pop, Qt::Key_Up);
+  QTest::mouseClick(w.Find<QCheckBox>("RatesCheckBox"), Qt::LeftButton);
+  w.Click("StartToolButton");
+  w.Click("BatchToolButton");
+  EXPECT_EQ(pop->value(), e.PopSize);
+  EXPECT_FALSE(w.Find<QCheckBox>("RatesCheckBox")->isChecked());
+  EXPECT_EQ(w.Dialogs.Shown, dialogs);
+  w.Home.WaitForRun();
+  EXPECT_FALSE(pop->isEnabled());
+  EXPECT_TRUE(w.Dialogs.Errors.empty());
+  w.Click("StopToolButton");
+  w.Home.WaitForRun();
+  EXPECT_TRUE(w.List.isVisible());
+  EXPECT_EQ(w.List.Count(), 1);
+
+  // A run over before its first frame keeps the list window up and fills it anew; the
+  // controls take input again after it.
+  w.Click("PauseToolButton");
+  RunInWindow(w, "StartToolButton", 3, dir.File("short.txt"));
+  EXPECT_TRUE(w.List.isVisible());
+  EXPECT_EQ(w.List.Count(), e.Generations + 1);
+  EXPECT_EQ(w.Chart().Series(0)->count(), e.Generations + 1);
+  QTest::keyClick(pop, Qt::Key_Up);
+  EXPECT_EQ(pop->value(), e.PopSize + 1);
 }
 
 TEST(RunControls, ClosingTheWindowStopsTheRunAndClosesItsReport) {
