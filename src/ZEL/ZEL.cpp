@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 void TFuzzyBlock::Mutate(TRandom& R, double P) {
   if (R.Random() > P) return;
@@ -110,13 +111,13 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
   const int cut = Flip(local, false, PCrossover) ? RandomInt(local, 0, n - 1) : n - 1;
   // The children may be written over a parent: read the parents from copies then.
   const bool aliased = &Child1 == this || &Child2 == this || &Child1 == &Parent2 || &Child2 == &Parent2;
-  TZEL copyA, copyB;
+  std::optional<TZEL> copyA, copyB;
   if (aliased) {
     copyA = *this;
     copyB = Parent2;
   }
-  const TZEL& a = aliased ? copyA : *this;
-  const TZEL& b = aliased ? copyB : Parent2;
+  const TZEL& a = aliased ? *copyA : *this;
+  const TZEL& b = aliased ? *copyB : Parent2;
   TPicks fromA(a.Count()), fromB(b.Count());
   Child1.Clear();
   Child2.Clear();
