@@ -157,18 +157,35 @@ public:
   TDrawSkipper& operator=(const TDrawSkipper&) = delete;
 
   void Skip(int K) { Drawn += K; }
-  // As TFuzzyBlock::Mutate draws: one draw, and two more when it is not above the probability
-  // (which a probability that is not a number never is).
-  void Mutate() {
-    const std::uint32_t seed = SeedAfterDraws(Base, ++Drawn);
-    if (Always || Threshold.Holds(seed)) Drawn += 2;
+  // Count noise decisions in a row (Stride 1), or Count picks each followed by its noise
+  // decision (Stride 2). A decision is one draw, and two more when it is not above the
+  // probability (which a probability that is not a number never is). The decisions are read
+  // in bulk, as flip masks, up to the first that strikes.
+  void Run(int Count, int Stride) {
+    while (Count > 0) {
+      if (Always) { // noise always strikes: nothing to look at
+        Drawn += 3 * Count + (Stride - 1) * Count;
+        return;
+      }
+      std::array<std::uint8_t, 8> masks[2]{};
+      std::uint8_t* out[2] = {masks[0].data(), masks[1].data()};
+      const int part = std::min(Count, 64);
+      TRandom at(SeedAfterDraws(Base, Drawn));
+      at.DrawMasks(static_cast<std::uint32_t>(part), Stride, Threshold, out);
+      const int strikes = FirstSet(masks[static_cast<std::size_t>(Stride - 1)], part);
+      const int done = strikes < 0 ? part : strikes + 1;
+      Drawn += Stride * done + (strikes < 0 ? 0 : 2);
+      Count -= done;
+    }
   }
-  // A pick among Left remaining blocks (a draw when there is a choice), then the noise on it.
-  void NoisyMove(int& Left) {
-    if (Left == 0) return;
-    if (Left > 1) Skip(1);
-    --Left;
-    Mutate();
+
+private:
+  static int FirstSet(const std::array<std::uint8_t, 8>& Mask, int Count) {
+    for (int b = 0; 8 * b < Count; ++b)
+      if (Mask[static_cast<std::size_t>(b)] != 0)
+        for (int bit = 0; bit < 8; ++bit)
+          if ((Mask[static_cast<std::size_t>(b)] >> bit) & 1) return 8 * b + bit;
+    return -1;
   }
 
 private:
@@ -183,22 +200,35 @@ private:
 void TZEL::SkipReproduce(TRandom& R, int Count, double PNoise) {
   TDrawSkipper skipper(R, PNoise);
   if (Count > 1) skipper.Skip(Count - 1); // the shuffle's picks
-  for (int i = 0; i < Count; ++i)
-    skipper.Mutate();
+  skipper.Run(Count, 1);
 }
 
 void TZEL::SkipCrossover(TRandom& R, int CountA, int CountB, double PCrossover, double PNoise) {
   const int n = CountA;
   const int cut = Flip(R, false, PCrossover) ? RandomInt(R, 0, n - 1) : n - 1;
-  TDrawSkipper skipper(R, PNoise);
-  int leftA = CountA, leftB = CountB;
+  // The draws of each move, in order: none when its parent has no block left, the noise
+  // decision alone for the last block, a pick and the decision otherwise.
+  std::array<std::uint8_t, 2 * MaxBlocks + 2> draws{};
+  int moves = 0, leftA = CountA, leftB = CountB;
+  auto move = [&](int& Left) {
+    draws[static_cast<std::size_t>(moves++)] = static_cast<std::uint8_t>(Left == 0 ? 0 : Left == 1 ? 1 : 2);
+    if (Left > 0) --Left;
+  };
   for (int i = 0; i <= cut; ++i) {
-    skipper.NoisyMove(leftA);
-    skipper.NoisyMove(leftB);
+    move(leftA);
+    move(leftB);
   }
   for (int i = 0; i < n - 1 - cut; ++i) {
-    skipper.NoisyMove(leftB);
-    skipper.NoisyMove(leftA);
+    move(leftB);
+    move(leftA);
+  }
+  TDrawSkipper skipper(R, PNoise);
+  for (int i = 0; i < moves;) {
+    int j = i;
+    while (j < moves && draws[static_cast<std::size_t>(j)] == draws[static_cast<std::size_t>(i)])
+      ++j;
+    if (draws[static_cast<std::size_t>(i)] != 0) skipper.Run(j - i, draws[static_cast<std::size_t>(i)]);
+    i = j;
   }
 }
 
