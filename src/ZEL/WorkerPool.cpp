@@ -7,9 +7,11 @@ namespace {
 std::mutex HandlerMutex;
 TWorkerPool::TShortfallHandler ShortfallHandler;
 
-// How long a thread that waits checks for its event before it sleeps: about as long as the
-// serial work between two jobs of a run, far less than waking a sleeping thread costs.
-constexpr auto SpinTime = std::chrono::microseconds(50);
+// How long a thread that waits checks for its event before it sleeps: longer than the serial
+// work between two generations' jobs at the largest settings (so that a worker is seldom
+// woken from sleep within a run), short beside a generation, and bounded, so that an idle
+// pool sleeps.
+constexpr auto SpinTime = std::chrono::microseconds(200);
 
 // Whether Ready() comes true within the spin time.
 template <typename TReady> bool SpinFor(TReady Ready) {
