@@ -267,6 +267,9 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
   // Tasks are handed out in chunks as threads ask for them.
   const int chunk = std::max(1, tasks / (8 * Pool->Size()));
   std::atomic<int> next{0};
+  // The unbred agents are parents too: breedings read them (their fitness among the rest)
+  // while they are evaluated, so their new fitness is kept aside until every thread is done.
+  std::vector<std::int32_t> unbredFitness(static_cast<std::size_t>(tasks - breedings));
   Pool->Run([&](int Part, int) {
     std::vector<std::uint8_t>* scratch =
         Environment != nullptr ? &Scratch[static_cast<std::size_t>(Part)] : nullptr;
@@ -276,7 +279,8 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
       if (first >= tasks) return;
       for (int t = first; t < std::min(first + chunk, tasks); ++t) {
         if (t >= breedings) {
-          evaluate(*Target[static_cast<std::size_t>(t - breedings)]);
+          const auto k = static_cast<std::size_t>(t - breedings);
+          unbredFitness[k] = Developer->Evaluate(*Target[k], *scratch);
           continue;
         }
         const TBreeding& b = Breedings[static_cast<std::size_t>(t)];
@@ -297,6 +301,8 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
       }
     }
   });
+  for (std::size_t k = 0; k < unbredFitness.size(); ++k)
+    Target[k]->Fitness = unbredFitness[k];
 }
 
 // The selection step brought, for i = 0, 1, ..., the first of the fittest remaining agents to
