@@ -91,6 +91,8 @@ public:
   friend bool operator==(const TZEL& A, const TZEL& B);
 
 private:
+  // Decoding writes the blocks directly: every block a chromosome encodes is valid.
+  friend class TZELAgent;
   std::array<TFuzzyBlock, MaxBlocks> Blocks{};
   int FCount = 0;
 };

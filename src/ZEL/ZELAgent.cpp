@@ -55,11 +55,10 @@ TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
 }
 
 void TZELAgent::Decode() {
-  ZEL.Clear();
-  for (int b = 0; b < BlockCount; ++b) {
-    TFuzzyBlock block = DecodeBlock(Chromosome, b);
-    ZEL.Add(block);
-  }
+  const int count = std::clamp(BlockCount, 0, TZEL::MaxBlocks);
+  for (int b = 0; b < count; ++b)
+    ZEL.Blocks[static_cast<std::size_t>(b)] = DecodeBlock(Chromosome, b);
+  ZEL.FCount = count;
 }
 
 TBlockRange BlockRange(const TFuzzyBlock& Block, int N) {
