@@ -235,16 +235,17 @@ int TZELAgentPopulation::SelectByRate(TRandom& R) const {
 void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, double PCrossover, double PMutation,
                                          double PNoise, const TFuzzySet* Environment) {
   if (Agents.empty()) return;
-  // The spare agent of the selection step, and the sink of a second child without a slot:
-  // made new each step, with its draws, but whatever it holds is written over before it is read.
-  R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
-  Spare = *BlankAgent(BestAll);
   const int elements = Agents[0]->Elements;
   if (Environment != nullptr && !Uniform(Agents, elements)) {
+    // Agents of several sizes are evaluated one by one, after the step.
     NextGeneration(R, RatesSelection, PCrossover, PMutation, PNoise);
     Evaluate(*Environment);
     return;
   }
+  // The spare agent of the selection step, and the sink of a second child without a slot:
+  // made new each step, with its draws, but whatever it holds is written over before it is read.
+  R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
+  Spare = *BlankAgent(BestAll);
   if (Environment != nullptr) PrepareEvaluation(elements, *Environment);
   if (RatesSelection) {
     PlanByRates(R, PCrossover, PNoise);

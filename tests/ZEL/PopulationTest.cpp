@@ -171,3 +171,28 @@ TEST(Population, SkippingABreedingDrawsWhatBreedingDraws) {
                   << blocksA << " " << blocksB << " kinds " << kinds << " " << pc << " " << pm << " " << pn;
             }
 }
+
+// Agents of several sizes take the one-by-one evaluation; bred and evaluated in one call,
+// they draw and score exactly as when bred, then evaluated.
+TEST(Population, MixedSizesBredAndEvaluatedInOneCall) {
+  for (bool rates : {false, true}) {
+    TFuzzySet env;
+    env.MakeEnvironment(Rand, 40, false);
+    std::uint32_t seeds[2];
+    std::vector<std::int32_t> fitness[2];
+    for (int fused = 0; fused < 2; ++fused) {
+      Rand.SetSeed(99);
+      TZELAgentPopulation p(Rand, 9, 4, 40, 2);
+      p.Agent(3).Elements = 39;
+      p.Evaluate(env);
+      p.UpdateStatistics();
+      p.NextGeneration(Rand, rates, 0.7, 0.05, 0.2, fused ? &env : nullptr);
+      if (!fused) p.Evaluate(env);
+      seeds[fused] = Rand.GetSeed();
+      for (int i = 0; i < p.Count(); ++i)
+        fitness[fused].push_back(p.Agent(i).Fitness);
+    }
+    EXPECT_EQ(seeds[0], seeds[1]) << rates;
+    EXPECT_EQ(fitness[0], fitness[1]) << rates;
+  }
+}
