@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <numeric>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -268,6 +269,10 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
   // Tasks are handed out in chunks as threads ask for them.
   const int chunk = std::max(1, tasks / (8 * Pool->Size()));
   std::atomic<int> next{0};
+  // The shuffles come first: breedings read the shuffled programs. Each thread takes shuffles
+  // while any are left, then waits for those the others took to be done.
+  const int shuffles = static_cast<int>(Shuffles.size());
+  std::atomic<int> nextShuffle{0}, shufflesDone{0};
   // The unbred agents are parents too: breedings read them (their fitness among the rest)
   // while they are evaluated, so their new fitness is kept aside until every thread is done.
   std::vector<std::int32_t> unbredFitness(static_cast<std::size_t>(tasks - breedings));
@@ -275,6 +280,14 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
     std::vector<std::uint8_t>* scratch =
         Environment != nullptr ? &Scratch[static_cast<std::size_t>(Part)] : nullptr;
     auto evaluate = [&](TZELAgent& A) { A.Fitness = Developer->Evaluate(A, *scratch); };
+    for (int s = nextShuffle.fetch_add(1); s < shuffles; s = nextShuffle.fetch_add(1)) {
+      const TShuffle& shuffle = Shuffles[static_cast<std::size_t>(s)];
+      TRandom random(shuffle.Seed);
+      Agent(shuffle.Agent).ZEL.Shuffle(random);
+      shufflesDone.fetch_add(1, std::memory_order_release);
+    }
+    while (shufflesDone.load(std::memory_order_acquire) < shuffles)
+      std::this_thread::yield();
     for (;;) {
       const int first = next.fetch_add(chunk, std::memory_order_relaxed);
       if (first >= tasks) return;
@@ -331,6 +344,7 @@ void TZELAgentPopulation::PlanByRates(TRandom& R, double PCrossover, double PNoi
   std::int64_t sum = 0;
   for (int i = 0; i < n; ++i)
     runningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
+  Shuffles.clear();
   Breedings.clear();
   for (int j = 0; j < n; j += 2) {
     const int a = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
@@ -354,11 +368,16 @@ void TZELAgentPopulation::PlanByElite(TRandom& R, double PCrossover, double PNoi
   std::vector<char> elite(static_cast<std::size_t>(n), 0);
   TAgentList next;
   next.reserve(static_cast<std::size_t>(n));
+  // A program-only elite agent is shuffled: a shuffle of C blocks draws C - 1 times (the last
+  // pick has no choice), so it is planned like a breeding and done with them.
+  Shuffles.clear();
   for (int i = 0; i < e; ++i) {
     const auto k = static_cast<std::size_t>(order[static_cast<std::size_t>(i)]);
     elite[k] = 1;
     next.push_back(std::move(Agents[k]));
-    if (!next.back()->Genotype) next.back()->ZEL.Shuffle(R);
+    if (next.back()->Genotype) continue;
+    Shuffles.push_back({i, R.GetSeed()});
+    R.Skip(static_cast<std::uint64_t>(std::max(next.back()->ZEL.Count() - 1, 0)));
   }
   for (std::size_t k = 0; k < Agents.size(); ++k)
     if (!elite[k]) next.push_back(std::move(Agents[k]));

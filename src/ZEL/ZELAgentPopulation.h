@@ -105,6 +105,12 @@ private:
     std::uint32_t Seed;
   };
   std::vector<TBreeding> Breedings;
+  // The elite agents whose programs are shuffled before any breeding, each from its seed.
+  struct TShuffle {
+    int Agent;
+    std::uint32_t Seed;
+  };
+  std::vector<TShuffle> Shuffles;
   TZELAgent Spare;
 
   void PlanByRates(TRandom& R, double PCrossover, double PNoise);

@@ -122,13 +122,14 @@ TEST(Population, GenerationStepMatchesTheLiteralCopyingStep) {
           p.Evaluate(env);
           for (int g = 0; g < 6; ++g) {
             const bool fused = g % 2 == 1;
+            const bool stepRates = rates != (g % 3 == 2); // a step of the other scheme now and then
             p.UpdateStatistics();
             TLiteralPopulation lit = TLiteralPopulation::From(p);
             const std::uint32_t seed = Rand.GetSeed();
-            lit.NextGeneration(Rand, rates, 0.7, 0.05, 0.2);
+            lit.NextGeneration(Rand, stepRates, 0.7, 0.05, 0.2);
             const std::uint32_t literalSeed = Rand.GetSeed();
             Rand.SetSeed(seed);
-            p.NextGeneration(Rand, rates, 0.7, 0.05, 0.2, fused ? &env : nullptr);
+            p.NextGeneration(Rand, stepRates, 0.7, 0.05, 0.2, fused ? &env : nullptr);
             if (!fused) p.Evaluate(env);
             ASSERT_EQ(Rand.GetSeed(), literalSeed)
                 << "type " << type << " rates " << rates << " size " << size;
