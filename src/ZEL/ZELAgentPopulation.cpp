@@ -266,8 +266,9 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
   if (Environment != nullptr) Scratch.resize(static_cast<std::size_t>(Pool->Size()));
   const int breedings = static_cast<int>(Breedings.size());
   const int tasks = breedings + (Environment != nullptr ? Unbred : 0);
-  // Tasks are handed out in chunks as threads ask for them.
-  const int chunk = std::max(1, tasks / (8 * Pool->Size()));
+  // Tasks are handed out in small chunks as threads ask for them, so that no thread waits long
+  // for another to finish its last.
+  const int chunk = std::max(1, tasks / (32 * Pool->Size()));
   std::atomic<int> next{0};
   // The shuffles come first: breedings read the shuffled programs. Each thread takes shuffles
   // while any are left, then waits for those the others took to be done.
