@@ -18,7 +18,4 @@ const char* Name(TLevel L);
 inline bool UseAvx2() {
   return Level() >= TLevel::Avx2;
 }
-inline bool UseAvx512() {
-  return Level() >= TLevel::Avx512;
-}
 } // namespace Cpu

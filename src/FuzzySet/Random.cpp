@@ -38,7 +38,20 @@ TJump JumpOf(std::uint64_t Count) {
 }
 
 std::uint32_t SeedAfter(std::uint32_t Seed, std::uint64_t Count) {
-  // The same few counts come again and again (a chromosome's masks): the last one is kept.
+  // The jumps of up to 1023 draws come from a table (a variation skips a few draws at a time);
+  // of a larger count, the last one asked for is kept, for the same few counts come again and
+  // again (a chromosome's masks).
+  static const auto small = [] {
+    std::array<TJump, 1024> t{};
+    t[0] = {1u, 0u};
+    for (std::size_t k = 1; k < t.size(); ++k)
+      t[k] = {Multiplier * t[k - 1].A, Multiplier * t[k - 1].C + 1u};
+    return t;
+  }();
+  if (Count < small.size()) {
+    const TJump& j = small[static_cast<std::size_t>(Count)];
+    return j.A * Seed + j.C;
+  }
   thread_local std::uint64_t lastCount = 0;
   thread_local TJump last{1u, 0u};
   if (Count != lastCount) {

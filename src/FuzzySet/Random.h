@@ -61,14 +61,7 @@ public:
   void DrawMasks(std::uint32_t Count, int Stride, const Rng::TDrawThreshold& Threshold,
                  std::uint8_t* const* Out);
   // Advances the sequence by Count draws without looking at them (constant time).
-  void Skip(std::uint64_t Count) {
-    if (Count <= 4) {
-      for (; Count > 0; --Count)
-        NextSeed();
-    } else {
-      Seed = Rng::SeedAfter(Seed, Count);
-    }
-  }
+  void Skip(std::uint64_t Count) { Seed = Rng::SeedAfter(Seed, Count); }
 
   // The clock that Randomize reads; an empty clock restores the time of day.
   void SetClock(Rng::TClock NewClock);

@@ -79,13 +79,9 @@ void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome&
   const auto head = static_cast<std::size_t>(cut + 1); // bits from the own parent
   const std::size_t whole = std::min(head / 8, bytes);
   std::size_t b = 0;
-  for (; b < whole && b < theirBytes; ++b) {
-    c1[b] = static_cast<std::uint8_t>(mine[b] ^ out[0][b]);
-    c2[b] = static_cast<std::uint8_t>(theirs[b] ^ out[1][b]);
-  }
   for (; b < whole; ++b) {
     c1[b] = static_cast<std::uint8_t>(mine[b] ^ out[0][b]);
-    c2[b] = out[1][b];
+    c2[b] = static_cast<std::uint8_t>(theirsAt(b) ^ out[1][b]);
   }
   if (b < bytes) { // the byte of the cut
     const auto headMask = static_cast<std::uint8_t>((1u << (head % 8)) - 1u);

@@ -1,6 +1,7 @@
 #include "ZEL/ZEL.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -133,26 +134,13 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
 }
 
 namespace {
-// The seed after K draws from a base seed, for the K a program's variation can take.
-std::uint32_t SeedAfterDraws(std::uint32_t Base, int K) {
-  static const auto jumps = [] {
-    std::array<Rng::TJump, 8 * TZEL::MaxBlocks * 2 + 8> t{};
-    for (std::size_t k = 0; k < t.size(); ++k)
-      t[k] = Rng::JumpOf(k);
-    return t;
-  }();
-  if (static_cast<std::size_t>(K) >= jumps.size()) return Rng::SeedAfter(Base, static_cast<std::uint64_t>(K));
-  const Rng::TJump& j = jumps[static_cast<std::size_t>(K)];
-  return j.A * Base + j.C;
-}
-
 // Follows the draws of a variation without making them one after another: only the draws
 // that decide whether noise strikes are looked at, each found by a jump from the start.
 class TDrawSkipper {
 public:
   TDrawSkipper(TRandom& R, double PNoise)
       : R(R), Base(R.GetSeed()), Always(std::isnan(PNoise)), Threshold(PNoise) {}
-  ~TDrawSkipper() { R.SetSeed(SeedAfterDraws(Base, Drawn)); }
+  ~TDrawSkipper() { R.SetSeed(Rng::SeedAfter(Base, static_cast<std::uint64_t>(Drawn))); }
   TDrawSkipper(const TDrawSkipper&) = delete;
   TDrawSkipper& operator=(const TDrawSkipper&) = delete;
 
@@ -170,9 +158,9 @@ public:
       std::array<std::uint8_t, 8> masks[2]{};
       std::uint8_t* out[2] = {masks[0].data(), masks[1].data()};
       const int part = std::min(Count, 64);
-      TRandom at(SeedAfterDraws(Base, Drawn));
+      TRandom at(Rng::SeedAfter(Base, static_cast<std::uint64_t>(Drawn)));
       at.DrawMasks(static_cast<std::uint32_t>(part), Stride, Threshold, out);
-      const int strikes = FirstSet(masks[static_cast<std::size_t>(Stride - 1)], part);
+      const int strikes = FirstSet(masks[static_cast<std::size_t>(Stride - 1)]);
       const int done = strikes < 0 ? part : strikes + 1;
       Drawn += Stride * done + (strikes < 0 ? 0 : 2);
       Count -= done;
@@ -180,15 +168,14 @@ public:
   }
 
 private:
-  static int FirstSet(const std::array<std::uint8_t, 8>& Mask, int Count) {
-    for (int b = 0; 8 * b < Count; ++b)
-      if (Mask[static_cast<std::size_t>(b)] != 0)
-        for (int bit = 0; bit < 8; ++bit)
-          if ((Mask[static_cast<std::size_t>(b)] >> bit) & 1) return 8 * b + bit;
-    return -1;
+  // The first set bit of a mask of up to 64 bits, or -1.
+  static int FirstSet(const std::array<std::uint8_t, 8>& Mask) {
+    std::uint64_t bits = 0;
+    for (std::size_t b = 0; b < Mask.size(); ++b)
+      bits |= static_cast<std::uint64_t>(Mask[b]) << (8 * b);
+    return bits == 0 ? -1 : std::countr_zero(bits);
   }
 
-private:
   TRandom& R;
   std::uint32_t Base;
   int Drawn = 0;

@@ -16,13 +16,13 @@
 namespace {
 // An agent of the population's shape that draws nothing: it only receives children,
 // whose breeding overwrites everything that is ever read of it.
-std::unique_ptr<TZELAgent> BlankAgent(const TZELAgent& Shape) {
-  auto a = std::make_unique<TZELAgent>();
-  a->BlockCount = Shape.BlockCount;
-  a->Elements = Shape.Elements;
-  a->Genotype = Shape.Genotype;
-  a->Chromosome.BitCount = Shape.Chromosome.BitCount;
-  a->Chromosome.Bits.assign(Shape.Chromosome.Bits.size(), 0);
+TZELAgent BlankAgent(const TZELAgent& Shape) {
+  TZELAgent a;
+  a.BlockCount = Shape.BlockCount;
+  a.Elements = Shape.Elements;
+  a.Genotype = Shape.Genotype;
+  a.Chromosome.BitCount = Shape.Chromosome.BitCount;
+  a.Chromosome.Bits.assign(Shape.Chromosome.Bits.size(), 0);
   return a;
 }
 } // namespace
@@ -39,8 +39,7 @@ TZELAgentPopulation::~TZELAgentPopulation() = default;
 void TZELAgentPopulation::Create(TRandom& R, int PopSize, int BlockCount, int Elements,
                                  int NewReproductionType) {
   Clear();
-  AvgFitness = 0;
-  GenFitMax = GenFitMin = MaxFitAll = FitnessSum = 0;
+  static_cast<TPopulationStatistics&>(*this) = {};
   if (NewReproductionType < 0 || NewReproductionType > 2) NewReproductionType = 0;
   ReproductionType = NewReproductionType;
   const int programOnly = ReproductionType == 0 ? PopSize : ReproductionType == 1 ? 0 : PopSize / 2;
@@ -59,13 +58,7 @@ void TZELAgentPopulation::Clear() {
 void TZELAgentPopulation::Assign(TRandom& R, const TZELAgentPopulation& Source) {
   if (&Source == this) return;
   Clear();
-  AvgFitness = Source.AvgFitness;
-  GenFitMax = Source.GenFitMax;
-  GenFitMin = Source.GenFitMin;
-  MaxFitAll = Source.MaxFitAll;
-  FitnessSum = Source.FitnessSum;
-  GenBest.Assign(Source.GenBest);
-  BestAll.Assign(Source.BestAll);
+  static_cast<TPopulationStatistics&>(*this) = Source;
   for (const auto& a : Source.Agents) {
     R.Skip(TZELAgent::CreateDraws(a->BlockCount));
     Agents.push_back(std::make_unique<TZELAgent>(*a));
@@ -73,7 +66,7 @@ void TZELAgentPopulation::Assign(TRandom& R, const TZELAgentPopulation& Source) 
 }
 
 TPopulationState TZELAgentPopulation::State() const {
-  TPopulationState s{AvgFitness, GenFitMax, GenFitMin, MaxFitAll, FitnessSum, GenBest, BestAll, {}};
+  TPopulationState s{*this, {}};
   s.Agents.reserve(Agents.size());
   for (const auto& a : Agents)
     s.Agents.push_back(*a);
@@ -84,13 +77,7 @@ void TZELAgentPopulation::Restore(const TPopulationState& State, int NewReproduc
   Clear();
   for (const TZELAgent& a : State.Agents)
     Agents.push_back(std::make_unique<TZELAgent>(a));
-  AvgFitness = State.AvgFitness;
-  GenFitMax = State.GenFitMax;
-  GenFitMin = State.GenFitMin;
-  MaxFitAll = State.MaxFitAll;
-  FitnessSum = State.FitnessSum;
-  GenBest = State.GenBest;
-  BestAll = State.BestAll;
+  static_cast<TPopulationStatistics&>(*this) = State;
   ReproductionType = NewReproductionType;
 }
 
@@ -223,6 +210,13 @@ std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness) {
   return order;
 }
 
+std::vector<int> TZELAgentPopulation::FitnessOrder() const {
+  std::vector<std::int32_t> fitness(Agents.size());
+  for (std::size_t i = 0; i < Agents.size(); ++i)
+    fitness[i] = Agents[i]->Fitness;
+  return ByFitness(fitness);
+}
+
 int TZELAgentPopulation::SelectByRate(TRandom& R) const {
   const double wheel = WheelPoint(R.Random(), FitnessSum);
   std::int64_t sum = 0;
@@ -246,8 +240,11 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, double
   // The spare agent of the selection step, and the sink of a second child without a slot:
   // made new each step, with its draws, but whatever it holds is written over before it is read.
   R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
-  Spare = *BlankAgent(BestAll);
-  if (Environment != nullptr) PrepareEvaluation(elements, *Environment);
+  Spare = BlankAgent(BestAll);
+  if (Environment != nullptr)
+    PrepareEvaluation(elements, *Environment);
+  else
+    PreparePool();
   if (RatesSelection) {
     PlanByRates(R, PCrossover, PNoise);
     Breed(Nursery, 0, PCrossover, PMutation, PNoise, Environment);
@@ -262,8 +259,6 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, double
 // and on any thread: the children are the same, and so is every later draw.
 void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossover, double PMutation,
                                 double PNoise, const TFuzzySet* Environment) {
-  PreparePool();
-  if (Environment != nullptr) Scratch.resize(static_cast<std::size_t>(Pool->Size()));
   const int breedings = static_cast<int>(Breedings.size());
   const int tasks = breedings + (Environment != nullptr ? Unbred : 0);
   // Tasks are handed out in small chunks as threads ask for them, so that no thread waits long
@@ -327,19 +322,16 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
 // each of the two population copies) are skipped over in the random sequence.
 void TZELAgentPopulation::PlanByRates(TRandom& R, double PCrossover, double PNoise) {
   const int n = Count();
-  std::vector<std::int32_t> fitness(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i)
-    fitness[static_cast<std::size_t>(i)] = Agent(i).Fitness;
   TAgentList sorted;
   sorted.reserve(static_cast<std::size_t>(n));
-  for (const int k : ByFitness(fitness))
+  for (const int k : FitnessOrder())
     sorted.push_back(std::move(Agents[static_cast<std::size_t>(k)]));
   Agents.swap(sorted);
   const std::uint64_t perAgent = TZELAgent::CreateDraws(Agents[0]->BlockCount);
   R.Skip(static_cast<std::uint64_t>(2 * n + 2) * perAgent);
 
   while (static_cast<int>(Nursery.size()) < n)
-    Nursery.push_back(BlankAgent(*Agents[0]));
+    Nursery.push_back(std::make_unique<TZELAgent>(BlankAgent(*Agents[0])));
   Nursery.resize(static_cast<std::size_t>(n));
   std::vector<std::int64_t> runningSums(static_cast<std::size_t>(n));
   std::int64_t sum = 0;
@@ -362,10 +354,7 @@ void TZELAgentPopulation::PlanByElite(TRandom& R, double PCrossover, double PNoi
 
   // The E selection steps pick the first E agents of a stable sort by fitness, in that
   // order; the others keep their relative order behind them.
-  std::vector<std::int32_t> fitness(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i)
-    fitness[static_cast<std::size_t>(i)] = Agent(i).Fitness;
-  const std::vector<int> order = ByFitness(fitness);
+  const std::vector<int> order = FitnessOrder();
   std::vector<char> elite(static_cast<std::size_t>(n), 0);
   TAgentList next;
   next.reserve(static_cast<std::size_t>(n));

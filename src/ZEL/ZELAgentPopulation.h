@@ -28,9 +28,8 @@ std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness);
 class TDeveloper;
 class TWorkerPool;
 
-// What a population is between two generation steps, as plain data: its agents, their
-// statistics and its best agents. Saved and restored, it goes on exactly.
-struct TPopulationState {
+// A population's statistics and its best agents.
+struct TPopulationStatistics {
   double AvgFitness = 0;
   std::int32_t GenFitMax = 0;
   std::int32_t GenFitMin = 0;
@@ -38,10 +37,15 @@ struct TPopulationState {
   std::int32_t FitnessSum = 0;
   TZELAgent GenBest;
   TZELAgent BestAll;
+};
+
+// What a population is between two generation steps, as plain data: its agents, their
+// statistics and its best agents. Saved and restored, it goes on exactly.
+struct TPopulationState : TPopulationStatistics {
   std::vector<TZELAgent> Agents;
 };
 
-class TZELAgentPopulation {
+class TZELAgentPopulation : public TPopulationStatistics {
 public:
   TZELAgentPopulation();
   TZELAgentPopulation(TRandom& R, int PopSize, int BlockCount, int Elements, int ReproductionType);
@@ -78,13 +82,6 @@ public:
   // gain from them). The number of threads never changes a result.
   void SetThreads(int Threads);
 
-  double AvgFitness = 0;
-  std::int32_t GenFitMax = 0;
-  std::int32_t GenFitMin = 0;
-  std::int32_t MaxFitAll = 0;
-  std::int32_t FitnessSum = 0;
-  TZELAgent GenBest;
-  TZELAgent BestAll;
   std::int32_t ReproductionType = 0;
 
 private:
@@ -113,13 +110,17 @@ private:
   std::vector<TShuffle> Shuffles;
   TZELAgent Spare;
 
+  // The agents' indices in a stable order by fitness, highest first.
+  std::vector<int> FitnessOrder() const;
   void PlanByRates(TRandom& R, double PCrossover, double PNoise);
   void PlanByElite(TRandom& R, double PCrossover, double PNoise);
   // Breeds the planned children into Target (and evaluates them, and the first Unbred agents
-  // of Target, against Environment when given), the work shared among the threads.
+  // of Target, against Environment when given), the work shared among the threads. The pool
+  // (with an environment, the evaluation) is made ready before.
   void Breed(TAgentList& Target, int Unbred, double PCrossover, double PMutation, double PNoise,
              const TFuzzySet* Environment);
-  // The developer for Environment and agents of Elements elements, and the pool, made ready.
+  // The developer for Environment and agents of Elements elements, the pool and the scratch
+  // buffers of its threads, made ready.
   void PrepareEvaluation(int Elements, const TFuzzySet& Environment);
   void PreparePool();
 };

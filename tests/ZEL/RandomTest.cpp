@@ -20,6 +20,12 @@ TEST(Random, FirstDrawsFromAKnownSeedSkipsAndTheClock) {
       Rand.Random();
     EXPECT_EQ(Rng::SeedAfter(987654321u, n), Rand.GetSeed()) << n;
   }
+  // Every count the jump table holds, and the first few past it, against stepping.
+  Rand.SetSeed(5u);
+  for (std::uint64_t n = 0; n < 1100; ++n) {
+    ASSERT_EQ(Rng::SeedAfter(5u, n), Rand.GetSeed()) << n;
+    Rand.NextSeed();
+  }
   Rand.SetClock(Rng::CounterClock(4294967295u));
   Rand.Randomize();
   EXPECT_EQ(Rand.GetSeed(), 4294967295u);
