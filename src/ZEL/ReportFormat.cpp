@@ -86,11 +86,19 @@ TReportFile::TReportFile(const std::string& FileName) : Name(FileName) {
   Regular = fstat(File, &status) == 0 && S_ISREG(status.st_mode);
   if (!Regular) return;
   LockOrRefuse(File, Name);
+  // Emptied with its first line (or at its close), so that a run that fails before it writes
+  // anything leaves the report it would have replaced as it was.
+  Emptied = false;
+}
+
+void TReportFile::Empty() {
   if (ftruncate(File, 0) != 0) {
     const int error = errno;
     close(File);
+    File = -1;
     Fail("Cannot create report file", error);
   }
+  Emptied = true;
 }
 
 TReportFile::~TReportFile() {
@@ -121,6 +129,7 @@ void TReportFile::CheckWritable(const std::string& FileName) {
 
 void TReportFile::WriteLine(const std::string& Line) {
   if (File < 0) Fail("Cannot write report file", EBADF);
+  if (!Emptied) Empty();
   const std::string out = Line + "\r\n";
   std::size_t done = 0;
   while (done < out.size()) {
@@ -141,6 +150,7 @@ void TReportFile::WriteLine(const std::string& Line) {
 
 void TReportFile::Close() {
   if (File < 0) return;
+  if (!Emptied) Empty();
   const int rc = close(File);
   const int error = errno;
   File = -1;

@@ -32,9 +32,12 @@ public:
 
 private:
   [[noreturn]] void Fail(const char* What, int Error);
+  void Empty();
   std::string Name;
   int File = -1;
   // Only a regular file can be locked against a second writer and cut back to its last line.
   bool Regular = false;
+  // A regular file is emptied when its first line is written, or when it is closed.
+  bool Emptied = true;
   long long Written = 0;
 };

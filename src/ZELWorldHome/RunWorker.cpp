@@ -1,6 +1,7 @@
 #include "ZELWorldHome/RunWorker.h"
 
 #include <exception>
+#include <utility>
 
 namespace {
 using TClock = std::chrono::steady_clock;
@@ -12,7 +13,12 @@ TRunWorker::TRunWorker(std::function<void()> WakeWindow) : Wake(std::move(WakeWi
 
 TRunWorker::~TRunWorker() {
   Stop();
-  Join();
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    Quit = true;
+  }
+  Changed.notify_all();
+  if (Thread.joinable()) Thread.join();
 }
 
 void TRunWorker::Launch(std::function<void()> Body, bool StartPaused) {
@@ -22,16 +28,29 @@ void TRunWorker::Launch(std::function<void()> Body, bool StartPaused) {
     Pending = {};
     Paused = StartPaused;
     StopAsked = Blocked = Ended = Failed = false;
+    WindowLooks = true;
     StepsAsked = 0;
     NextDue = LastSnapshot = TClock::time_point{};
+    Job = std::move(Body);
   }
-  Thread = std::thread([this, Body = std::move(Body)] {
+  Changed.notify_all();
+  if (!Thread.joinable()) Thread = std::thread([this] { Serve(); });
+}
+
+void TRunWorker::Serve() {
+  std::unique_lock<std::mutex> guard(Lock);
+  for (;;) {
+    Changed.wait(guard, [this] { return Quit || Job; });
+    if (!Job) return;
+    std::function<void()> body = std::move(Job);
+    Job = nullptr;
+    guard.unlock();
     try {
-      Body();
+      body();
     } catch (const std::exception& e) {
       // The report keeps what was written before; the window reports the error.
       {
-        std::lock_guard<std::mutex> guard(Lock);
+        std::lock_guard<std::mutex> failed(Lock);
         Failed = true;
       }
       Post([&](TRunUpdate& U) {
@@ -39,9 +58,12 @@ void TRunWorker::Launch(std::function<void()> Body, bool StartPaused) {
         U.Error = e.what();
       });
     }
-    std::lock_guard<std::mutex> guard(Lock);
+    // What the run held (its report, an experiment it replaced) goes here, not on the window's thread.
+    body = nullptr;
+    guard.lock();
     Ended = true;
-  });
+    Changed.notify_all();
+  }
 }
 
 void TRunWorker::StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
@@ -59,23 +81,36 @@ void TRunWorker::StartSingle(std::unique_ptr<TExperiment> Experiment, std::uniqu
   Join();
   std::shared_ptr<TExperiment> e(std::move(Experiment));
   std::shared_ptr<TRunReport> r(std::move(Report));
+  std::shared_ptr<TExperiment> replaced;
   {
     std::lock_guard<std::mutex> guard(Lock);
-    LastExperiment = e;
+    replaced = std::exchange(LastExperiment, e);
   }
-  Launch([this, e, r, Thawed] { RunBody(*e, *r, Thawed); }, StartPaused);
+  // The experiment replaced is let go on the worker's thread.
+  Launch(
+      [this, e, r, Thawed, replaced]() mutable {
+        replaced.reset();
+        RunBody(*e, *r, Thawed);
+      },
+      StartPaused);
 }
 
 void TRunWorker::StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TBatchReport> Report,
                             bool StartPaused) {
   Join();
+  std::shared_ptr<TExperiment> replaced;
   {
     std::lock_guard<std::mutex> guard(Lock);
-    LastExperiment.reset();
+    replaced = std::exchange(LastExperiment, nullptr);
   }
   std::shared_ptr<TBatch> b(std::move(Batch));
   std::shared_ptr<TBatchReport> r(std::move(Report));
-  Launch([this, b, r] { BatchBody(*b, *r); }, StartPaused);
+  Launch(
+      [this, b, r, replaced]() mutable {
+        replaced.reset();
+        BatchBody(*b, *r);
+      },
+      StartPaused);
 }
 
 bool TRunWorker::FreezableLocked() const {
@@ -192,7 +227,7 @@ void TRunWorker::Post(const std::function<void(TRunUpdate&)>& Add) {
   bool wake = false;
   {
     std::lock_guard<std::mutex> guard(Lock);
-    wake = Pending.Empty();
+    wake = Pending.Empty() && !WindowLooks;
     Add(Pending);
     // The end is shown at once, not at the window's next turn.
     wake = wake || Pending.Finished;
@@ -211,6 +246,7 @@ TRunUpdate TRunWorker::TakeUpdate() {
   std::lock_guard<std::mutex> guard(Lock);
   TRunUpdate taken = std::move(Pending);
   Pending = {};
+  WindowLooks = false;
   return taken;
 }
 
@@ -275,5 +311,6 @@ bool TRunWorker::Waiting() const {
 }
 
 void TRunWorker::Join() {
-  if (Thread.joinable()) Thread.join();
+  std::unique_lock<std::mutex> guard(Lock);
+  Changed.wait(guard, [this] { return Ended; });
 }

@@ -1,7 +1,9 @@
 #pragma once
 // An experiment run on a thread of its own, one generation (one run of a batch) at a
 // time, so that the window stays alive. The worker writes the report itself and hands
-// everything else to the window as data; it never touches a widget.
+// everything else to the window as data; it never touches a widget. Its thread is started
+// with the first run and waits for the next one after each, so that starting a run costs the
+// window no thread.
 
 #include "Experiment/Experiment.h"
 #include "Experiment/Report.h"
@@ -38,9 +40,11 @@ struct TRunUpdate {
 class TRunWorker {
 public:
   // Wake is called on the worker's thread whenever an update becomes waiting, so that the
-  // window can come and take it; it must only post, never touch a widget.
+  // window can come and take it; it must only post, never touch a widget. A run's first
+  // updates wake nobody: the window looks at its first frame of its own accord (the end of
+  // the run, or its waiting for the user, wakes the window all the same).
   explicit TRunWorker(std::function<void()> Wake);
-  // Stops the run after its current generation and waits for it.
+  // Stops the run after its current generation, waits for it and ends the thread.
   ~TRunWorker();
   TRunWorker(const TRunWorker&) = delete;
   TRunWorker& operator=(const TRunWorker&) = delete;
@@ -75,11 +79,11 @@ public:
   // The waiting update holds the end of the run.
   bool EndWaiting() const;
   bool NothingWaiting() const;
-  // The thread has ended.
+  // The run has ended.
   bool Finished() const;
   // Paused with no step asked for, or ended: nothing happens until someone acts.
   bool Waiting() const;
-  // Joins the thread once it has ended.
+  // Waits until the run has ended.
   void Join();
 
 private:
@@ -97,12 +101,19 @@ private:
   void RunBody(TExperiment& E, TRunReport& Report, bool Thawed);
   void BatchBody(TBatch& B, TBatchReport& Report);
   bool FreezableLocked() const;
+  // The thread's loop: each run handed over by Launch, until the worker is destroyed.
+  void Serve();
 
   std::function<void()> Wake;
   mutable std::mutex Lock;
   std::condition_variable Changed;
   TRunUpdate Pending;
-  bool Paused = false, StopAsked = false, Blocked = false, Ended = false;
+  bool Paused = false, StopAsked = false, Blocked = false, Ended = true;
+  // The window will take the waiting update without being woken.
+  bool WindowLooks = false;
+  // The run handed to the thread and not yet begun; the thread is to end.
+  std::function<void()> Job;
+  bool Quit = false;
   int StepsAsked = 0;
   int Speed = 0;
   std::chrono::steady_clock::time_point NextDue{}, LastSnapshot{};

@@ -40,7 +40,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
+#include <ctime>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -118,6 +120,16 @@ QToolButton* NewToolButton(const char* Name, QAction* Action) {
 
 // A run shows itself at most this often.
 constexpr auto ShowInterval = std::chrono::milliseconds(33);
+// And so seldom that its frames take at most this share of the window's time: a frame that cost
+// more than a twentieth of the interval (a long chart, a large window) spaces out the next one.
+constexpr int ShowShare = 20;
+
+// The processor time of the calling thread.
+std::chrono::nanoseconds ThreadTime() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
 
 // The speeds a class can follow, in generations (runs of a batch) a second; 0 is as fast as possible.
 const std::array<std::pair<const char*, int>, 6> Speeds{{{"As fast as possible", 0},
@@ -359,6 +371,8 @@ QToolBar* TZELWorldHomeForm::BuildRunToolBar() {
   SeedUsedLabel = NewLabel("SeedUsedLabel", "");
   SeedUsedLabel->setToolTip("The seed of the last experiment.");
   SeedUsedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Wide enough for any seed, so that a new one does not move the buttons beside it.
+  SeedUsedLabel->setMinimumWidth(SeedUsedLabel->fontMetrics().horizontalAdvance(" used 4294967295 "));
   CopyCommandToolButton = NewToolButton("CopyCommandToolButton", CopyCommandAction);
   ClearRunsToolButton = NewToolButton("ClearRunsToolButton", ClearRunsAction);
   RunToolBar->addWidget(PauseToolButton);
@@ -734,7 +748,7 @@ void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_
   for (const TCorrection& c : E.Corrections())
     start.Status += (start.Status.empty() ? "" : "; ") + c.Parameter + " " + ShortestText(c.Given) +
                     " is outside 0..1; the run uses " + ShortestText(c.Used);
-  if (HaveRun) start.Previous = Current;
+  if (HaveRun) start.Previous = std::move(Current);
   start.SeedText = " used " + std::to_string(Seed) + " ";
   Current = {E.Settings(), Batch, Seed, FileName, {}, FirstGeneration};
   HaveRun = true;
@@ -743,6 +757,8 @@ void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_
   // its outcome, if it is over by then), so that a short run is painted once, at its end.
   PendingStart = std::move(start);
   LastShown = std::chrono::steady_clock::now();
+  ShowEvery = ShowInterval;
+  LastShownCost = ThreadTime();
   ShowTimer->start(ShowInterval);
   Worker->SetSpeed(SpeedComboBox->currentData().toInt());
   SetRunning(true);
@@ -795,12 +811,9 @@ void TZELWorldHomeForm::KeepEarlierRun(const TShownRun* Previous, const TExperim
 void TZELWorldHomeForm::SetRunning(bool Running) {
   const TObserved observed(*this, TShowPart::Controls);
   RunActive = Running;
-  // While a run works only the run controls answer. The commands of the menus alone are
-  // turned off at once; the panels and the command buttons are turned off with the run's
-  // first frame, and until then the panels take no input and the commands do nothing.
-  for (QAction* a : {OpenSettingsAction, ThawAction, LoadEnvironmentAction})
-    a->setEnabled(!Running);
-  BuiltInEnvironmentAction->setEnabled(!Running && OwnEnvironment.has_value());
+  // While a run works only the run controls answer. The panels and the commands are turned
+  // off, and Stop and Step on, with the run's first frame: a run over before then changes no
+  // control. Until then the panels take no input and the commands do nothing.
   if (!Running) ShowControlsOff(false);
   if (Running && !ControlsOff)
     QApplication::instance()->installEventFilter(this);
@@ -815,8 +828,10 @@ void TZELWorldHomeForm::ShowControlsOff(bool Off) {
   if (Off) QApplication::instance()->removeEventFilter(this);
   for (QWidget* w : {ReproductionPanel, GAPanel, static_cast<QWidget*>(SeedEdit)})
     w->setEnabled(!Off);
-  for (QAction* a : {StartAction, BatchAction, SaveImageAction, SaveGraphAction})
+  for (QAction* a : {StartAction, BatchAction, SaveImageAction, SaveGraphAction, OpenSettingsAction,
+                     ThawAction, LoadEnvironmentAction})
     a->setEnabled(!Off);
+  BuiltInEnvironmentAction->setEnabled(!Off && OwnEnvironment.has_value());
   UpdateRunControls();
 }
 
@@ -843,10 +858,12 @@ bool TZELWorldHomeForm::HeldInput(QObject* Watched, QEvent* Event) const {
 void TZELWorldHomeForm::UpdateRunControls() {
   const bool paused = PauseAction->isChecked();
   PauseAction->setText(paused ? "Resume" : "Pause");
-  StepAction->setEnabled(RunActive && paused);
-  StopAction->setEnabled(RunActive);
-  // Off while the run shows itself running; the commands do nothing while it works.
+  // The run controls come on, and the commands go off, as the run shows itself running, with
+  // its first frame: a run over before then changes no control. The commands do nothing while
+  // a run works.
   const bool shownRunning = RunActive && ControlsOff;
+  StepAction->setEnabled(shownRunning && paused);
+  StopAction->setEnabled(shownRunning);
   CopyCommandAction->setEnabled(!shownRunning && !LastCommandLine.empty());
   ClearRunsAction->setEnabled(!shownRunning && EvolChart->EarlierRunCount() > 0);
   // While a run works its population is not to be had; paused, it is once the run waits.
@@ -895,10 +912,10 @@ void TZELWorldHomeForm::WorkerWoke() {
   if (!RunActive) return;
   const auto since = std::chrono::steady_clock::now() - LastShown;
   // The end of a run is shown at once; everything else waits for its turn.
-  if (since >= ShowInterval || Worker->EndWaiting()) {
+  if (since >= ShowEvery || Worker->EndWaiting()) {
     ShowWorkerUpdate();
   } else if (!ShowTimer->isActive()) {
-    ShowTimer->start(std::chrono::duration_cast<std::chrono::milliseconds>(ShowInterval - since));
+    ShowTimer->start(std::chrono::duration_cast<std::chrono::milliseconds>(ShowEvery - since));
   }
 }
 
@@ -906,6 +923,10 @@ void TZELWorldHomeForm::ShowWorkerUpdate() {
   ShowTimer->stop();
   if (!RunActive) return;
   LastShown = std::chrono::steady_clock::now();
+  // What the window's thread spent since the frame before: that frame, painted and laid out.
+  const auto spent = ThreadTime() - LastShownCost;
+  LastShownCost += spent;
+  ShowEvery = std::max<std::chrono::steady_clock::duration>(ShowInterval, spent * ShowShare);
   TRunUpdate update = Worker->TakeUpdate();
   ShowPendingStart(update.Finished && update.Error.empty());
   ShowRecords(update);
@@ -914,9 +935,10 @@ void TZELWorldHomeForm::ShowWorkerUpdate() {
 }
 
 void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
-  const TObserved observed(*this, TShowPart::Records);
-  // The outcome, shown next, draws the picture and sets the bar and the labels itself.
+  // The outcome, shown next, draws the picture and sets the bar and the labels itself; the
+  // records that come with it are part of its display.
   const bool outcomeFollows = U.Finished && U.Error.empty();
+  const TObserved observed(*this, outcomeFollows ? TShowPart::Outcome : TShowPart::Records);
   if (U.Environment) {
     EnvironmentSet = std::move(*U.Environment);
     BestDrawn = false;
@@ -1005,8 +1027,9 @@ void TZELWorldHomeForm::WaitForRun() {
   while (!Idle()) {
     QEventLoop loop;
     IdleLoop = &loop;
-    // A paused run that has posted nothing new is found idle by looking again.
-    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    // A paused run that has posted nothing new is found idle by looking again. A run that
+    // is not paused wakes the window with its end.
+    if (PauseAction->isChecked()) QTimer::singleShot(20, &loop, &QEventLoop::quit);
     loop.exec();
     IdleLoop = nullptr;
   }
@@ -1099,6 +1122,8 @@ void TZELWorldHomeForm::SaveSettingsActionClick(QObject*) {
 }
 
 void TZELWorldHomeForm::OpenSettingsActionClick(QObject*) {
+  // A run just begun may not show its menu commands off yet.
+  if (RunActive) return;
   SetStatusText("");
   Guarded([this] {
     OpenWithDialog("Open Settings", JsonFilter, [this](const std::string& FileName) {
@@ -1134,6 +1159,8 @@ void TZELWorldHomeForm::UseEnvironment(std::optional<TFuzzySet> Environment, con
 }
 
 void TZELWorldHomeForm::LoadEnvironmentActionClick(QObject*) {
+  // A run just begun may not show its menu commands off yet.
+  if (RunActive) return;
   SetStatusText("");
   Guarded([this] {
     OpenWithDialog("Load Environment", JsonFilter, [this](const std::string& FileName) {
@@ -1166,6 +1193,8 @@ void TZELWorldHomeForm::OpenSweepActionClick(QObject*) {
 }
 
 void TZELWorldHomeForm::BuiltInEnvironmentActionClick(QObject*) {
+  // A run just begun may not show its menu commands off yet.
+  if (RunActive) return;
   SetStatusText("");
   UseEnvironment(std::nullopt, "");
   SetStatusText(RandomFitCheckBox->isChecked() ? "Experiments build a random environment"
@@ -1197,6 +1226,8 @@ void TZELWorldHomeForm::FreezeActionClick(QObject*) {
 }
 
 void TZELWorldHomeForm::ThawActionClick(QObject*) {
+  // A run just begun may not show its menu commands off yet.
+  if (RunActive) return;
   SetStatusText("");
   Guarded([this] {
     OpenWithDialog("Thaw Population", JsonFilter, [this](const std::string& FileName) {

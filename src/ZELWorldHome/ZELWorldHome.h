@@ -272,6 +272,9 @@ private:
   std::string OwnEnvironmentFile;
   QTimer* ShowTimer;
   std::chrono::steady_clock::time_point LastShown{};
+  // The time between frames; the window thread's processor time at the last frame.
+  std::chrono::steady_clock::duration ShowEvery{};
+  std::chrono::nanoseconds LastShownCost{};
   QEventLoop* IdleLoop = nullptr;
   std::function<void(TShowPart, bool)> ShowObserver;
   // Tells the observer of a part for as long as it lives.

@@ -42,6 +42,27 @@ TEST(ReportFormat, NumbersRoundHalfAwayFromZeroAtTheLastDigit) {
   EXPECT_EQ(ProbabilityInRange(1.0, 0.0), 1.0);
 }
 
+TEST(ReportFile, AnOldReportIsReplacedByTheFirstLineNotByTheOpening) {
+  const std::string name = TempFile("zel-report-replace.txt");
+  const std::string old = "an old report\r\nof two lines\r\n";
+  const auto writeOld = [&] { std::ofstream(name, std::ios::binary) << old; };
+  writeOld();
+  {
+    TReportFile report(name);
+    EXPECT_EQ(ReadFile(name), old) << "opened, nothing written yet";
+    report.WriteLine("new");
+    EXPECT_EQ(ReadFile(name), "new\r\n");
+  }
+  // Given up before its first line (a run that failed), the old report stays whole.
+  writeOld();
+  { TReportFile report(name); }
+  EXPECT_EQ(ReadFile(name), old);
+  // Closed with no line, it is empty, as a report of nothing.
+  TReportFile(name).Close();
+  EXPECT_EQ(ReadFile(name), "");
+  std::filesystem::remove(name);
+}
+
 TEST(ReportFile, ASecondWriterIsRefusedBeforeAnythingIsCut) {
 #ifdef __EMSCRIPTEN__
   GTEST_SKIP() << "the file system under Node has no advisory locks";

@@ -4,6 +4,7 @@
 #include "WindowKit.h"
 
 #include "ZELWorldHome/CommandText.h"
+#include "ZELWorldHome/RunWorker.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,7 +12,12 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 // Expects the list window, labels, chart and picture to show the engine's run.
@@ -219,26 +225,97 @@ TEST(RunControls, ARunJustBegunTakesNoInputUntilItsControlsShowOffAndAShortOneLe
   QTest::mouseClick(w.Find<QCheckBox>("RatesCheckBox"), Qt::LeftButton);
   w.Click("StartToolButton");
   w.Click("BatchToolButton");
+  // Nor do the menu commands that would change the settings or the population.
+  for (const char* name : {"OpenSettingsAction", "ThawAction", "LoadEnvironmentAction"})
+    w.Home.findChild<QAction*>(name)->trigger();
   EXPECT_EQ(pop->value(), e.PopSize);
   EXPECT_FALSE(w.Find<QCheckBox>("RatesCheckBox")->isChecked());
   EXPECT_EQ(w.Dialogs.Shown, dialogs);
+  EXPECT_FALSE(w.Find<QAbstractButton>("StopToolButton")->isEnabled());
   w.Home.WaitForRun();
+  // The first frame turns the controls off and Stop and Step on.
   EXPECT_FALSE(pop->isEnabled());
+  EXPECT_FALSE(w.Home.findChild<QAction*>("OpenSettingsAction")->isEnabled());
+  EXPECT_TRUE(w.Find<QAbstractButton>("StopToolButton")->isEnabled());
+  EXPECT_TRUE(w.Find<QAbstractButton>("StepToolButton")->isEnabled());
   EXPECT_TRUE(w.Dialogs.Errors.empty());
   w.Click("StopToolButton");
   w.Home.WaitForRun();
   EXPECT_TRUE(w.List.isVisible());
   EXPECT_EQ(w.List.Count(), 1);
 
-  // A run over before its first frame keeps the list window up and fills it anew; the
-  // controls take input again after it.
+  // A run over before its first frame keeps the list window up and fills it anew, and turns
+  // no control off or on; the controls take input again after it.
   w.Click("PauseToolButton");
+  int turned = 0;
+  QObject watcher;
+  for (const char* name :
+       {"StartAction", "BatchAction", "SaveImageAction", "SaveGraphAction", "OpenSettingsAction",
+        "ThawAction", "LoadEnvironmentAction", "StopAction", "StepAction"})
+    QObject::connect(w.Home.findChild<QAction*>(name), &QAction::enabledChanged, &watcher,
+                     [&turned] { ++turned; });
   RunInWindow(w, "StartToolButton", 3, dir.File("short.txt"));
+  EXPECT_EQ(turned, 0);
   EXPECT_TRUE(w.List.isVisible());
   EXPECT_EQ(w.List.Count(), e.Generations + 1);
   EXPECT_EQ(w.Chart().Series(0)->count(), e.Generations + 1);
   QTest::keyClick(pop, Qt::Key_Up);
   EXPECT_EQ(pop->value(), e.PopSize + 1);
+}
+
+TEST(RunWorker, ARunWakesTheWindowOnlyWhenItMustAndOneThreadServesEveryRun) {
+  TScratchDir dir;
+  std::mutex lock;
+  std::vector<pid_t> wakers;
+  const auto wakes = [&] {
+    std::lock_guard<std::mutex> guard(lock);
+    return wakers.size();
+  };
+  TRunWorker worker([&] {
+    std::lock_guard<std::mutex> guard(lock);
+    wakers.push_back(gettid());
+  });
+  TRandom random;
+  TExperimentSettings settings;
+  settings.PopSize = 10;
+  settings.Generations = 5;
+  settings.Elements = 40;
+  settings.Blocks = 4;
+  const auto start = [&](bool Paused) {
+    worker.StartRun(std::make_unique<TExperiment>(settings, random),
+                    std::make_unique<TRunReport>(dir.File("r.txt")), Paused);
+  };
+  // The window looks at a run's first frame of its own accord: a short run wakes it once,
+  // with its end.
+  for (std::size_t run = 1; run <= 3; ++run) {
+    start(false);
+    worker.Join();
+    EXPECT_EQ(wakes(), run);
+    EXPECT_TRUE(worker.EndWaiting());
+    const TRunUpdate update = worker.TakeUpdate();
+    EXPECT_TRUE(update.Finished);
+    EXPECT_EQ(update.Generations.size(), 6u);
+  }
+  // Paused after generation 0, the run leaves it for that frame; once the window has taken
+  // it, the next generation wakes the window again, and so does the end.
+  start(true);
+  const auto waitFor = [&](const std::function<bool()>& Done) {
+    while (!Done())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  waitFor([&] { return worker.Waiting(); });
+  EXPECT_EQ(wakes(), 3u);
+  EXPECT_EQ(worker.TakeUpdate().Generations.size(), 1u);
+  worker.Step();
+  waitFor([&] { return worker.Waiting() && !worker.NothingWaiting(); });
+  EXPECT_EQ(wakes(), 4u);
+  worker.Stop();
+  worker.Join();
+  EXPECT_EQ(wakes(), 5u);
+  // Every wake came from one thread, not the test's own.
+  for (pid_t waker : wakers)
+    EXPECT_EQ(waker, wakers.front());
+  EXPECT_NE(wakers.front(), gettid());
 }
 
 TEST(RunControls, ClosingTheWindowStopsTheRunAndClosesItsReport) {
