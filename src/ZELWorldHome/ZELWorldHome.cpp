@@ -866,7 +866,9 @@ void TZELWorldHomeForm::UpdateRunControls() {
   StopAction->setEnabled(shownRunning);
   CopyCommandAction->setEnabled(!shownRunning && !LastCommandLine.empty());
   ClearRunsAction->setEnabled(!shownRunning && EvolChart->EarlierRunCount() > 0);
-  // While a run works its population is not to be had; paused, it is once the run waits.
+  // A run that has not shown itself yet leaves them as they were (Freeze then finds the run
+  // working). While a run works its population is not to be had; paused, it is once the run waits.
+  if (RunActive && !shownRunning) return;
   const bool population = Thawed.has_value() || (RunActive ? !Current.Batch && paused : Worker->CanFreeze());
   FreezeAction->setEnabled(population);
   ContinueAction->setEnabled(!RunActive && population);

@@ -251,7 +251,7 @@ TEST(RunControls, ARunJustBegunTakesNoInputUntilItsControlsShowOffAndAShortOneLe
   QObject watcher;
   for (const char* name :
        {"StartAction", "BatchAction", "SaveImageAction", "SaveGraphAction", "OpenSettingsAction",
-        "ThawAction", "LoadEnvironmentAction", "StopAction", "StepAction"})
+        "ThawAction", "LoadEnvironmentAction", "StopAction", "StepAction", "FreezeAction", "ContinueAction"})
     QObject::connect(w.Home.findChild<QAction*>(name), &QAction::enabledChanged, &watcher,
                      [&turned] { ++turned; });
   RunInWindow(w, "StartToolButton", 3, dir.File("short.txt"));
