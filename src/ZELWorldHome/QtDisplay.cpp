@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPen>
@@ -72,6 +73,10 @@ TEvolChart::TEvolChart(QWidget* Parent) : QChartView(Parent) {
   chart->setPlotAreaBackgroundBrush(Qt::white);
   chart->setPlotAreaBackgroundVisible(true);
   chart->legend()->setAlignment(Qt::AlignBottom);
+  // Narrow margins: at the window's size the chart has a few hundred pixels, and its left axis
+  // title needs the plot's whole height.
+  chart->setMargins(QMargins(4, 4, 14, 0));
+  chart->layout()->setContentsMargins(2, 2, 2, 2);
 
   AxisX = new QValueAxis;
   AxisX->setTitleText("Generations");

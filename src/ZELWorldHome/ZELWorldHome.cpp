@@ -352,9 +352,9 @@ QToolBar* TZELWorldHomeForm::BuildRunToolBar() {
   PauseToolButton = NewToolButton("PauseToolButton", PauseAction);
   PauseToolButton->setMinimumWidth(60);
   StepToolButton = NewToolButton("StepToolButton", StepAction);
-  StepToolButton->setMinimumWidth(50);
+  StepToolButton->setMinimumWidth(40);
   StopToolButton = NewToolButton("StopToolButton", StopAction);
-  StopToolButton->setMinimumWidth(50);
+  StopToolButton->setMinimumWidth(40);
   SpeedComboBox = new QComboBox;
   SpeedComboBox->setObjectName("SpeedComboBox");
   SpeedComboBox->setToolTip("How fast a run goes: slow it down to watch selection at work.");
@@ -371,8 +371,6 @@ QToolBar* TZELWorldHomeForm::BuildRunToolBar() {
   SeedUsedLabel = NewLabel("SeedUsedLabel", "");
   SeedUsedLabel->setToolTip("The seed of the last experiment.");
   SeedUsedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  // Wide enough for any seed, so that a new one does not move the buttons beside it.
-  SeedUsedLabel->setMinimumWidth(SeedUsedLabel->fontMetrics().horizontalAdvance(" used 4294967295 "));
   CopyCommandToolButton = NewToolButton("CopyCommandToolButton", CopyCommandAction);
   ClearRunsToolButton = NewToolButton("ClearRunsToolButton", ClearRunsAction);
   RunToolBar->addWidget(PauseToolButton);
