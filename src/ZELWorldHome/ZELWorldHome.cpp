@@ -939,13 +939,13 @@ void TZELWorldHomeForm::ShowRecords(TRunUpdate& U) {
   // records that come with it are part of its display.
   const bool outcomeFollows = U.Finished && U.Error.empty();
   const TObserved observed(*this, outcomeFollows ? TShowPart::Outcome : TShowPart::Records);
+  // Until the best so far is drawn over it, and while the message naming the report waits,
+  // the picture shows the environment alone.
   if (U.Environment) {
     EnvironmentSet = std::move(*U.Environment);
     BestDrawn = false;
-    if (!outcomeFollows) {
-      DrawSet(EnvironmentSet, *FSImage, clBlue, true);
-      FSImage->update();
-    }
+    DrawSet(EnvironmentSet, *FSImage, clBlue, true);
+    FSImage->update();
   }
   std::array<std::vector<double>, 2> points;
   for (TGenerationRecord& r : U.Generations) {

@@ -97,6 +97,24 @@ TEST(Commands, RunAndBatchWithASeedMatchTheEngineAndTheCopiedCommandLine) {
   EXPECT_EQ(ReadFile(dir.File("cli batch.txt")), batchEngine.Report);
 }
 
+TEST(Commands, TheMessageNamingTheReportComesOverTheEnvironmentAlone) {
+  TWindows w;
+  TScratchDir dir;
+  TWindowExperiment{.Generations = 2}.ApplyTo(w);
+  int red = -1, blue = -1;
+  w.Dialogs.OnMessage = [&] {
+    red = CountPixels(w.Picture(), qRgb(255, 0, 0));
+    blue = CountPixels(w.Picture(), qRgb(0, 0, 255));
+  };
+  // Each command's message, the later ones after an agent was drawn; the agent comes after it.
+  for (const char* command : {"StartToolButton", "StartToolButton", "BatchToolButton"}) {
+    RunInWindow(w, command, 5, dir.File("r.txt"));
+    EXPECT_EQ(red, 0) << command;
+    EXPECT_GT(blue, 0) << command;
+    EXPECT_GT(CountPixels(w.Picture(), qRgb(255, 0, 0)), 0) << command;
+  }
+}
+
 TEST(Commands, ErrorsEndTheCommandAndTheProgramGoesOn) {
   TWindows w;
   TScratchDir dir;

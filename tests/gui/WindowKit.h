@@ -27,6 +27,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <sstream>
@@ -45,9 +46,14 @@ public:
     Answers.pop_front();
     return true;
   }
-  void ShowMessage(const std::string& Text) override { Messages.push_back(Text); }
+  void ShowMessage(const std::string& Text) override {
+    Messages.push_back(Text);
+    if (OnMessage) OnMessage();
+  }
   void ShowError(const std::string& Text) override { Errors.push_back(Text); }
   std::deque<std::string> Answers;
+  // Called while a message is shown, as the user would see the window then.
+  std::function<void()> OnMessage;
   std::vector<std::string> Messages, Errors;
   int Shown = 0;
 };
