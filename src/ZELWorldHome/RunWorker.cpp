@@ -1,6 +1,7 @@
 #include "ZELWorldHome/RunWorker.h"
 
 #include <exception>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -34,7 +35,23 @@ void TRunWorker::Launch(std::function<void()> Body, bool StartPaused) {
     Job = std::move(Body);
   }
   Changed.notify_all();
-  if (!Thread.joinable()) Thread = std::thread([this] { Serve(); });
+  if (Thread.joinable()) return;
+  try {
+    Thread = std::thread([this] { Serve(); });
+  } catch (const std::system_error& e) {
+    // The run ends before it begins, with a message; the window must not wait for it.
+    std::function<void()> dropped;
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      dropped = std::exchange(Job, nullptr);
+      Ended = Failed = true;
+    }
+    dropped = nullptr;
+    Post([&](TRunUpdate& U) {
+      U.Finished = true;
+      U.Error = std::string("Cannot start the run: the system refused a thread (") + e.what() + ")";
+    });
+  }
 }
 
 void TRunWorker::Serve() {

@@ -12,10 +12,14 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -334,6 +338,50 @@ TEST(RunWorker, ARunWakesTheWindowOnlyWhenItMustAndOneThreadServesEveryRun) {
   for (pid_t waker : wakers)
     EXPECT_EQ(waker, wakers.front());
   EXPECT_NE(wakers.front(), gettid());
+}
+
+TEST(RunWorker, ARefusedThreadEndsTheRunWithAMessageAndLeavesTheOldReport) {
+  TScratchDir dir;
+  const std::string report = dir.File("old.txt");
+  { std::ofstream(report) << "an older report\r\n"; }
+  // In a child limited to one process of its user (root is exempt from the limit, so a root
+  // test runs the child as nobody), the worker cannot start its thread.
+  const passwd* nobody = getuid() == 0 ? getpwnam("nobody") : nullptr;
+  if (nobody != nullptr) {
+    ASSERT_EQ(chown(dir.Path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(chown(report.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    if (nobody != nullptr && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) _exit(10);
+    const rlimit limit{1, 1};
+    if (setrlimit(RLIMIT_NPROC, &limit) != 0) _exit(11);
+    std::atomic<int> wakes{0};
+    // The child never returns into the test program.
+    try {
+      TRunWorker worker([&wakes] { ++wakes; });
+      TRandom random;
+      worker.StartRun(std::make_unique<TExperiment>(TExperimentSettings{}, random),
+                      std::make_unique<TRunReport>(report), false);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!worker.EndWaiting() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      const TRunUpdate update = worker.TakeUpdate();
+      if (!update.Finished) _exit(12);
+      if (update.Error.find("Cannot start the run: the system refused a thread") != 0) _exit(13);
+      if (wakes != 1) _exit(14);
+      worker.Join();
+    } catch (...) {
+      _exit(15);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10, 11: the limit could not be set; 12: no end (a hang); 13: the "
+                                       "wrong message; 14: the window not woken once; 15: an exception";
+  EXPECT_EQ(ReadFile(report), "an older report\r\n");
 }
 
 TEST(RunControls, ClosingTheWindowStopsTheRunAndClosesItsReport) {
