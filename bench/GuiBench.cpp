@@ -274,9 +274,32 @@ private:
   int Depth = 0;
 };
 
+// The parts of (a) and of (b), as printed.
+struct TPrinted {
+  TBucket Bucket;
+  const char* What;
+};
+constexpr std::array<TPrinted, 8> RunningParts{{{Click, "click: worker started, menu commands off"},
+                                                {Start, "start shown: chart cleared, earlier run kept, axes"},
+                                                {Records, "records passed from the worker"},
+                                                {LivePaint, "live frames painted"},
+                                                {LiveLayout, "widgets laid out again"},
+                                                {Controls, "controls turned off and on"},
+                                                {ControlsPaint, "controls repainted at the end"},
+                                                {LiveLoop, "event loop, wake-ups, timers"}}};
+constexpr std::array<TPrinted, 5> OutcomeParts{
+    {{Outcome, "last records, chart readied, list, picture, labels"},
+     {OutcomePaint, "chart, picture, labels, list, bar painted"},
+     {OutcomeFlush, "the final frame beside its widgets"},
+     {OutcomeLayout, "chart, list, labels, seed laid out again"},
+     {OutcomeLoop, "event loop: the events the display posts"}}};
+
 // The final display of the outcome, of the parts measured.
 double OutcomeCost(const std::array<double, BucketCount>& Cost) {
-  return Cost[Outcome] + Cost[OutcomePaint] + Cost[OutcomeFlush] + Cost[OutcomeLayout] + Cost[OutcomeLoop];
+  double sum = 0;
+  for (const TPrinted& p : OutcomeParts)
+    sum += Cost[p.Bucket];
+  return sum;
 }
 
 struct TShown {
@@ -402,20 +425,11 @@ int main(int argc, char** argv) {
   line("engine alone, nothing shown", engine);
   line("window's thread, click to shown and idle", total);
   line("(a) while the run works", running);
-  line("    click: worker started, menu commands off", part[Click]);
-  line("    start shown: chart cleared, earlier run kept, axes", part[Start]);
-  line("    records passed from the worker", part[Records]);
-  line("    live frames painted", part[LivePaint]);
-  line("    widgets laid out again", part[LiveLayout]);
-  line("    controls turned off and on", part[Controls]);
-  line("    controls repainted at the end", part[ControlsPaint]);
-  line("    event loop, wake-ups, timers", part[LiveLoop]);
+  for (const TPrinted& p : RunningParts)
+    line(("    " + std::string(p.What)).c_str(), part[p.Bucket]);
   line("(b) final display of the outcome", outcome);
-  line("    last records, chart readied, list, picture, labels", part[Outcome]);
-  line("    chart, picture, labels, list, bar painted", part[OutcomePaint]);
-  line("    the final frame beside its widgets", part[OutcomeFlush]);
-  line("    chart, list, labels, seed laid out again", part[OutcomeLayout]);
-  line("    event loop: the events the display posts", part[OutcomeLoop]);
+  for (const TPrinted& p : OutcomeParts)
+    line(("    " + std::string(p.What)).c_str(), part[p.Bucket]);
   std::printf("  wall clock, mean of the middle half\n");
   std::printf("  %-52s %8.3f ms\n", "engine alone", MiddleMean(alone) * 1000);
   std::printf("  %-52s %8.3f ms\n", "in the window, click to shown and idle", MiddleMean(shown) * 1000);

@@ -317,11 +317,6 @@ void TRunWorker::SetSpeed(int PerSecond) {
   Changed.notify_all();
 }
 
-bool TRunWorker::Finished() const {
-  std::lock_guard<std::mutex> guard(Lock);
-  return Ended;
-}
-
 bool TRunWorker::Waiting() const {
   std::lock_guard<std::mutex> guard(Lock);
   return Ended || (Blocked && StepsAsked == 0 && Paused && !StopAsked);

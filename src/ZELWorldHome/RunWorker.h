@@ -79,8 +79,6 @@ public:
   // The waiting update holds the end of the run.
   bool EndWaiting() const;
   bool NothingWaiting() const;
-  // The run has ended.
-  bool Finished() const;
   // Paused with no step asked for, or ended: nothing happens until someone acts.
   bool Waiting() const;
   // Waits until the run has ended.

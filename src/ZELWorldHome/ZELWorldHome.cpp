@@ -213,15 +213,23 @@ QAction* TZELWorldHomeForm::NewAction(const char* Name, const char* Caption, con
   return action;
 }
 
+QAction* TZELWorldHomeForm::NewCommand(const char* Name, const char* Caption, const char* Tip,
+                                       const std::function<void()>& Handler) {
+  // A run just begun may not show its commands off yet: until then they do nothing.
+  return NewAction(Name, Caption, Tip, [this, Handler] {
+    if (!RunActive) Handler();
+  });
+}
+
 void TZELWorldHomeForm::BuildControls() {
-  StartAction = NewAction("StartAction", "Start Simulation", "Runs one simulation and writes its report.",
-                          [this] { StartToolButtonClick(StartToolButton); });
-  BatchAction = NewAction("BatchAction", "Batch", "Runs a batch of ten simulations and writes its report.",
-                          [this] { BatchToolButtonClick(BatchToolButton); });
-  SaveImageAction = NewAction("SaveImageAction", "Save Image", "Saves the fuzzy-set picture as a BMP file.",
-                              [this] { SaveImageToolButtonClick(SaveImageToolButton); });
-  SaveGraphAction = NewAction("SaveGraphAction", "Save Graph", "Saves the chart as a BMP file.",
-                              [this] { SaveGraphToolButtonClick(SaveGraphToolButton); });
+  StartAction = NewCommand("StartAction", "Start Simulation", "Runs one simulation and writes its report.",
+                           [this] { StartToolButtonClick(StartToolButton); });
+  BatchAction = NewCommand("BatchAction", "Batch", "Runs a batch of ten simulations and writes its report.",
+                           [this] { BatchToolButtonClick(BatchToolButton); });
+  SaveImageAction = NewCommand("SaveImageAction", "Save Image", "Saves the fuzzy-set picture as a BMP file.",
+                               [this] { SaveImageToolButtonClick(SaveImageToolButton); });
+  SaveGraphAction = NewCommand("SaveGraphAction", "Save Graph", "Saves the chart as a BMP file.",
+                               [this] { SaveGraphToolButtonClick(SaveGraphToolButton); });
   ZELToolBar = new QToolBar("Commands");
   ZELToolBar->setObjectName("ZELToolBar");
   ZELToolBar->setMovable(false);
@@ -312,40 +320,40 @@ QToolBar* TZELWorldHomeForm::BuildRunToolBar() {
   StopAction = NewAction("StopAction", "Stop",
                          "Ends the run after the current generation (a batch after the current run).",
                          [this] { StopToolButtonClick(StopToolButton); });
-  CopyCommandAction = NewAction("CopyCommandAction", "Copy as command line",
-                                "Copies the zelworld-cli command that repeats the last experiment exactly.",
-                                [this] { CopyCommandToolButtonClick(CopyCommandToolButton); });
-  ClearRunsAction = NewAction("ClearRunsAction", "Clear Earlier Runs",
-                              "Removes the faded curves of earlier runs from the chart.",
-                              [this] { ClearRunsToolButtonClick(ClearRunsToolButton); });
+  CopyCommandAction = NewCommand("CopyCommandAction", "Copy as command line",
+                                 "Copies the zelworld-cli command that repeats the last experiment exactly.",
+                                 [this] { CopyCommandToolButtonClick(CopyCommandToolButton); });
+  ClearRunsAction = NewCommand("ClearRunsAction", "Clear Earlier Runs",
+                               "Removes the faded curves of earlier runs from the chart.",
+                               [this] { ClearRunsToolButtonClick(ClearRunsToolButton); });
   SaveSettingsAction =
       NewAction("SaveSettingsAction", "Save Settings…",
                 "Saves the settings, the seed and a loaded environment as an experiment file.",
                 [this] { SaveSettingsActionClick(SaveSettingsAction); });
-  OpenSettingsAction = NewAction("OpenSettingsAction", "Open Settings…",
-                                 "Sets the controls and the seed from an experiment file.",
-                                 [this] { OpenSettingsActionClick(OpenSettingsAction); });
+  OpenSettingsAction = NewCommand("OpenSettingsAction", "Open Settings…",
+                                  "Sets the controls and the seed from an experiment file.",
+                                  [this] { OpenSettingsActionClick(OpenSettingsAction); });
   FreezeAction = NewAction("FreezeAction", "Freeze Population…",
                            "Saves the population of the last run (or of the paused run) to go on with later.",
                            [this] { FreezeActionClick(FreezeAction); });
-  ThawAction = NewAction("ThawAction", "Thaw Population…",
-                         "Loads a frozen population: shows its settings and its best agent.",
-                         [this] { ThawActionClick(ThawAction); });
-  LoadEnvironmentAction = NewAction("LoadEnvironmentAction", "Load Environment…",
-                                    "Takes the environment of a file for the experiments that follow.",
-                                    [this] { LoadEnvironmentActionClick(LoadEnvironmentAction); });
+  ThawAction = NewCommand("ThawAction", "Thaw Population…",
+                          "Loads a frozen population: shows its settings and its best agent.",
+                          [this] { ThawActionClick(ThawAction); });
+  LoadEnvironmentAction = NewCommand("LoadEnvironmentAction", "Load Environment…",
+                                     "Takes the environment of a file for the experiments that follow.",
+                                     [this] { LoadEnvironmentActionClick(LoadEnvironmentAction); });
   OpenSweepAction =
       NewAction("OpenSweepAction", "Open Sweep Results…",
                 "Shows a sweep's aggregate: the mean curves of its conditions with their 95% bands.",
                 [this] { OpenSweepActionClick(OpenSweepAction); });
   BuiltInEnvironmentAction =
-      NewAction("BuiltInEnvironmentAction", "Use Built-in Environment",
-                "Goes back from a loaded environment to the fixed (or, with Random Fitness, a random) one.",
-                [this] { BuiltInEnvironmentActionClick(BuiltInEnvironmentAction); });
+      NewCommand("BuiltInEnvironmentAction", "Use Built-in Environment",
+                 "Goes back from a loaded environment to the fixed (or, with Random Fitness, a random) one.",
+                 [this] { BuiltInEnvironmentActionClick(BuiltInEnvironmentAction); });
   BuiltInEnvironmentAction->setEnabled(false);
-  ContinueAction = NewAction("ContinueAction", "Continue",
-                             "Runs the set number of generations more from the population in the window.",
-                             [this] { ContinueActionClick(ContinueAction); });
+  ContinueAction = NewCommand("ContinueAction", "Continue",
+                              "Runs the set number of generations more from the population in the window.",
+                              [this] { ContinueActionClick(ContinueAction); });
   RunToolBar = new QToolBar("Run");
   RunToolBar->setObjectName("RunToolBar");
   RunToolBar->setMovable(false);
@@ -627,7 +635,6 @@ void TZELWorldHomeForm::SaveWithDialog(const char* Title,
 }
 
 void TZELWorldHomeForm::SaveImageToolButtonClick(QObject*) {
-  if (RunActive) return;
   SetStatusText("");
   if (FSImage->Picture().isNull()) {
     SetStatusText("Nothing is drawn yet, so there is no image to save");
@@ -642,7 +649,6 @@ void TZELWorldHomeForm::SaveImageToolButtonClick(QObject*) {
 }
 
 void TZELWorldHomeForm::SaveGraphToolButtonClick(QObject*) {
-  if (RunActive) return;
   SetStatusText("");
   Guarded([this] {
     SaveWithDialog("Save Chart Image", [this](const std::string& FileName) {
@@ -688,8 +694,6 @@ TExperimentSettings TZELWorldHomeForm::SettingsFromControls() const {
 }
 
 void TZELWorldHomeForm::RunCommand(bool Batch) {
-  // The controls of a run that has just begun may not look disabled yet.
-  if (RunActive) return;
   SetStatusText("");
   // The seed is taken at the click, before the dialog, as the clock was read before.
   const std::uint32_t seed = SeedFromBox();
@@ -893,7 +897,6 @@ void TZELWorldHomeForm::SpeedComboBoxChange(QObject*) {
 }
 
 void TZELWorldHomeForm::CopyCommandToolButtonClick(QObject*) {
-  if (RunActive) return;
   SetStatusText("");
   if (LastCommandLine.empty()) return;
   QApplication::clipboard()->setText(ToQString(LastCommandLine));
@@ -901,7 +904,6 @@ void TZELWorldHomeForm::CopyCommandToolButtonClick(QObject*) {
 }
 
 void TZELWorldHomeForm::ClearRunsToolButtonClick(QObject*) {
-  if (RunActive) return;
   SetStatusText("");
   EvolChart->ClearEarlierRuns();
   EarlierRuns.clear();
@@ -1122,8 +1124,6 @@ void TZELWorldHomeForm::SaveSettingsActionClick(QObject*) {
 }
 
 void TZELWorldHomeForm::OpenSettingsActionClick(QObject*) {
-  // A run just begun may not show its menu commands off yet.
-  if (RunActive) return;
   SetStatusText("");
   Guarded([this] {
     OpenWithDialog("Open Settings", JsonFilter, [this](const std::string& FileName) {
@@ -1159,8 +1159,6 @@ void TZELWorldHomeForm::UseEnvironment(std::optional<TFuzzySet> Environment, con
 }
 
 void TZELWorldHomeForm::LoadEnvironmentActionClick(QObject*) {
-  // A run just begun may not show its menu commands off yet.
-  if (RunActive) return;
   SetStatusText("");
   Guarded([this] {
     OpenWithDialog("Load Environment", JsonFilter, [this](const std::string& FileName) {
@@ -1193,8 +1191,6 @@ void TZELWorldHomeForm::OpenSweepActionClick(QObject*) {
 }
 
 void TZELWorldHomeForm::BuiltInEnvironmentActionClick(QObject*) {
-  // A run just begun may not show its menu commands off yet.
-  if (RunActive) return;
   SetStatusText("");
   UseEnvironment(std::nullopt, "");
   SetStatusText(RandomFitCheckBox->isChecked() ? "Experiments build a random environment"
@@ -1226,8 +1222,6 @@ void TZELWorldHomeForm::FreezeActionClick(QObject*) {
 }
 
 void TZELWorldHomeForm::ThawActionClick(QObject*) {
-  // A run just begun may not show its menu commands off yet.
-  if (RunActive) return;
   SetStatusText("");
   Guarded([this] {
     OpenWithDialog("Thaw Population", JsonFilter, [this](const std::string& FileName) {
@@ -1267,7 +1261,6 @@ std::optional<TFuzzySet> TZELWorldHomeForm::ContinueEnvironment(const TFrozenPop
 void TZELWorldHomeForm::ContinueActionClick(QObject*) {
   SetStatusText("");
   Guarded([this] {
-    if (RunActive) return;
     const std::optional<TFrozenPopulation> frozen = WindowPopulation();
     if (!frozen) throw std::invalid_argument("There is no population to continue: run or thaw one first");
     const TExperimentSettings settings = SettingsFromControls();

@@ -123,6 +123,9 @@ private:
   QGroupBox* BuildDescriptionBox();
   QAction* NewAction(const char* Name, const char* Caption, const char* Tip,
                      const std::function<void()>& Handler);
+  // An action that does nothing while a run works.
+  QAction* NewCommand(const char* Name, const char* Caption, const char* Tip,
+                      const std::function<void()>& Handler);
   // Runs a command, reporting an error that ends it in a modal box.
   void Guarded(const std::function<void()>& Command);
   void RunCommand(bool Batch);
