@@ -19,21 +19,19 @@ TLevel Detect() {
   return TLevel::Baseline;
 }
 
-// The cap the environment asks for; an unknown value caps nothing.
-TLevel EnvironmentCap() {
-  if (std::getenv("ZEL_NO_AVX2") != nullptr) return TLevel::Baseline;
-  const char* simd = std::getenv("ZEL_SIMD");
-  if (simd == nullptr) return TLevel::Avx512;
-  if (std::strcmp(simd, "baseline") == 0) return TLevel::Baseline;
-  if (std::strcmp(simd, "avx2") == 0) return TLevel::Avx2;
-  return TLevel::Avx512;
-}
-
 std::atomic<int>& Cap() {
   static std::atomic<int> cap{static_cast<int>(TLevel::Avx512)};
   return cap;
 }
 } // namespace
+
+TLevel CapOf(const char* Simd, const char* NoAvx2) {
+  if (NoAvx2 != nullptr) return TLevel::Baseline;
+  if (Simd == nullptr) return TLevel::Avx512;
+  if (std::strcmp(Simd, "baseline") == 0) return TLevel::Baseline;
+  if (std::strcmp(Simd, "avx2") == 0) return TLevel::Avx2;
+  return TLevel::Avx512;
+}
 
 TLevel Present() {
   static const TLevel present = Detect();
@@ -41,7 +39,8 @@ TLevel Present() {
 }
 
 TLevel Level() {
-  static const TLevel allowed = std::min(Present(), EnvironmentCap());
+  static const TLevel allowed =
+      std::min(Present(), CapOf(std::getenv("ZEL_SIMD"), std::getenv("ZEL_NO_AVX2")));
   return std::min(allowed, static_cast<TLevel>(Cap().load(std::memory_order_relaxed)));
 }
 

@@ -11,6 +11,9 @@ enum class TLevel { Baseline = 0, Avx2 = 1, Avx512 = 2 };
 TLevel Level();
 // The highest level the processor (and its system) supports, whatever the caps.
 TLevel Present();
+// The cap that the values of ZEL_SIMD and ZEL_NO_AVX2 ask for (nullptr: not set); an unknown
+// ZEL_SIMD caps nothing.
+TLevel CapOf(const char* Simd, const char* NoAvx2);
 // Caps the level for the whole process (tests); Limit(TLevel::Avx512) lifts the cap.
 void Limit(TLevel Max);
 const char* Name(TLevel L);

@@ -68,6 +68,16 @@ INSTANTIATE_TEST_SUITE_P(VectorInstructions, FastPath,
                            return Cpu::Name(Info.param);
                          });
 
+TEST(VectorLevel, TheEnvironmentCapsIt) {
+  using Cpu::TLevel;
+  EXPECT_EQ(Cpu::CapOf(nullptr, nullptr), TLevel::Avx512);
+  EXPECT_EQ(Cpu::CapOf("baseline", nullptr), TLevel::Baseline);
+  EXPECT_EQ(Cpu::CapOf("avx2", nullptr), TLevel::Avx2);
+  EXPECT_EQ(Cpu::CapOf("avx512", nullptr), TLevel::Avx512);
+  EXPECT_EQ(Cpu::CapOf("sse9", nullptr), TLevel::Avx512) << "an unknown value caps nothing";
+  EXPECT_EQ(Cpu::CapOf("avx512", ""), TLevel::Baseline) << "ZEL_NO_AVX2 set, even empty";
+}
+
 TEST_P(FastPath, RandomIntAndFlipMasks) {
   std::uint32_t s = 5;
   const std::pair<int, int> ranges[] = {{0, 1},   {0, 15}, {1, 5},
