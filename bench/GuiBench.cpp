@@ -22,8 +22,9 @@
 //   valgrind --tool=callgrind --separate-threads=yes --toggle-collect='*ShowOneRun*' gui_bench 5
 // (the window's thread), or --toggle-collect='*RunEngineAlone*' for the engine.
 
-#include "Display/Headless.h"
-#include "Experiment/RunDriver.h"
+#include "Experiment/Report.h"
+#include "Experiment/RunLoop.h"
+#include "Experiment/RunObservers.h"
 #include "ZELList/ZELList.h"
 #include "ZELWorldHome/ZELWorldHome.h"
 
@@ -311,15 +312,13 @@ struct TShown {
                                         const std::string& Report) {
   TRandom random;
   random.SetClock(Rng::CounterClock(Seed));
-  THeadlessProgress bar;
-  THeadlessChart chart;
-  THeadlessImage image;
-  THeadlessMessageBox messages;
-  TStringList best;
+  TBestList best;
+  TSeries series;
   const auto start = TClock::now();
   const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
   TExperiment experiment(Settings, random);
-  Run(experiment, Report, {bar, chart, image, best, messages, {}});
+  TReportWriter report(Report);
+  TRunLoop(experiment, false, {report.Observer(), best.Observer(), series.Observer()}).Run();
   return {CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu, Seconds(start)};
 }
 

@@ -1,6 +1,5 @@
 // Speed of development, evaluation and the generation step, at small and at the largest settings.
 
-#include "Display/Headless.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
 #include "ZEL/ZELAgentPopulation.h"
@@ -45,7 +44,8 @@ BENCHMARK(DevelopFast)->Args({100, 8})->Args({2048, 32});
 void Evaluate(benchmark::State& State) {
   Rand.SetSeed(1);
   const int n = static_cast<int>(State.range(1));
-  TZELAgentPopulation pop(Rand, static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n, 1);
+  TZELAgentPopulation pop(Rand, static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n,
+                          TReproduction::Genotype);
   TFuzzySet env;
   env.MakeEnvironment(Rand, n, false);
   for (auto _ : State)
@@ -59,13 +59,13 @@ void GenerationStep(benchmark::State& State) {
   Rand.SetSeed(1);
   const int n = static_cast<int>(State.range(1));
   TZELAgentPopulation pop(Rand, static_cast<int>(State.range(0)), static_cast<int>(State.range(2)), n,
-                          static_cast<int>(State.range(3)));
+                          TReproduction(State.range(3)));
   TFuzzySet env;
   env.MakeEnvironment(Rand, n, false);
   pop.Evaluate(env);
   pop.UpdateStatistics();
   for (auto _ : State) {
-    pop.NextGeneration(Rand, State.range(4) != 0, 1.0, 0.0001, 0.0001);
+    pop.NextGeneration(Rand, State.range(4) != 0, {1.0, 0.0001, 0.0001});
     pop.Evaluate(env);
     pop.UpdateStatistics();
   }

@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
       const TExperimentSettings& e = s.Experiment;
       FUZZ_CHECK(e.PopSize >= 2 && e.PopSize <= 1000 && e.Generations >= 1 && e.Generations <= 1000);
       FUZZ_CHECK(e.Elements >= 1 && e.Elements <= 2048 && e.Blocks >= 1 && e.Blocks <= 32);
-      FUZZ_CHECK(e.ReproductionType >= 0 && e.ReproductionType <= 2 && s.Threads >= 0 && s.Threads <= 1024);
+      FUZZ_CHECK(static_cast<int>(e.Reproduction) >= 0 && static_cast<int>(e.Reproduction) <= 2 &&
+                 s.Threads >= 0 && s.Threads <= 1024);
       FUZZ_CHECK(!s.Report.empty());
       break;
     }

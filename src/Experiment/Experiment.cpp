@@ -30,7 +30,7 @@ TGenerationRecord TExperiment::Record() const {
 TGenerationRecord TExperiment::Begin() {
   FRandom.Randomize();
   FPopulation.Create(FRandom, FSettings.PopSize, FSettings.Blocks, FSettings.Elements,
-                     FSettings.ReproductionType);
+                     FSettings.Reproduction);
   // An environment of one's own draws nothing, so the run goes on as with the fixed one.
   if (FOwnEnvironment)
     FEnvironment = *FOwnEnvironment;
@@ -56,20 +56,72 @@ TFrozenPopulation TExperiment::Freeze() const {
   return f;
 }
 
-TThawError::TThawError(std::string P, int Given, int Frozen)
-    : std::invalid_argument(P + ": " + std::to_string(Given) + " differs from the frozen population's " +
-                            std::to_string(Frozen) + ", which a continued run keeps"),
-      Parameter(std::move(P)) {}
+std::vector<TKeptDifference> KeptDifferences(const TExperimentSettings& Given,
+                                             const TExperimentSettings& Frozen) {
+  std::vector<TKeptDifference> differences;
+  auto keep = [&](TKeptSetting Setting, int G, int F) {
+    if (G != F) differences.push_back({Setting, G, F});
+  };
+  keep(TKeptSetting::PopSize, Given.PopSize, Frozen.PopSize);
+  keep(TKeptSetting::Blocks, Given.Blocks, Frozen.Blocks);
+  keep(TKeptSetting::Elements, Given.Elements, Frozen.Elements);
+  keep(TKeptSetting::Reproduction, static_cast<int>(Given.Reproduction),
+       static_cast<int>(Frozen.Reproduction));
+  return differences;
+}
+
+std::optional<TFuzzySet> ContinuedEnvironment(const TFrozenPopulation& Frozen, TEnvironmentChoice Choice,
+                                              const TFuzzySet* Own, std::uint32_t Seed) {
+  switch (Choice) {
+  case TEnvironmentChoice::Keep:
+    return std::nullopt;
+  case TEnvironmentChoice::Own:
+    if (Own == nullptr) return std::nullopt;
+    return *Own;
+  case TEnvironmentChoice::NewRandom:
+  case TEnvironmentChoice::Fixed: {
+    // Built as a run builds it; the fixed landscape draws nothing.
+    const bool random = Choice == TEnvironmentChoice::NewRandom;
+    TRandom generator;
+    generator.SetClock(Rng::CounterClock(Seed));
+    if (random) generator.Randomize();
+    TFuzzySet environment;
+    environment.MakeEnvironment(generator, Frozen.Settings.Elements, random);
+    return environment;
+  }
+  }
+  return std::nullopt;
+}
+
+namespace {
+const char* KeptName(TKeptSetting Setting) {
+  switch (Setting) {
+  case TKeptSetting::PopSize:
+    return "PopSize";
+  case TKeptSetting::Blocks:
+    return "Blocks";
+  case TKeptSetting::Elements:
+    return "Elements";
+  case TKeptSetting::Reproduction:
+    return "ReproductionType";
+  }
+  return "";
+}
+} // namespace
+
+TThawError::TThawError(const TKeptDifference& D)
+    : std::invalid_argument(std::string(KeptName(D.Setting)) + ": " + std::to_string(D.Given) +
+                            " differs from the frozen population's " + std::to_string(D.Frozen) +
+                            ", which a continued run keeps"),
+      Difference(D) {}
 
 TGenerationRecord TExperiment::Thaw(const TFrozenPopulation& F, const TFuzzySet* Environment) {
   const TExperimentSettings& s = F.Settings;
-  if (FSettings.PopSize != s.PopSize) throw TThawError("PopSize", FSettings.PopSize, s.PopSize);
-  if (FSettings.Blocks != s.Blocks) throw TThawError("Blocks", FSettings.Blocks, s.Blocks);
-  const int elements = Environment ? Environment->Count() : FSettings.Elements;
-  if (elements != s.Elements) throw TThawError("Elements", elements, s.Elements);
-  if (FSettings.ReproductionType != s.ReproductionType)
-    throw TThawError("ReproductionType", FSettings.ReproductionType, s.ReproductionType);
-  FPopulation.Restore(F, s.ReproductionType);
+  TExperimentSettings given = FSettings;
+  if (Environment) given.Elements = Environment->Count();
+  if (const auto differences = KeptDifferences(given, s); !differences.empty())
+    throw TThawError(differences.front());
+  FPopulation.Restore(F, s.Reproduction);
   FRandom.SetSeed(F.RandomSeed);
   FGeneration = FFirst = F.Generation;
   if (!Environment || Environment->Values() == F.Environment.Values()) {
@@ -86,15 +138,14 @@ TGenerationRecord TExperiment::Thaw(const TFrozenPopulation& F, const TFuzzySet*
 TGenerationRecord TExperiment::Renew() {
   FPopulation.Clear();
   FPopulation.Create(FRandom, FSettings.PopSize, FSettings.Blocks, FSettings.Elements,
-                     FSettings.ReproductionType);
+                     FSettings.Reproduction);
   FGeneration = FFirst = 0;
   return Evaluated();
 }
 
 TGenerationRecord TExperiment::Step() {
   // Bred and evaluated in one pass over the population.
-  FPopulation.NextGeneration(FRandom, FSettings.RatesSelection, FSettings.PCrossover, FSettings.PMutation,
-                             FSettings.PNoise, &FEnvironment);
+  FPopulation.NextGeneration(FRandom, FSettings.RatesSelection, FSettings.Probabilities(), &FEnvironment);
   FPopulation.UpdateStatistics();
   ++FGeneration;
   return Record();
@@ -119,16 +170,20 @@ void TBatch::Begin() {
   RatioSum = GenAllSum = FitnessSum = 0;
 }
 
-TRunRecord TBatch::StepRun() {
-  // The first run takes the population that Begin made; each later one a new population.
+void TBatch::BeginRun() {
   if (FRuns > 0) FExperiment.Renew();
+  FGenAllGenotype = -1;
+}
+
+void TBatch::Note(const TGenerationRecord& G) {
+  // Generation 0 is never examined, and the first generation found stays.
+  if (FGenAllGenotype == -1 && G.Generation > 0 && G.GenotypeRatio >= 100) FGenAllGenotype = G.Generation;
+}
+
+TRunRecord TBatch::EndRun() {
   TRunRecord r;
   r.Run = ++FRuns;
-  while (!FExperiment.Done()) {
-    const TGenerationRecord g = FExperiment.Step();
-    // Generation 0 is never examined, and the first generation found stays.
-    if (r.GenAllGenotype == -1 && g.GenotypeRatio >= 100) r.GenAllGenotype = g.Generation;
-  }
+  r.GenAllGenotype = FGenAllGenotype;
   const TZELAgentPopulation& pop = FExperiment.Population();
   r.MaxFitAll = pop.MaxFitAll;
   r.GenotypeRatio = pop.GenotypeRatio();

@@ -51,11 +51,35 @@ struct TFrozenPopulation : TPopulationState {
   TFuzzySet Environment;
 };
 
+// A setting that a continued run keeps from its population, since it says what the population
+// is made of.
+enum class TKeptSetting { PopSize, Blocks, Elements, Reproduction };
+// A kept setting that the settings of a continued run would change. Reproduction kinds are given
+// by their numbers.
+struct TKeptDifference {
+  TKeptSetting Setting;
+  int Given = 0;
+  int Frozen = 0;
+};
+// The kept settings in which Given differs from Frozen, in the order population size, blocks,
+// elements, reproduction.
+std::vector<TKeptDifference> KeptDifferences(const TExperimentSettings& Given,
+                                             const TExperimentSettings& Frozen);
+
+// What a continued run does with its environment: keeps the population's, takes one of its
+// own, builds a new random one from a seed, or builds the fixed one.
+enum class TEnvironmentChoice { Keep, Own, NewRandom, Fixed };
+// The environment a continued run of Frozen takes in place of the population's own; none to
+// keep that one. Own is the environment of one's own (for Own); a new random environment is
+// built as a run seeded with Seed builds it.
+std::optional<TFuzzySet> ContinuedEnvironment(const TFrozenPopulation& Frozen, TEnvironmentChoice Choice,
+                                              const TFuzzySet* Own, std::uint32_t Seed);
+
 // A continued run that would change what a population is made of.
 class TThawError : public std::invalid_argument {
 public:
-  TThawError(std::string Parameter, int Given, int Frozen);
-  const std::string Parameter;
+  explicit TThawError(const TKeptDifference& Difference);
+  const TKeptDifference Difference;
 };
 
 class TExperiment {
@@ -84,8 +108,8 @@ public:
   TFrozenPopulation Freeze() const;
   // Takes up a frozen population in place of Begin: the generator goes on from the frozen
   // state and the settings' generations are run on top of the generation reached. The
-  // probabilities and the selection may differ from the frozen ones; population size,
-  // elements, blocks and reproduction type may not (TThawError). With a new Environment
+  // probabilities and the selection may differ from the frozen ones; the kept settings may
+  // not (TThawError). With a new Environment
   // (else, or when it is the same, the frozen one is kept) the generation reached is scored against it, and
   // the best of the run starts again from there. The record of the generation reached.
   TGenerationRecord Thaw(const TFrozenPopulation& Frozen, const TFuzzySet* Environment = nullptr);
@@ -138,16 +162,23 @@ struct TBatchOutcome {
 };
 
 // Ten runs with the same settings and one environment; the population is renewed between
-// runs and the ten runs draw from one continuing sequence.
+// runs and the ten runs draw from one continuing sequence. The run loop steps each run's
+// generations on the experiment; the batch keeps the count and the sums.
 class TBatch {
 public:
   TBatch(const TExperimentSettings& Settings, TRandom& Random);
 
+  TExperiment& Experiment() { return FExperiment; }
   const TExperiment& Experiment() const { return FExperiment; }
   // Seeds, creates the first population and builds the environment.
   void Begin();
-  // One whole run.
-  TRunRecord StepRun();
+  // Makes ready the next run: the first takes the population that Begin made, each later
+  // one a new population.
+  void BeginRun();
+  // Takes note of a generation of the current run.
+  void Note(const TGenerationRecord& Record);
+  // The line of the run just stepped to its end, which is counted.
+  TRunRecord EndRun();
   bool Done() const { return FRuns >= BatchRunCount; }
   int Runs() const { return FRuns; }
   TBatchOutcome Finish() const;
@@ -157,5 +188,6 @@ public:
 private:
   TExperiment FExperiment;
   int FRuns = 0;
+  int FGenAllGenotype = -1;
   double RatioSum = 0, GenAllSum = 0, FitnessSum = 0;
 };

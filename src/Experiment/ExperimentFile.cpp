@@ -5,12 +5,9 @@
 #include <array>
 
 namespace {
-const std::array<const char*, 3> ReproductionNames = {"phenotype", "genotype", "both"};
-
-int ReadReproduction(const TJsonPlace& P) {
+TReproduction ReadReproduction(const TJsonPlace& P) {
   const std::string name = P.String();
-  for (std::size_t i = 0; i < ReproductionNames.size(); ++i)
-    if (name == ReproductionNames[i]) return static_cast<int>(i);
+  if (const auto kind = ParseReproduction(name, false)) return *kind;
   P.Fail("\"" + name + "\" is not one of \"phenotype\", \"genotype\", \"both\"");
 }
 
@@ -20,25 +17,23 @@ int ReadInt(const TJsonPlace& P, TIntRange Range) {
 } // namespace
 
 TJson SettingsJson(const TExperimentSettings& S) {
-  const bool known = S.ReproductionType >= 0 && S.ReproductionType <= 2;
-  return TJson{
-      {"reproduction", known ? ReproductionNames[static_cast<std::size_t>(S.ReproductionType)] : "?"},
-      {"rates-selection", S.RatesSelection},
-      {"random-environment", S.RandomEnvironment},
-      {"pop-size", S.PopSize},
-      {"generations", S.Generations},
-      {"elements", S.Elements},
-      {"blocks", S.Blocks},
-      {"p-crossover", S.PCrossover},
-      {"p-mutation", S.PMutation},
-      {"p-noise", S.PNoise}};
+  return TJson{{"reproduction", ReproductionName(S.Reproduction)},
+               {"rates-selection", S.RatesSelection},
+               {"random-environment", S.RandomEnvironment},
+               {"pop-size", S.PopSize},
+               {"generations", S.Generations},
+               {"elements", S.Elements},
+               {"blocks", S.Blocks},
+               {"p-crossover", S.PCrossover},
+               {"p-mutation", S.PMutation},
+               {"p-noise", S.PNoise}};
 }
 
 void ReadSettings(const TJsonPlace& P, TExperimentSettings& S, bool Complete) {
   P.OnlyKeys({"reproduction", "rates-selection", "random-environment", "pop-size", "generations", "elements",
               "blocks", "p-crossover", "p-mutation", "p-noise"});
   auto member = [&](const char* Key) { return Complete ? std::optional(P.At(Key)) : P.Find(Key); };
-  if (auto m = member("reproduction")) S.ReproductionType = ReadReproduction(*m);
+  if (auto m = member("reproduction")) S.Reproduction = ReadReproduction(*m);
   if (auto m = member("rates-selection")) S.RatesSelection = m->Bool();
   if (auto m = member("random-environment")) S.RandomEnvironment = m->Bool();
   if (auto m = member("pop-size")) S.PopSize = ReadInt(*m, TExperimentSettings::PopSizeRange);

@@ -1,19 +1,14 @@
 #include "Experiment/ExperimentSettings.h"
 
-#include "ZEL/ReportFormat.h"
+#include "Experiment/ReportFormat.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
 
 namespace {
+const std::array<const char*, 3> ReproductionNames = {"phenotype", "genotype", "both"};
 const char* const Finite = "finite numbers";
-
-std::string Shortest(double Value) {
-  std::array<char, 32> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value);
-  return std::string(buffer.data(), result.ptr);
-}
 
 void CheckRange(const char* Parameter, int Value, TIntRange Range) {
   if (Value < Range.Lo || Value > Range.Hi)
@@ -22,7 +17,7 @@ void CheckRange(const char* Parameter, int Value, TIntRange Range) {
 }
 
 void CheckFinite(const char* Parameter, double Value) {
-  if (!std::isfinite(Value)) throw TSettingsError(Parameter, Shortest(Value), Finite);
+  if (!std::isfinite(Value)) throw TSettingsError(Parameter, ShortestReal(Value), Finite);
 }
 
 void Correct(const char* Parameter, double& P, double Fallback, std::vector<TCorrection>& Corrections) {
@@ -32,12 +27,25 @@ void Correct(const char* Parameter, double& P, double Fallback, std::vector<TCor
 }
 } // namespace
 
+const char* ReproductionName(TReproduction Reproduction) {
+  return ReproductionNames[static_cast<std::size_t>(Reproduction)];
+}
+
+std::optional<TReproduction> ParseReproduction(std::string_view Text, bool Numbers) {
+  for (std::size_t i = 0; i < ReproductionNames.size(); ++i)
+    if (Text == ReproductionNames[i] || (Numbers && Text == std::to_string(i))) return TReproduction(i);
+  return std::nullopt;
+}
+
+std::string ReproductionNameList() {
+  return std::string(ReproductionNames[0]) + ", " + ReproductionNames[1] + ", " + ReproductionNames[2];
+}
+
 TSettingsError::TSettingsError(std::string P, std::string V, std::string R)
     : std::invalid_argument(P + ": " + V + (R == Finite ? " is not a finite number" : " is outside " + R)),
       Parameter(std::move(P)), Value(std::move(V)), Range(std::move(R)) {}
 
 void TExperimentSettings::Validate() const {
-  CheckRange("ReproductionType", ReproductionType, ReproductionTypeRange);
   CheckRange("PopSize", PopSize, PopSizeRange);
   CheckRange("Generations", Generations, GenerationsRange);
   CheckRange("Elements", Elements, ElementsRange);

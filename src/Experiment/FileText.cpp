@@ -78,7 +78,8 @@ int InheritedDescriptor(const std::string& Name) {
 
 } // namespace
 
-TWholeFileOutput::TWholeFileOutput(const std::string& FileName) : Name(FileName), Target(FileName) {
+TWholeFileOutput::TWholeFileOutput(const std::string& FileName, bool SyncFirst)
+    : Name(FileName), Target(FileName), Sync(SyncFirst) {
   struct stat status {};
   if (stat(FileName.c_str(), &status) == 0) {
     if (S_ISDIR(status.st_mode)) Fail("Cannot create file", EISDIR);
@@ -150,7 +151,8 @@ void TWholeFileOutput::Commit(const std::string& Text) {
     umask(mask);
     mode = 0666 & ~mask;
   }
-  if (!WriteAll(File, Text) || fchmod(File, mode) != 0 || fsync(File) != 0) Fail("Cannot write file", errno);
+  if (!WriteAll(File, Text) || fchmod(File, mode) != 0 || (Sync && fsync(File) != 0))
+    Fail("Cannot write file", errno);
   const int file = File;
   File = -1;
   if (close(file) != 0) Fail("Cannot write file", errno);

@@ -24,8 +24,9 @@ std::string ReadWholeFile(const std::string& Kind, const std::string& FileName);
 class TWholeFileOutput {
 public:
   // Creates the temporary file at once; a path that cannot be written raises
-  // std::runtime_error naming it.
-  explicit TWholeFileOutput(const std::string& FileName);
+  // std::runtime_error naming it. With Sync the text is on the disk before it takes the
+  // file's name; without, a crash of the system (not of the program) may leave it empty.
+  explicit TWholeFileOutput(const std::string& FileName, bool Sync = true);
   // Removes the temporary file unless Commit has put it in place.
   ~TWholeFileOutput();
   TWholeFileOutput(const TWholeFileOutput&) = delete;
@@ -40,6 +41,7 @@ private:
   std::string Target;
   std::string Temporary;
   int File = -1;
+  bool Sync = true;
 };
 
 // Replaces the file by Text as a whole (TWholeFileOutput). Every whole-file output goes

@@ -4,8 +4,7 @@ namespace {
 const char* const Hyphens = "----------------------------------------";
 
 void WriteCommonHeader(TReportFile& Report, const TExperimentSettings& S) {
-  const std::string title = ModeTitle(S.ReproductionType, S.RatesSelection);
-  if (!title.empty()) Report.WriteLine(title);
+  Report.WriteLine(ModeTitle(S.Reproduction, S.RatesSelection));
   Report.WriteLine("PopSize: " + FormatInt(S.PopSize) +
                    " Number of Generations: " + FormatInt(S.Generations));
   Report.WriteLine("Fitness Elements: " + FormatInt(S.Elements) + " ZEL Blocks: " + FormatInt(S.Blocks));
@@ -16,11 +15,11 @@ void WriteCommonHeader(TReportFile& Report, const TExperimentSettings& S) {
 }
 } // namespace
 
-std::string ModeTitle(int ReproductionType, bool RatesSelection) {
+std::string ModeTitle(TReproduction Reproduction, bool RatesSelection) {
   static const char* const stems[3] = {"Reproduction of ZELs alone", "Reproduction with GA with ZEL encoding",
                                        "Coexistence of Agents with both reproduction types"};
-  if (ReproductionType < 0 || ReproductionType > 2) return {};
-  return std::string(stems[ReproductionType]) + (RatesSelection ? " (Rates of Reproduction)" : " (Elite)");
+  return std::string(stems[static_cast<std::size_t>(Reproduction)]) +
+         (RatesSelection ? " (Rates of Reproduction)" : " (Elite)");
 }
 
 std::string GenerationLine(const TGenerationRecord& R) {
@@ -39,43 +38,40 @@ std::string AveragesLine(const TBatchOutcome& O) {
          FormatReal(O.AvgGenAllGenotype, 6, 2);
 }
 
-TRunReport::TRunReport(const std::string& FileName) : File(FileName) {}
-
-void TRunReport::WriteHeader(const TExperimentSettings& Settings) {
-  WriteCommonHeader(File, Settings);
-  File.WriteLine(
-      "Gen#   Average    GenFitMax    GenFitMin    MaxFitAll           GenotypeRatio     Fitness   "
-      "GenBestZEL");
+std::string ReportClosingMessage(const std::string& FileName) {
+  return "Your Report on file " + FileName;
 }
 
-void TRunReport::WriteGeneration(const TGenerationRecord& Record) {
-  File.WriteLine(GenerationLine(Record));
+TReportWriter::TReportWriter(const std::string& FileName) : File(FileName) {}
+
+TRunObserver TReportWriter::Observer() {
+  return {[this](const TRunStart& S) { WriteHeader(S); },
+          [this](const TGenerationRecord& R) { File.WriteLine(GenerationLine(R)); },
+          [this](const TRunRecord& R) { File.WriteLine(RunLine(R)); },
+          [this](const TRunEnd& E) { WriteEnd(E); }};
 }
 
-void TRunReport::WriteStopped(int Generation, int Generations) {
-  File.WriteLine("Stopped after generation " + FormatInt(Generation) + " of " + FormatInt(Generations));
-}
-
-TBatchReport::TBatchReport(const std::string& FileName) : File(FileName) {}
-
-void TBatchReport::WriteHeader(const TExperimentSettings& Settings) {
+void TReportWriter::WriteHeader(const TRunStart& Start) {
+  if (!Start.Batch) {
+    WriteCommonHeader(File, Start.Settings);
+    File.WriteLine(
+        "Gen#   Average    GenFitMax    GenFitMin    MaxFitAll           GenotypeRatio     Fitness   "
+        "GenBestZEL");
+    return;
+  }
   File.WriteLine("Batch of " + FormatInt(BatchRunCount) + " runs.");
-  WriteCommonHeader(File, Settings);
+  WriteCommonHeader(File, Start.Settings);
   File.WriteLine(std::string("Run# ") + "    Max Fitness" +
                  "        GenotypeRatio     Gen All Genetic     Fitness   BestZEL");
 }
 
-void TBatchReport::WriteRun(const TRunRecord& Record) {
-  File.WriteLine(RunLine(Record));
-}
-
-void TBatchReport::WriteFooter(const TBatchOutcome& Outcome) {
-  File.WriteLine("_________________");
-  File.WriteLine("Batch Averages for a batch of " + FormatInt(Outcome.Runs));
-  File.WriteLine("Fitness     Fraction w/ genotype      Gen with all Genotypes");
-  File.WriteLine(AveragesLine(Outcome));
-}
-
-void TBatchReport::WriteStopped(int Runs) {
-  File.WriteLine("Stopped after run " + FormatInt(Runs) + " of " + FormatInt(BatchRunCount));
+void TReportWriter::WriteEnd(const TRunEnd& End) {
+  if (End.Batch) {
+    File.WriteLine("_________________");
+    File.WriteLine("Batch Averages for a batch of " + FormatInt(End.Batch->Runs));
+    File.WriteLine("Fitness     Fraction w/ genotype      Gen with all Genotypes");
+    File.WriteLine(AveragesLine(*End.Batch));
+  }
+  if (!End.StopLine.empty()) File.WriteLine(End.StopLine);
+  File.Close();
 }

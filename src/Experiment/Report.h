@@ -1,14 +1,15 @@
 #pragma once
-// The run and batch reports, written from the settings and the records as they come:
-// line by line, each line flushed, CR LF line ends.
+// The run and batch reports, written from the records of the run loop as they come: line by
+// line, each line flushed, CR LF line ends.
 
 #include "Experiment/Experiment.h"
-#include "ZEL/ReportFormat.h"
+#include "Experiment/ReportFormat.h"
+#include "Experiment/RunLoop.h"
 
 #include <string>
 
-// The mode title of the reports; empty for a reproduction type outside 0..2.
-std::string ModeTitle(int ReproductionType, bool RatesSelection);
+// The mode title of the reports.
+std::string ModeTitle(TReproduction Reproduction, bool RatesSelection);
 
 // The lines of the reports, without line ends.
 std::string GenerationLine(const TGenerationRecord& Record);
@@ -16,29 +17,20 @@ std::string RunLine(const TRunRecord& Record);
 // The averages line of a batch report.
 std::string AveragesLine(const TBatchOutcome& Outcome);
 
-class TRunReport {
+// What a front-end says once a report is complete: "Your Report on file " and its name.
+std::string ReportClosingMessage(const std::string& FileName);
+
+// The report of a run, a continued run or a batch, written by an observer of the run loop:
+// the header at the start, a line per generation (per run of a batch), at the end a batch's
+// averages and the stop line of a run stopped early, and then the file is closed.
+class TReportWriter {
 public:
-  // Creates (or empties) the report file.
-  explicit TRunReport(const std::string& FileName);
-  void WriteHeader(const TExperimentSettings& Settings);
-  void WriteGeneration(const TGenerationRecord& Record);
-  // The closing line of a run ended early, after the last generation written.
-  void WriteStopped(int Generation, int Generations);
-  void Close() { File.Close(); }
+  // Creates the report file, or takes the one there (emptied by its first line).
+  explicit TReportWriter(const std::string& FileName);
+  TRunObserver Observer();
 
 private:
-  TReportFile File;
-};
-
-class TBatchReport {
-public:
-  explicit TBatchReport(const std::string& FileName);
-  void WriteHeader(const TExperimentSettings& Settings);
-  void WriteRun(const TRunRecord& Record);
-  void WriteFooter(const TBatchOutcome& Outcome);
-  void WriteStopped(int Runs);
-  void Close() { File.Close(); }
-
-private:
+  void WriteHeader(const TRunStart& Start);
+  void WriteEnd(const TRunEnd& End);
   TReportFile File;
 };

@@ -11,13 +11,15 @@
 
 namespace {
 
-// A parameter of the settings: an integer in a range, a flag, or a probability.
+// A parameter of the settings: an integer in a range, a flag, a probability, or (none of
+// these) the reproduction kind.
 struct TParameter {
   const char* Name;
   int TExperimentSettings::*Int = nullptr;
   TIntRange Range{0, 0};
   bool TExperimentSettings::*Flag = nullptr;
   double TExperimentSettings::*Real = nullptr;
+  bool IsReproduction() const { return !Int && !Flag && !Real; }
 };
 
 using S = TExperimentSettings;
@@ -26,14 +28,13 @@ const std::array<TParameter, 10> Parameters = {{
     {"generations", &S::Generations, S::GenerationsRange},
     {"elements", &S::Elements, S::ElementsRange},
     {"blocks", &S::Blocks, S::BlocksRange},
-    {"reproduction", &S::ReproductionType, S::ReproductionTypeRange},
+    {"reproduction", nullptr, {0, 0}},
     {"random-environment", nullptr, {0, 0}, &S::RandomEnvironment},
     {"rates-selection", nullptr, {0, 0}, &S::RatesSelection},
     {"p-crossover", nullptr, {0, 0}, nullptr, &S::PCrossover},
     {"p-mutation", nullptr, {0, 0}, nullptr, &S::PMutation},
     {"p-noise", nullptr, {0, 0}, nullptr, &S::PNoise},
 }};
-const std::array<const char*, 3> ReproductionNames = {"phenotype", "genotype", "both"};
 const char* const RunIdColumn = "run_id";
 const char* const ConditionColumn = "condition";
 const char* const SeedColumn = "seed";
@@ -107,13 +108,11 @@ bool IsSweepParameter(const std::string& Name) {
 
 void SetSweepParameter(TExperimentSettings& Settings, const std::string& Parameter, const std::string& Text) {
   const TParameter& p = ParameterNamed(Parameter);
-  if (p.Int == &S::ReproductionType) {
-    for (std::size_t i = 0; i < ReproductionNames.size(); ++i)
-      if (Text == ReproductionNames[i] || Text == std::to_string(i)) {
-        Settings.ReproductionType = static_cast<int>(i);
-        return;
-      }
-    throw std::invalid_argument(Quoted(Text) + " is not one of phenotype, genotype, both");
+  if (p.IsReproduction()) {
+    const auto kind = ParseReproduction(Text, true);
+    if (!kind) throw std::invalid_argument(Quoted(Text) + " is not one of " + ReproductionNameList());
+    Settings.Reproduction = *kind;
+    return;
   }
   if (p.Int) {
     Settings.*p.Int = static_cast<int>(ReadInteger(Text, p.Range.Lo, p.Range.Hi));
@@ -133,10 +132,7 @@ void SetSweepParameter(TExperimentSettings& Settings, const std::string& Paramet
 
 std::string SweepParameterText(const TExperimentSettings& Settings, const std::string& Parameter) {
   const TParameter& p = ParameterNamed(Parameter);
-  if (p.Int == &S::ReproductionType) {
-    const int type = Settings.ReproductionType;
-    return type >= 0 && type < 3 ? ReproductionNames[static_cast<std::size_t>(type)] : std::to_string(type);
-  }
+  if (p.IsReproduction()) return ReproductionName(Settings.Reproduction);
   if (p.Int) return std::to_string(Settings.*p.Int);
   if (p.Flag) return Settings.*p.Flag ? "1" : "0";
   return SweepNumber(Settings.*p.Real);

@@ -1,5 +1,7 @@
 #include "Experiment/SweepRun.h"
 
+#include "Experiment/FileText.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -14,18 +16,29 @@
 
 namespace fs = std::filesystem;
 
-std::vector<TGenerationRecord> RunSweepLine(const TSweepRun& Run) {
+void RunSweepLine(const TSweepRun& Run, std::vector<TRunObserver> Observers) {
   TRandom random;
   random.SetClock(Rng::CounterClock(Run.Seed));
   TExperiment experiment(Run.Settings, random);
   // The sweep's workers are the parallelism; a run inside one stays on its thread.
   experiment.SetThreads(1);
-  std::vector<TGenerationRecord> records;
-  records.reserve(static_cast<std::size_t>(Run.Settings.Generations) + 1);
-  records.push_back(experiment.Begin());
-  while (!experiment.Done())
-    records.push_back(experiment.Step());
-  return records;
+  TRunLoop(experiment, false, std::move(Observers)).Run();
+}
+
+TSweepResultWriter::TSweepResultWriter(const TSweepRun& Run, fs::path Path)
+    : FRun(Run), FPath(std::move(Path)) {
+  FRecords.reserve(static_cast<std::size_t>(Run.Settings.Generations) + 1);
+}
+
+TRunObserver TSweepResultWriter::Observer() {
+  TRunObserver o;
+  o.Generation = [this](const TGenerationRecord& R) { FRecords.push_back(R); };
+  // A sweep is made again from its plan, so its many small files are not each forced to
+  // the disk: the rename alone keeps a result file whole or absent.
+  o.Ended = [this](const TRunEnd&) {
+    if (!FPath.empty()) TWholeFileOutput(FPath.string(), false).Commit(SweepResultCsv(FRun, FRecords));
+  };
+  return o;
 }
 
 std::string SweepResultHeader() {
@@ -55,25 +68,6 @@ fs::path SweepResultPath(const fs::path& Dir, const std::string& RunId) {
   return Dir / "runs" / (RunId + ".csv");
 }
 
-void WriteFileAtomically(const fs::path& Path, const std::string& Text) {
-  // The process id keeps the temporary names of two processes apart; the run_id those of
-  // two workers.
-  const fs::path temporary = fs::path(Path).concat(".tmp" + std::to_string(getpid()));
-  auto fail = [&](const char* What, int Error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw std::runtime_error(std::string(What) + " '" + Path.string() + "': " + std::strerror(Error));
-  };
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) fail("Cannot create file", errno);
-  const bool written = std::fwrite(Text.data(), 1, Text.size(), file) == Text.size();
-  const int error = errno;
-  if (std::fclose(file) != 0 || !written) fail("Cannot write file", written ? errno : error);
-  std::error_code ec;
-  fs::rename(temporary, Path, ec);
-  if (ec) fail("Cannot write file", ec.value());
-}
-
 std::string ReadWholeFile(const fs::path& Path) {
   std::FILE* file = std::fopen(Path.c_str(), "rb");
   if (!file) throw std::runtime_error("Cannot read file '" + Path.string() + "': " + std::strerror(errno));
@@ -99,7 +93,7 @@ TSweepProgress RunSweep(const TSweepPlan& Plan, const fs::path& Dir, const TSwee
   const std::string planText = SweepPlanCsv(Plan);
   const fs::path planPath = SweepPlanPath(Dir);
   if (!fs::exists(planPath))
-    WriteFileAtomically(planPath, planText);
+    WriteWholeFile(planPath.string(), planText);
   else if (ReadWholeFile(planPath) != planText)
     throw TSweepError("'" + Dir.string() + "' holds the results of another plan (its plan.csv differs); " +
                       "choose another output folder");
@@ -128,7 +122,8 @@ TSweepProgress RunSweep(const TSweepPlan& Plan, const fs::path& Dir, const TSwee
       if (k >= pending.size()) return;
       const TSweepRun& run = *pending[k];
       try {
-        WriteFileAtomically(SweepResultPath(Dir, run.RunId), SweepResultCsv(run, RunSweepLine(run)));
+        TSweepResultWriter result(run, SweepResultPath(Dir, run.RunId));
+        RunSweepLine(run, {result.Observer()});
       } catch (...) {
         const std::lock_guard guard(lock);
         if (!failure) failure = std::current_exception();

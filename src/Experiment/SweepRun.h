@@ -5,6 +5,7 @@
 // stopped resumes where it stopped.
 
 #include "Experiment/Experiment.h"
+#include "Experiment/RunLoop.h"
 #include "Experiment/SweepPlan.h"
 
 #include <filesystem>
@@ -12,9 +13,23 @@
 #include <string>
 #include <vector>
 
-// One record per generation, exactly as `zelworld-cli run` with the run's seed and
-// settings makes them.
-std::vector<TGenerationRecord> RunSweepLine(const TSweepRun& Run);
+// Runs one line of a plan through the run loop on the calling thread, exactly as
+// `zelworld-cli run` with the run's seed and settings runs it.
+void RunSweepLine(const TSweepRun& Run, std::vector<TRunObserver> Observers);
+
+// The result file of one run, kept by an observer of the run loop and written as a whole
+// (SweepResultCsv) when the run ends.
+class TSweepResultWriter {
+public:
+  TSweepResultWriter(const TSweepRun& Run, std::filesystem::path Path);
+  TRunObserver Observer();
+  const std::vector<TGenerationRecord>& Records() const { return FRecords; }
+
+private:
+  const TSweepRun& FRun;
+  std::filesystem::path FPath;
+  std::vector<TGenerationRecord> FRecords;
+};
 
 // The result file of a run: the series of the window's chart (x, MaxGen, w/ Genotype)
 // with the run's settings in front on every row.
@@ -24,9 +39,6 @@ std::string SweepResultCsv(const TSweepRun& Run, const std::vector<TGenerationRe
 std::filesystem::path SweepPlanPath(const std::filesystem::path& Dir);
 std::filesystem::path SweepResultPath(const std::filesystem::path& Dir, const std::string& RunId);
 
-// Writes Text to a temporary file beside Path and renames it to Path. Throws
-// std::runtime_error naming the file and the reason; an earlier file at Path stays as it was.
-void WriteFileAtomically(const std::filesystem::path& Path, const std::string& Text);
 std::string ReadWholeFile(const std::filesystem::path& Path);
 
 struct TSweepProgress {

@@ -27,11 +27,6 @@ std::uint64_t TZELAgent::CreateDraws(std::int32_t BlockCount) {
   return TChromosome::CreateDraws(BitsPerBlock * BlockCount);
 }
 
-void TZELAgent::FreeContents() {
-  Chromosome.Clear();
-  ZEL.Clear();
-}
-
 TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
   // The block's 18 bits, bit k of the window being chromosome bit 18B + k.
   const std::size_t first = static_cast<std::size_t>(BitsPerBlock) * static_cast<std::size_t>(B);
@@ -100,34 +95,35 @@ void TZELAgent::MutateFrom(TRandom& R, const TZELAgent& Source, double PMutation
 }
 
 void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
-                      double PCrossover, double PMutation, double PNoise) const {
+                      const TBreedingProbabilities& P) const {
   if (Genotype && Parent2.Genotype) {
-    Chromosome.Crossover(R, Parent2.Chromosome, Child1.Chromosome, Child2.Chromosome, PCrossover, PMutation);
+    Chromosome.Crossover(R, Parent2.Chromosome, Child1.Chromosome, Child2.Chromosome, P.Crossover,
+                         P.Mutation);
     Child1.Genotype = true;
     Child2.Genotype = true;
     Child1.Decode();
     Child2.Decode();
   } else if (!Genotype && !Parent2.Genotype) {
-    ZEL.Crossover(R, Parent2.ZEL, Child1.ZEL, Child2.ZEL, PCrossover, PNoise);
+    ZEL.Crossover(R, Parent2.ZEL, Child1.ZEL, Child2.ZEL, P.Crossover, P.Noise);
     Child1.Genotype = false;
     Child2.Genotype = false;
   } else {
-    Child1.MutateFrom(R, *this, PMutation, PNoise);
-    Child2.MutateFrom(R, Parent2, PMutation, PNoise);
+    Child1.MutateFrom(R, *this, P.Mutation, P.Noise);
+    Child2.MutateFrom(R, Parent2, P.Mutation, P.Noise);
   }
 }
 
-void TZELAgent::SkipBreed(TRandom& R, const TZELAgent& A, const TZELAgent& B, double PCrossover,
-                          double PNoise) {
+void TZELAgent::SkipBreed(TRandom& R, const TZELAgent& A, const TZELAgent& B,
+                          const TBreedingProbabilities& P) {
   if (A.Genotype && B.Genotype) {
-    TChromosome::SkipCrossover(R, A.Chromosome.BitCount, PCrossover);
+    TChromosome::SkipCrossover(R, A.Chromosome.BitCount, P.Crossover);
   } else if (!A.Genotype && !B.Genotype) {
-    TZEL::SkipCrossover(R, A.ZEL.Count(), B.ZEL.Count(), PCrossover, PNoise);
+    TZEL::SkipCrossover(R, A.ZEL.Count(), B.ZEL.Count(), P.Crossover, P.Noise);
   } else {
     for (const TZELAgent* parent : {&A, &B})
       if (parent->Genotype)
         TChromosome::SkipMutateFrom(R, parent->Chromosome.BitCount);
       else
-        TZEL::SkipReproduce(R, parent->ZEL.Count(), PNoise);
+        TZEL::SkipReproduce(R, parent->ZEL.Count(), P.Noise);
   }
 }

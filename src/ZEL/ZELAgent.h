@@ -13,6 +13,15 @@ inline constexpr int BitsPerBlock = 18;
 inline constexpr double FitnessThreshold = 0.05;
 inline constexpr double FitnessNumerator = 5.0;
 
+// The probabilities of a breeding as a run uses them, each within 0..1: crossover cuts at a
+// random point, mutation flips a chromosome bit as it is copied, noise changes a program
+// block as it is copied.
+struct TBreedingProbabilities {
+  double Crossover = 1.0;
+  double Mutation = 0.0001;
+  double Noise = 0.0001;
+};
+
 // Fitness for a Hamming distance H over a developed set of Count elements:
 // 100 when H / Count <= 0.05, otherwise 5 / (H / Count) rounded half to even.
 std::int32_t FitnessFromHamming(double H, int Count);
@@ -34,7 +43,6 @@ public:
   void Create(TRandom& R, std::int32_t NewBlockCount, std::int32_t NewElements, bool NewGenotype);
   // Number of real draws that Create makes for a block count.
   static std::uint64_t CreateDraws(std::int32_t BlockCount);
-  void FreeContents();
   void Assign(const TZELAgent& Source) { *this = Source; }
   void Decode();
   // Develops the program into FS: N elements at 50, then every block in order. A
@@ -44,10 +52,10 @@ public:
   void MutateFrom(TRandom& R, const TZELAgent& Source, double PMutation, double PNoise);
   // Advances R exactly as A.Breed(R, B, ...) would, breeding nothing: the draws that decide
   // how many draws follow are made, the others skipped in constant time.
-  static void SkipBreed(TRandom& R, const TZELAgent& A, const TZELAgent& B, double PCrossover, double PNoise);
+  static void SkipBreed(TRandom& R, const TZELAgent& A, const TZELAgent& B, const TBreedingProbabilities& P);
   // This agent is the first parent; the children's contents are overwritten.
-  void Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2, double PCrossover,
-             double PMutation, double PNoise) const;
+  void Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
+             const TBreedingProbabilities& P) const;
 };
 
 // The element range Lo..Hi that a block covers in a set of N elements.

@@ -30,22 +30,23 @@ TZELAgent BlankAgent(const TZELAgent& Shape) {
 TZELAgentPopulation::TZELAgentPopulation() = default;
 
 TZELAgentPopulation::TZELAgentPopulation(TRandom& R, int PopSize, int BlockCount, int Elements,
-                                         int NewReproductionType) {
-  Create(R, PopSize, BlockCount, Elements, NewReproductionType);
+                                         TReproduction NewReproduction) {
+  Create(R, PopSize, BlockCount, Elements, NewReproduction);
 }
 
 TZELAgentPopulation::~TZELAgentPopulation() = default;
 
 void TZELAgentPopulation::Create(TRandom& R, int PopSize, int BlockCount, int Elements,
-                                 int NewReproductionType) {
+                                 TReproduction NewReproduction) {
   Clear();
   static_cast<TPopulationStatistics&>(*this) = {};
-  if (NewReproductionType < 0 || NewReproductionType > 2) NewReproductionType = 0;
-  ReproductionType = NewReproductionType;
-  const int programOnly = ReproductionType == 0 ? PopSize : ReproductionType == 1 ? 0 : PopSize / 2;
+  Reproduction = NewReproduction;
+  const int programOnly = Reproduction == TReproduction::Phenotype  ? PopSize
+                          : Reproduction == TReproduction::Genotype ? 0
+                                                                    : PopSize / 2;
   for (int i = 0; i < PopSize; ++i)
     Agents.push_back(std::make_unique<TZELAgent>(R, BlockCount, Elements, i >= programOnly));
-  const bool holderGenotype = ReproductionType != 0;
+  const bool holderGenotype = Reproduction != TReproduction::Phenotype;
   GenBest.Create(R, BlockCount, Elements, holderGenotype);
   BestAll.Create(R, BlockCount, Elements, holderGenotype);
 }
@@ -53,16 +54,6 @@ void TZELAgentPopulation::Create(TRandom& R, int PopSize, int BlockCount, int El
 void TZELAgentPopulation::Clear() {
   Agents.clear();
   Nursery.clear();
-}
-
-void TZELAgentPopulation::Assign(TRandom& R, const TZELAgentPopulation& Source) {
-  if (&Source == this) return;
-  Clear();
-  static_cast<TPopulationStatistics&>(*this) = Source;
-  for (const auto& a : Source.Agents) {
-    R.Skip(TZELAgent::CreateDraws(a->BlockCount));
-    Agents.push_back(std::make_unique<TZELAgent>(*a));
-  }
 }
 
 TPopulationState TZELAgentPopulation::State() const {
@@ -73,12 +64,12 @@ TPopulationState TZELAgentPopulation::State() const {
   return s;
 }
 
-void TZELAgentPopulation::Restore(const TPopulationState& State, int NewReproductionType) {
+void TZELAgentPopulation::Restore(const TPopulationState& State, TReproduction NewReproduction) {
   Clear();
   for (const TZELAgent& a : State.Agents)
     Agents.push_back(std::make_unique<TZELAgent>(a));
   static_cast<TPopulationStatistics&>(*this) = State;
-  ReproductionType = NewReproductionType;
+  Reproduction = NewReproduction;
 }
 
 namespace {
@@ -217,23 +208,13 @@ std::vector<int> TZELAgentPopulation::FitnessOrder() const {
   return ByFitness(fitness);
 }
 
-int TZELAgentPopulation::SelectByRate(TRandom& R) const {
-  const double wheel = WheelPoint(R.Random(), FitnessSum);
-  std::int64_t sum = 0;
-  for (int i = 0; i < Count(); ++i) {
-    sum += Agent(i).Fitness;
-    if (static_cast<double>(sum) >= wheel) return i;
-  }
-  return Count() - 1;
-}
-
-void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, double PCrossover, double PMutation,
-                                         double PNoise, const TFuzzySet* Environment) {
+void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const TBreedingProbabilities& P,
+                                         const TFuzzySet* Environment) {
   if (Agents.empty()) return;
   const int elements = Agents[0]->Elements;
   if (Environment != nullptr && !Uniform(Agents, elements)) {
     // Agents of several sizes are evaluated one by one, after the step.
-    NextGeneration(R, RatesSelection, PCrossover, PMutation, PNoise);
+    NextGeneration(R, RatesSelection, P);
     Evaluate(*Environment);
     return;
   }
@@ -246,19 +227,19 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, double
   else
     PreparePool();
   if (RatesSelection) {
-    PlanByRates(R, PCrossover, PNoise);
-    Breed(Nursery, 0, PCrossover, PMutation, PNoise, Environment);
+    PlanByRates(R, P);
+    Breed(Nursery, 0, P, Environment);
     Agents.swap(Nursery);
   } else {
-    PlanByElite(R, PCrossover, PNoise);
-    Breed(Agents, EliteSize(Count()), PCrossover, PMutation, PNoise, Environment);
+    PlanByElite(R, P);
+    Breed(Agents, EliteSize(Count()), P, Environment);
   }
 }
 
 // Each breeding starts at the seed the plan found for it, so they can be done in any order
 // and on any thread: the children are the same, and so is every later draw.
-void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossover, double PMutation,
-                                double PNoise, const TFuzzySet* Environment) {
+void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingProbabilities& P,
+                                const TFuzzySet* Environment) {
   const int breedings = static_cast<int>(Breedings.size());
   const int tasks = breedings + (Environment != nullptr ? Unbred : 0);
   // Tasks are handed out in small chunks as threads ask for them, so that no thread waits long
@@ -304,7 +285,7 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
           child1.Chromosome.Bits = Agent(b.Child1).Chromosome.Bits;
           if (b.Child2 >= 0) child2.Chromosome.Bits = Agent(b.Child2).Chromosome.Bits;
         }
-        Agent(b.A).Breed(random, Agent(b.B), child1, child2, PCrossover, PMutation, PNoise);
+        Agent(b.A).Breed(random, Agent(b.B), child1, child2, P);
         if (scratch == nullptr) continue;
         evaluate(child1);
         if (b.Child2 >= 0) evaluate(child2);
@@ -320,7 +301,7 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, double PCrossove
 // moved rather than copied, and the draws of the agents that the copying would have created
 // (a second population of Count agents and its two holders, and the Count agents appended by
 // each of the two population copies) are skipped over in the random sequence.
-void TZELAgentPopulation::PlanByRates(TRandom& R, double PCrossover, double PNoise) {
+void TZELAgentPopulation::PlanByRates(TRandom& R, const TBreedingProbabilities& P) {
   const int n = Count();
   TAgentList sorted;
   sorted.reserve(static_cast<std::size_t>(n));
@@ -343,12 +324,12 @@ void TZELAgentPopulation::PlanByRates(TRandom& R, double PCrossover, double PNoi
     const int a = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
     const int b = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
     Breedings.push_back({a, b, j, j < n - 1 ? j + 1 : -1, R.GetSeed()});
-    TZELAgent::SkipBreed(R, Agent(a), Agent(b), PCrossover, PNoise);
+    TZELAgent::SkipBreed(R, Agent(a), Agent(b), P);
   }
   R.Skip(static_cast<std::uint64_t>(n) * perAgent);
 }
 
-void TZELAgentPopulation::PlanByElite(TRandom& R, double PCrossover, double PNoise) {
+void TZELAgentPopulation::PlanByElite(TRandom& R, const TBreedingProbabilities& P) {
   const int n = Count();
   const int e = EliteSize(n);
 
@@ -378,7 +359,7 @@ void TZELAgentPopulation::PlanByElite(TRandom& R, double PCrossover, double PNoi
     const int a = RandomInt(R, 0, e - 1);
     const int b = RandomInt(R, 0, e - 1);
     Breedings.push_back({a, b, j, j < n - 1 ? j + 1 : -1, R.GetSeed()});
-    TZELAgent::SkipBreed(R, Agent(a), Agent(b), PCrossover, PNoise);
+    TZELAgent::SkipBreed(R, Agent(a), Agent(b), P);
   }
 }
 

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+// How agents reproduce: program-only agents ("Phenotpe (ZEL)") copy and recombine their
+// programs, genotype agents their chromosomes; Both starts with half of each.
+enum class TReproduction : std::int32_t { Phenotype = 0, Genotype = 1, Both = 2 };
+
 // The share of the population kept as elite.
 inline constexpr double EliteFraction = 0.2;
 
@@ -48,7 +52,7 @@ struct TPopulationState : TPopulationStatistics {
 class TZELAgentPopulation : public TPopulationStatistics {
 public:
   TZELAgentPopulation();
-  TZELAgentPopulation(TRandom& R, int PopSize, int BlockCount, int Elements, int ReproductionType);
+  TZELAgentPopulation(TRandom& R, int PopSize, int BlockCount, int Elements, TReproduction Reproduction);
   ~TZELAgentPopulation();
   TZELAgentPopulation(const TZELAgentPopulation&) = delete;
   TZELAgentPopulation& operator=(const TZELAgentPopulation&) = delete;
@@ -57,32 +61,28 @@ public:
   TZELAgent& Agent(int Index) { return *Agents[static_cast<std::size_t>(Index)]; }
   const TZELAgent& Agent(int Index) const { return *Agents[static_cast<std::size_t>(Index)]; }
 
-  // PopSize new agents of the kinds the reproduction type asks for, then GenBest and BestAll.
-  // Type 0: program-only; 1: genotype; 2: the first half program-only, the rest genotype.
-  void Create(TRandom& R, int PopSize, int BlockCount, int Elements, int NewReproductionType);
+  // PopSize new agents of the kinds the reproduction asks for, then GenBest and BestAll; with
+  // Both the first half program-only, the rest genotype.
+  void Create(TRandom& R, int PopSize, int BlockCount, int Elements, TReproduction NewReproduction);
   // Frees every agent of the list; GenBest and BestAll stay.
   void Clear();
-  // A deep copy. Each copied agent is a new agent (whose creation draws from R) assigned
-  // from its source; the draws are skipped over rather than made.
-  void Assign(TRandom& R, const TZELAgentPopulation& Source);
   TPopulationState State() const;
   // Takes the state's agents, statistics and best agents as they are; draws nothing.
-  void Restore(const TPopulationState& State, int NewReproductionType);
+  void Restore(const TPopulationState& State, TReproduction NewReproduction);
   // Develops every agent and sets its fitness against Environment.
   void Evaluate(const TFuzzySet& Environment);
   void UpdateStatistics();
   int GenotypeRatio() const;
-  int SelectByRate(TRandom& R) const;
   // Selection and breeding. With an environment, the new generation is evaluated against it
   // in the same pass, as Evaluate(*Environment) after the step would.
-  void NextGeneration(TRandom& R, bool RatesSelection, double PCrossover, double PMutation, double PNoise,
+  void NextGeneration(TRandom& R, bool RatesSelection, const TBreedingProbabilities& P,
                       const TFuzzySet* Environment = nullptr);
 
   // Threads used by breeding and evaluation (0: all cores, where the work is large enough to
   // gain from them). The number of threads never changes a result.
   void SetThreads(int Threads);
 
-  std::int32_t ReproductionType = 0;
+  TReproduction Reproduction = TReproduction::Phenotype;
 
 private:
   using TAgentList = std::vector<std::unique_ptr<TZELAgent>>;
@@ -112,13 +112,12 @@ private:
 
   // The agents' indices in a stable order by fitness, highest first.
   std::vector<int> FitnessOrder() const;
-  void PlanByRates(TRandom& R, double PCrossover, double PNoise);
-  void PlanByElite(TRandom& R, double PCrossover, double PNoise);
+  void PlanByRates(TRandom& R, const TBreedingProbabilities& P);
+  void PlanByElite(TRandom& R, const TBreedingProbabilities& P);
   // Breeds the planned children into Target (and evaluates them, and the first Unbred agents
   // of Target, against Environment when given), the work shared among the threads. The pool
   // (with an environment, the evaluation) is made ready before.
-  void Breed(TAgentList& Target, int Unbred, double PCrossover, double PMutation, double PNoise,
-             const TFuzzySet* Environment);
+  void Breed(TAgentList& Target, int Unbred, const TBreedingProbabilities& P, const TFuzzySet* Environment);
   // The developer for Environment and agents of Elements elements, the pool and the scratch
   // buffers of its threads, made ready.
   void PrepareEvaluation(int Elements, const TFuzzySet& Environment);

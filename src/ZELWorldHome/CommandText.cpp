@@ -1,25 +1,11 @@
 #include "ZELWorldHome/CommandText.h"
 
+#include "Experiment/ReportFormat.h"
+
 #include <array>
 #include <charconv>
 #include <string_view>
 #include <vector>
-
-namespace {
-const std::array<const char*, 3> ReproductionNames{"phenotype", "genotype", "both"};
-
-const char* ReproductionName(int Type) {
-  return Type >= 0 && Type < static_cast<int>(ReproductionNames.size())
-             ? ReproductionNames[static_cast<std::size_t>(Type)]
-             : "?";
-}
-} // namespace
-
-std::string ShortestText(double Value) {
-  std::array<char, 32> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value);
-  return std::string(buffer.data(), result.ptr);
-}
 
 std::string ShellQuoted(const std::string& Text) {
   bool plain = !Text.empty();
@@ -42,13 +28,13 @@ std::string CommandLineText(const TExperimentSettings& S, bool Batch, std::uint3
   line += " --generations " + std::to_string(S.Generations);
   line += " --elements " + std::to_string(S.Elements);
   line += " --blocks " + std::to_string(S.Blocks);
-  line += std::string(" --reproduction ") + ReproductionName(S.ReproductionType);
+  line += std::string(" --reproduction ") + ReproductionName(S.Reproduction);
   if (S.RatesSelection) line += " --rates-selection";
   if (S.RandomEnvironment) line += " --random-environment";
   // Joined with '=' so that a negative probability is not taken for an option.
-  line += " --p-crossover=" + ShortestText(S.PCrossover);
-  line += " --p-mutation=" + ShortestText(S.PMutation);
-  line += " --p-noise=" + ShortestText(S.PNoise);
+  line += " --p-crossover=" + ShortestReal(S.PCrossover);
+  line += " --p-mutation=" + ShortestReal(S.PMutation);
+  line += " --p-noise=" + ShortestReal(S.PNoise);
   if (!EnvironmentFile.empty()) line += " --environment " + ShellQuoted(EnvironmentFile);
   line += " --report " + ShellQuoted(ReportFile);
   return line;
@@ -57,7 +43,7 @@ std::string CommandLineText(const TExperimentSettings& S, bool Batch, std::uint3
 std::string DifferenceName(const TExperimentSettings& E, std::uint32_t EarlierSeed,
                            const TExperimentSettings& C) {
   std::vector<std::string> parts;
-  if (E.ReproductionType != C.ReproductionType) parts.emplace_back(ReproductionName(E.ReproductionType));
+  if (E.Reproduction != C.Reproduction) parts.emplace_back(ReproductionName(E.Reproduction));
   if (E.RatesSelection != C.RatesSelection) parts.emplace_back(E.RatesSelection ? "rates" : "elite");
   if (E.RandomEnvironment != C.RandomEnvironment)
     parts.emplace_back(E.RandomEnvironment ? "random env" : "fixed env");
@@ -65,9 +51,9 @@ std::string DifferenceName(const TExperimentSettings& E, std::uint32_t EarlierSe
   if (E.Generations != C.Generations) parts.push_back("gens " + std::to_string(E.Generations));
   if (E.Elements != C.Elements) parts.push_back("elements " + std::to_string(E.Elements));
   if (E.Blocks != C.Blocks) parts.push_back("blocks " + std::to_string(E.Blocks));
-  if (E.PCrossover != C.PCrossover) parts.push_back("p cross " + ShortestText(E.PCrossover));
-  if (E.PMutation != C.PMutation) parts.push_back("p mut " + ShortestText(E.PMutation));
-  if (E.PNoise != C.PNoise) parts.push_back("p noise " + ShortestText(E.PNoise));
+  if (E.PCrossover != C.PCrossover) parts.push_back("p cross " + ShortestReal(E.PCrossover));
+  if (E.PMutation != C.PMutation) parts.push_back("p mut " + ShortestReal(E.PMutation));
+  if (E.PNoise != C.PNoise) parts.push_back("p noise " + ShortestReal(E.PNoise));
   if (parts.empty()) return "seed " + std::to_string(EarlierSeed);
   std::string name = parts.front();
   for (std::size_t i = 1; i < parts.size(); ++i)

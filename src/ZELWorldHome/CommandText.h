@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string>
 
-// The shortest decimal text that reads back as exactly Value.
-std::string ShortestText(double Value);
 // Quotes Text for a POSIX shell when it holds anything but safe characters.
 std::string ShellQuoted(const std::string& Text);
 // The zelworld-cli command that repeats the experiment exactly: same settings, same seed,

@@ -1,6 +1,6 @@
 #pragma once
-// The window's controls that the run drivers and the fuzzy-set picture write into:
-// Qt widgets that also implement the display interfaces of the engine.
+// The window's controls that show a run: the progress bar, the chart, and the picture that
+// the fuzzy sets are drawn on; and the dialogs.
 
 #include "Display/DisplayServices.h"
 #include "ZELWorldHome/DialogService.h"
@@ -20,28 +20,22 @@
 #include <string>
 #include <vector>
 
-// The progress bar. A new position is painted with the window's next frame; Repaint paints
-// at once, for a run that holds the GUI thread.
-class TEvolProgressBar final : public QProgressBar, public TProgressIndicator {
+// The progress bar. A new position is painted with the window's next frame.
+class TEvolProgressBar final : public QProgressBar {
 public:
   explicit TEvolProgressBar(QWidget* Parent = nullptr);
-  void SetVisible(bool Visible) override { setVisible(Visible); }
-  void SetMin(int Min) override { setMinimum(Min); }
-  void SetMax(int Max) override { setMaximum(Max); }
-  int GetPosition() const override { return value(); }
   // A position outside the range is brought to the nearer bound.
-  void SetPosition(int Position) override;
-  void Repaint() override { repaint(); }
+  void SetPosition(int Position);
 };
 
 // The evolution chart: series 0 "MaxGen" and series 1 "w/ Genotype", left axis fixed at 0..100.
-class TEvolChart final : public QChartView, public TEvolutionChart {
+class TEvolChart final : public QChartView {
 public:
   explicit TEvolChart(QWidget* Parent = nullptr);
-  void ClearSeries(int Series) override;
-  void AppendValue(int Series, double Value) override;
-  void SetBottomAxisRange(double Min, double Max) override;
-  void SetBottomAxisTitle(const std::string& Title) override;
+  void ClearSeries(int Series);
+  void AppendValue(int Series, double Value);
+  void SetBottomAxisRange(double Min, double Max);
+  void SetBottomAxisTitle(const std::string& Title);
 
   // Appends many points at once, with one redraw.
   void AppendValues(int Series, const std::vector<double>& Values);
@@ -137,14 +131,4 @@ public:
 
 private:
   QWidget* Owner;
-};
-
-// The drivers' closing message, shown through the dialog service.
-class TDialogMessageBox final : public TMessageBox {
-public:
-  explicit TDialogMessageBox(TDialogService& Dialogs) : Dialogs(Dialogs) {}
-  void ShowMessage(const std::string& Text) override { Dialogs.ShowMessage(Text); }
-
-private:
-  TDialogService& Dialogs;
 };

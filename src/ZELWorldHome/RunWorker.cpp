@@ -83,21 +83,21 @@ void TRunWorker::Serve() {
   }
 }
 
-void TRunWorker::StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
+void TRunWorker::StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TReportWriter> Report,
                           bool StartPaused) {
   StartSingle(std::move(Experiment), std::move(Report), StartPaused, false);
 }
 
-void TRunWorker::ContinueRun(std::unique_ptr<TExperiment> Thawed, std::unique_ptr<TRunReport> Report,
+void TRunWorker::ContinueRun(std::unique_ptr<TExperiment> Thawed, std::unique_ptr<TReportWriter> Report,
                              bool StartPaused) {
   StartSingle(std::move(Thawed), std::move(Report), StartPaused, true);
 }
 
-void TRunWorker::StartSingle(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
+void TRunWorker::StartSingle(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TReportWriter> Report,
                              bool StartPaused, bool Thawed) {
   Join();
   std::shared_ptr<TExperiment> e(std::move(Experiment));
-  std::shared_ptr<TRunReport> r(std::move(Report));
+  std::shared_ptr<TReportWriter> r(std::move(Report));
   std::shared_ptr<TExperiment> replaced;
   {
     std::lock_guard<std::mutex> guard(Lock);
@@ -107,12 +107,12 @@ void TRunWorker::StartSingle(std::unique_ptr<TExperiment> Experiment, std::uniqu
   Launch(
       [this, e, r, Thawed, replaced]() mutable {
         replaced.reset();
-        RunBody(*e, *r, Thawed);
+        TRunLoop(*e, Thawed, {r->Observer(), Poster(*e)}).Run([this] { return Gate(); });
       },
       StartPaused);
 }
 
-void TRunWorker::StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TBatchReport> Report,
+void TRunWorker::StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TReportWriter> Report,
                             bool StartPaused) {
   Join();
   std::shared_ptr<TExperiment> replaced;
@@ -121,11 +121,11 @@ void TRunWorker::StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TBatc
     replaced = std::exchange(LastExperiment, nullptr);
   }
   std::shared_ptr<TBatch> b(std::move(Batch));
-  std::shared_ptr<TBatchReport> r(std::move(Report));
+  std::shared_ptr<TReportWriter> r(std::move(Report));
   Launch(
       [this, b, r, replaced]() mutable {
         replaced.reset();
-        BatchBody(*b, *r);
+        TRunLoop(*b, {r->Observer(), Poster(b->Experiment())}).Run([this] { return Gate(); });
       },
       StartPaused);
 }
@@ -147,74 +147,39 @@ bool TRunWorker::CanFreeze() const {
   return FreezableLocked();
 }
 
-void TRunWorker::RunBody(TExperiment& E, TRunReport& Report, bool Thawed) {
-  // A thawed experiment's generation reached was reported by the run that froze it.
-  const TGenerationRecord first = Thawed ? TGenerationRecord{} : E.Begin();
-  Post([&](TRunUpdate& U) { U.Environment = E.Environment(); });
-  Report.WriteHeader(E.Settings());
-  if (!Thawed) {
-    Report.WriteGeneration(first);
-    Post([&](TRunUpdate& U) { U.Generations.push_back(first); });
-  }
-  const bool stopped = StepUntilDone([&] { return E.Done(); },
-                                     [&] {
-                                       const TGenerationRecord r = E.Step();
-                                       Report.WriteGeneration(r);
-                                       std::optional<TDevelopment> best = BestSnapshot(E);
-                                       Post([&](TRunUpdate& U) {
-                                         U.Generations.push_back(r);
-                                         if (best) U.BestSoFar = std::move(best);
-                                       });
-                                     });
-  // A continued run counts its generations on from the one it started from.
-  if (stopped) Report.WriteStopped(E.Generation(), E.FirstGeneration() + E.Settings().Generations);
-  Report.Close();
-  TOutcome outcome = E.Finish();
-  Post([&](TRunUpdate& U) {
-    U.Finished = true;
-    U.Stopped = stopped;
-    U.Outcome = std::move(outcome);
-  });
+TRunObserver TRunWorker::Poster(const TExperiment& E) {
+  TRunObserver o;
+  o.Began = [this](const TRunStart& S) { Post([&](TRunUpdate& U) { U.Environment = S.Environment; }); };
+  // The record of the generation a run begins with comes before any best so far is shown.
+  o.Generation = [this, &E](const TGenerationRecord& R) {
+    std::optional<TDevelopment> best;
+    if (R.Generation > E.FirstGeneration()) best = BestSnapshot(E);
+    Post([&](TRunUpdate& U) {
+      U.Generations.push_back(R);
+      if (best) U.BestSoFar = std::move(best);
+    });
+  };
+  o.Run = [this, &E](const TRunRecord& R) {
+    std::optional<TDevelopment> best = BestSnapshot(E);
+    Post([&](TRunUpdate& U) {
+      U.Runs.push_back(R);
+      if (best) U.BestSoFar = std::move(best);
+    });
+  };
+  o.Ended = [this](const TRunEnd& End) {
+    Post([&](TRunUpdate& U) {
+      U.Finished = true;
+      U.Stopped = End.Stopped;
+      U.Outcome = End.Outcome;
+    });
+  };
+  return o;
 }
 
-void TRunWorker::BatchBody(TBatch& B, TBatchReport& Report) {
-  B.Begin();
-  Post([&](TRunUpdate& U) { U.Environment = B.Experiment().Environment(); });
-  Report.WriteHeader(B.Experiment().Settings());
-  const bool stopped = StepUntilDone([&] { return B.Done(); },
-                                     [&] {
-                                       const TRunRecord r = B.StepRun();
-                                       Report.WriteRun(r);
-                                       std::optional<TDevelopment> best = BestSnapshot(B.Experiment());
-                                       Post([&](TRunUpdate& U) {
-                                         U.Runs.push_back(r);
-                                         if (best) U.BestSoFar = std::move(best);
-                                       });
-                                     });
-  TBatchOutcome outcome = B.Finish();
-  // A batch stopped before its first run has no averages to give.
-  if (B.Runs() > 0) Report.WriteFooter(outcome);
-  if (stopped) Report.WriteStopped(B.Runs());
-  Report.Close();
-  Post([&](TRunUpdate& U) {
-    U.Finished = true;
-    U.Stopped = stopped;
-    U.Outcome = std::move(outcome.Last);
-  });
-}
-
-bool TRunWorker::StepUntilDone(const std::function<bool()>& Done, const std::function<void()>& StepOnce) {
-  while (!Done()) {
-    if (!Gate()) return true;
-    StepOnce();
-  }
-  return false;
-}
-
-bool TRunWorker::Gate() {
+TGateAnswer TRunWorker::Gate() {
   std::unique_lock<std::mutex> guard(Lock);
   for (;;) {
-    if (StopAsked) return false;
+    if (StopAsked) return TGateAnswer::Stop;
     if (Paused) {
       if (StepsAsked > 0) {
         --StepsAsked;
@@ -237,7 +202,7 @@ bool TRunWorker::Gate() {
     break;
   }
   if (Speed > 0) NextDue = TClock::now() + std::chrono::microseconds(1000000 / Speed);
-  return true;
+  return TGateAnswer::Go;
 }
 
 void TRunWorker::Post(const std::function<void(TRunUpdate&)>& Add) {

@@ -1,12 +1,13 @@
 #pragma once
-// An experiment run on a thread of its own, one generation (one run of a batch) at a
-// time, so that the window stays alive. The worker writes the report itself and hands
-// everything else to the window as data; it never touches a widget. Its thread is started
-// with the first run and waits for the next one after each, so that starting a run costs the
-// window no thread.
+// The run loop on a thread of its own, so that the window stays alive. The worker keeps the
+// thread, the gate that pauses, steps, slows and stops the loop, and the posting of the
+// loop's records to the window; the report is written by its own observer on the thread.
+// The worker never touches a widget. Its thread is started with the first run and waits for
+// the next one after each, so that starting a run costs the window no thread.
 
 #include "Experiment/Experiment.h"
 #include "Experiment/Report.h"
+#include "Experiment/RunLoop.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -51,12 +52,13 @@ public:
 
   // Begins the experiment and runs it to its last generation, reporting to Report. With
   // StartPaused the run waits after generation 0 (before the first run of a batch).
-  void StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
+  void StartRun(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TReportWriter> Report,
                 bool StartPaused);
   // Runs a thawed experiment (TExperiment::Thaw) its generations on from the generation
   // reached; the report has its header and the lines of the new generations.
-  void ContinueRun(std::unique_ptr<TExperiment> Thawed, std::unique_ptr<TRunReport> Report, bool StartPaused);
-  void StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TBatchReport> Report, bool StartPaused);
+  void ContinueRun(std::unique_ptr<TExperiment> Thawed, std::unique_ptr<TReportWriter> Report,
+                   bool StartPaused);
+  void StartBatch(std::unique_ptr<TBatch> Batch, std::unique_ptr<TReportWriter> Report, bool StartPaused);
 
   // The population of the last single run (begun or continued), while that run waits for
   // the user or after it has ended; none while it works, after a batch, or after a run that
@@ -85,19 +87,17 @@ public:
   void Join();
 
 private:
-  // Waits as the controls say; false when the run is to stop.
-  bool Gate();
-  // Steps until Done, each step let through by the gate; true when the run was stopped.
-  bool StepUntilDone(const std::function<bool()>& Done, const std::function<void()>& StepOnce);
+  // The loop's gate: waits as the controls say, then goes on or stops.
+  TGateAnswer Gate();
+  // The observer that posts the loop's records to the window.
+  TRunObserver Poster(const TExperiment& E);
   // Adds to the waiting update under the lock and wakes the window if it was empty.
   void Post(const std::function<void(TRunUpdate&)>& Add);
   // The best agent so far, developed, a few times a second at most.
   std::optional<TDevelopment> BestSnapshot(const TExperiment& E);
   void Launch(std::function<void()> Body, bool StartPaused);
-  void StartSingle(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TRunReport> Report,
+  void StartSingle(std::unique_ptr<TExperiment> Experiment, std::unique_ptr<TReportWriter> Report,
                    bool StartPaused, bool Thawed);
-  void RunBody(TExperiment& E, TRunReport& Report, bool Thawed);
-  void BatchBody(TBatch& B, TBatchReport& Report);
   bool FreezableLocked() const;
   // The thread's loop: each run handed over by Launch, until the worker is destroyed.
   void Serve();

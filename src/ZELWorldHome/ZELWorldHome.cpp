@@ -5,8 +5,8 @@
 #include "Experiment/ExperimentFile.h"
 #include "Experiment/PopulationFile.h"
 #include "Experiment/Report.h"
+#include "Experiment/ReportFormat.h"
 #include "Plot/SweepChart.h"
-#include "ZEL/ReportFormat.h"
 #include "ZELList/ZELList.h"
 #include "ZELWorldHome/CommandText.h"
 #include "ZELWorldHome/FloatText.h"
@@ -153,12 +153,6 @@ template <std::size_t N> int PresetPosition(const std::array<const char*, N>& Te
 }
 
 // A continued run keeps what its population is made of; Control names the control at fault.
-void CheckKept(const char* Control, int Used, int Frozen, const char* Why = "") {
-  if (Used != Frozen)
-    throw std::invalid_argument(std::string(Control) + ": " + std::to_string(Used) + Why +
-                                " differs from the population's " + std::to_string(Frozen) +
-                                ", which Continue keeps");
-}
 } // namespace
 
 std::string MutationText(int Position) {
@@ -684,7 +678,7 @@ TExperimentSettings TZELWorldHomeForm::SettingsFromControls() const {
   s.Generations = GenSpinEdit->TypedValue();
   s.Elements = XElementsSpinEdit->TypedValue();
   s.Blocks = NBlocksSpinEdit->TypedValue();
-  s.ReproductionType = ReprodButtons->checkedId();
+  s.Reproduction = TReproduction(ReprodButtons->checkedId());
   s.RandomEnvironment = RandomFitCheckBox->isChecked();
   s.RatesSelection = RatesCheckBox->isChecked();
   s.PCrossover = StrToFloat(PCrossEdit->text().toStdString());
@@ -727,20 +721,15 @@ void TZELWorldHomeForm::StartExperiment(const TExperimentSettings& Settings, boo
   const TExperiment& e = Batch ? batch->Experiment() : *experiment;
   // The report is created before anything is shown, so that a name that cannot be written
   // leaves the window as it was.
-  std::unique_ptr<TRunReport> runReport;
-  std::unique_ptr<TBatchReport> batchReport;
-  if (Batch)
-    batchReport = std::make_unique<TBatchReport>(FileName);
-  else
-    runReport = std::make_unique<TRunReport>(FileName);
+  auto report = std::make_unique<TReportWriter>(FileName);
 
   ShowStart(e, Batch, Seed, FileName, 0);
   LastCommandLine = CommandLineText(Current.Settings, Batch, Seed, FileName, OwnEnvironmentFile);
   const bool paused = PauseAction->isChecked();
   if (Batch)
-    Worker->StartBatch(std::move(batch), std::move(batchReport), paused);
+    Worker->StartBatch(std::move(batch), std::move(report), paused);
   else
-    Worker->StartRun(std::move(experiment), std::move(runReport), paused);
+    Worker->StartRun(std::move(experiment), std::move(report), paused);
 }
 
 void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_t Seed,
@@ -748,8 +737,8 @@ void TZELWorldHomeForm::ShowStart(const TExperiment& E, bool Batch, std::uint32_
   const TObserved observed(*this, TShowPart::Start);
   TPendingStart start;
   for (const TCorrection& c : E.Corrections())
-    start.Status += (start.Status.empty() ? "" : "; ") + c.Parameter + " " + ShortestText(c.Given) +
-                    " is outside 0..1; the run uses " + ShortestText(c.Used);
+    start.Status += (start.Status.empty() ? "" : "; ") + c.Parameter + " " + ShortestReal(c.Given) +
+                    " is outside 0..1; the run uses " + ShortestReal(c.Used);
   if (HaveRun) start.Previous = std::move(Current);
   start.SeedText = " used " + std::to_string(Seed) + " ";
   Current = {E.Settings(), Batch, Seed, FileName, {}, FirstGeneration};
@@ -781,9 +770,9 @@ void TZELWorldHomeForm::ShowPendingStart(bool Outcome) {
   const bool Batch = Current.Batch;
   const int FirstGeneration = Current.FirstGeneration;
   const int generations = Current.Settings.Generations;
-  EvolProgressBar->SetVisible(true);
-  EvolProgressBar->SetMin(1);
-  EvolProgressBar->SetMax(Batch ? BatchRunCount : FirstGeneration + generations);
+  EvolProgressBar->setVisible(true);
+  EvolProgressBar->setMinimum(1);
+  EvolProgressBar->setMaximum(Batch ? BatchRunCount : FirstGeneration + generations);
   if (Batch) EvolProgressBar->SetPosition(1);
   // A continued run is drawn on from where its population stood, beside the run before it.
   EvolChart->SetBottomAxisRange(0, Batch ? BatchRunCount - 1 : FirstGeneration + generations);
@@ -1081,7 +1070,7 @@ void TZELWorldHomeForm::SettingsToControls(const TExperimentSettings& S) {
   GenSpinEdit->setValue(S.Generations);
   XElementsSpinEdit->setValue(S.Elements);
   NBlocksSpinEdit->setValue(S.Blocks);
-  ReprodButtons->button(S.ReproductionType)->setChecked(true);
+  ReprodButtons->button(static_cast<int>(S.Reproduction))->setChecked(true);
   ReprodRadioGroupClick(ReprodRadioGroup);
   RandomFitCheckBox->setChecked(S.RandomEnvironment);
   RatesCheckBox->setChecked(S.RatesSelection);
@@ -1091,7 +1080,7 @@ void TZELWorldHomeForm::SettingsToControls(const TExperimentSettings& S) {
   // A track bar goes to the preset of the value, if there is one; the box holds the value.
   auto set = [](QSlider* Bar, QLineEdit* Edit, int Preset, const std::string& PresetText, double Value) {
     if (Preset >= 0) Bar->setValue(Preset);
-    Edit->setText(ToQString(Preset >= 0 ? PresetText : ShortestText(Value)));
+    Edit->setText(ToQString(Preset >= 0 ? PresetText : ShortestReal(Value)));
   };
   const int cross = PresetPosition(CrossoverTexts, S.PCrossover);
   set(PCrossTrackBar, PCrossEdit, cross, CrossoverText(cross), S.PCrossover);
@@ -1244,18 +1233,12 @@ void TZELWorldHomeForm::ThawActionClick(QObject*) {
   });
 }
 
-std::optional<TFuzzySet> TZELWorldHomeForm::ContinueEnvironment(const TFrozenPopulation& Frozen,
-                                                                std::uint32_t Seed) const {
-  if (OwnEnvironment) return OwnEnvironment;
+TEnvironmentChoice TZELWorldHomeForm::ContinueEnvironment(const TFrozenPopulation& Frozen) const {
+  if (OwnEnvironment) return TEnvironmentChoice::Own;
   const bool random = RandomFitCheckBox->isChecked();
   // Random Fitness as the population had it keeps the population's environment.
-  if (random == Frozen.Settings.RandomEnvironment) return std::nullopt;
-  TRandom generator;
-  generator.SetClock(Rng::CounterClock(Seed));
-  if (random) generator.Randomize();
-  TFuzzySet environment;
-  environment.MakeEnvironment(generator, Frozen.Settings.Elements, random);
-  return environment;
+  if (random == Frozen.Settings.RandomEnvironment) return TEnvironmentChoice::Keep;
+  return random ? TEnvironmentChoice::NewRandom : TEnvironmentChoice::Fixed;
 }
 
 void TZELWorldHomeForm::ContinueActionClick(QObject*) {
@@ -1264,26 +1247,41 @@ void TZELWorldHomeForm::ContinueActionClick(QObject*) {
     const std::optional<TFrozenPopulation> frozen = WindowPopulation();
     if (!frozen) throw std::invalid_argument("There is no population to continue: run or thaw one first");
     const TExperimentSettings settings = SettingsFromControls();
-    const TExperimentSettings& kept = frozen->Settings;
-    CheckKept("Pop Size", settings.PopSize, kept.PopSize);
-    CheckKept("FS Blocks", settings.Blocks, kept.Blocks);
-    CheckKept("FS Elements", settings.Elements, kept.Elements,
-              OwnEnvironment ? (" (the loaded environment of " + OwnEnvironmentFile + ")").c_str() : "");
-    if (settings.ReproductionType != kept.ReproductionType) {
+    const auto differences = KeptDifferences(settings, frozen->Settings);
+    if (!differences.empty()) {
+      const TKeptDifference& d = differences.front();
       auto caption = [this](int Item) { return ReprodButtons->button(Item)->text().toStdString(); };
-      throw std::invalid_argument("Agent Reproduction: \"" + caption(settings.ReproductionType) +
-                                  "\" differs from the population's \"" + caption(kept.ReproductionType) +
-                                  "\", which Continue keeps");
+      switch (d.Setting) {
+      case TKeptSetting::Reproduction:
+        throw std::invalid_argument("Agent Reproduction: \"" + caption(d.Given) +
+                                    "\" differs from the population's \"" + caption(d.Frozen) +
+                                    "\", which Continue keeps");
+      case TKeptSetting::PopSize:
+      case TKeptSetting::Blocks:
+      case TKeptSetting::Elements:
+        break;
+      }
+      const char* control = d.Setting == TKeptSetting::PopSize  ? "Pop Size"
+                            : d.Setting == TKeptSetting::Blocks ? "FS Blocks"
+                                                                : "FS Elements";
+      const std::string why = d.Setting == TKeptSetting::Elements && OwnEnvironment
+                                  ? " (the loaded environment of " + OwnEnvironmentFile + ")"
+                                  : "";
+      throw std::invalid_argument(std::string(control) + ": " + std::to_string(d.Given) + why +
+                                  " differs from the population's " + std::to_string(d.Frozen) +
+                                  ", which Continue keeps");
     }
     // A new random environment is drawn from the seed box; otherwise the seed is the run's own.
-    const bool newRandom = !OwnEnvironment && settings.RandomEnvironment && !kept.RandomEnvironment;
+    const TEnvironmentChoice choice = ContinueEnvironment(*frozen);
+    const bool newRandom = choice == TEnvironmentChoice::NewRandom;
     const std::uint32_t seed = newRandom ? SeedFromBox() : frozen->RandomSeed;
     if (!DialogService->ExecuteSaveDialog(SaveDialog1)) return;
     const std::string fileName = SaveDialog1.FileName;
-    const std::optional<TFuzzySet> environment = ContinueEnvironment(*frozen, seed);
+    const std::optional<TFuzzySet> environment =
+        ContinuedEnvironment(*frozen, choice, OwnEnvironment ? &*OwnEnvironment : nullptr, seed);
     auto experiment = std::make_unique<TExperiment>(settings, Random);
     // A report that cannot be written leaves the window and its generator as they were.
-    auto report = std::make_unique<TRunReport>(fileName);
+    auto report = std::make_unique<TReportWriter>(fileName);
     experiment->Thaw(*frozen, environment ? &*environment : nullptr);
     ShowStart(*experiment, false, seed, fileName, frozen->Generation);
     // The generator goes on from the population's state; a seed was taken only for a new environment.

@@ -142,9 +142,8 @@ private:
   // The population in the window: the thawed one, or that of the last run while it waits or
   // after it ended.
   std::optional<TFrozenPopulation> WindowPopulation() const;
-  // The environment a continued run of Frozen takes instead of the population's own: none
-  // to keep that one.
-  std::optional<TFuzzySet> ContinueEnvironment(const TFrozenPopulation& Frozen, std::uint32_t Seed) const;
+  // What a continued run of Frozen does with its environment, as the controls say.
+  TEnvironmentChoice ContinueEnvironment(const TFrozenPopulation& Frozen) const;
   // What "Start Simulation", "Batch" and "Continue" share once the worker has its experiment:
   // the status, the chart, the progress bar and the run controls.
   void ShowStart(const TExperiment& E, bool Batch, std::uint32_t Seed, const std::string& FileName,

@@ -3,7 +3,7 @@
 #include "cli/Messages.h"
 #include "cli/OutputFiles.h"
 
-#include "ZEL/ReportFormat.h"
+#include "Experiment/ReportFormat.h"
 #include "ZEL/ZEL.h"
 
 #include <CLI/CLI.hpp>
@@ -105,17 +105,9 @@ void AddRun(CLI::App& App, TRunOptions& R, bool Single) {
   AddFiles(App, R, Single);
 }
 
-int ReadReproduction(const TTextOption& T) {
-  static const std::array<const char*, 3> names = {"phenotype", "genotype", "both"};
-  for (std::size_t i = 0; i < names.size(); ++i)
-    if (T.Text == names[i] || T.Text == std::to_string(i)) return static_cast<int>(i);
-  throw TUsageError(T.Name() + ": '" + T.Text + "' is not one of phenotype, genotype, both");
-}
-
-std::string ShortText(double Value) {
-  std::array<char, 32> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value);
-  return std::string(buffer.data(), result.ptr);
+TReproduction ReadReproduction(const TTextOption& T) {
+  if (const auto kind = ParseReproduction(T.Text, true)) return *kind;
+  throw TUsageError(T.Name() + ": '" + T.Text + "' is not one of " + ReproductionNameList());
 }
 
 void ReadReal(const TTextOption& T, double& Into) {
@@ -148,7 +140,7 @@ TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
   if (world.RandomEnvironment) E.RandomEnvironment = true;
   if (world.Seed) S.Seed = world.Seed;
   ReadInt(R.Blocks, TExperimentSettings::BlocksRange, E.Blocks);
-  if (R.Reproduction.Given()) E.ReproductionType = ReadReproduction(R.Reproduction);
+  if (R.Reproduction.Given()) E.Reproduction = ReadReproduction(R.Reproduction);
   if (R.Rates) E.RatesSelection = true;
   ReadReal(R.PCrossover, E.PCrossover);
   ReadReal(R.PMutation, E.PMutation);
@@ -167,7 +159,7 @@ TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
     for (const auto& [parameter, option] : probabilities)
       if (c.Parameter == parameter)
         Warnings.push_back(option->Given() ? option->Name() + " " + option->Text +
-                                                 " is outside 0..1; the run uses " + ShortText(c.Used)
+                                                 " is outside 0..1; the run uses " + ShortestReal(c.Used)
                                            : FileCorrectionWarning(S, c));
   CheckDistinctOutputs({&R.Report, &R.BestList, &R.Series, &R.Metadata, &R.SavePopulation});
   S.Report = R.Report.Text;

@@ -1,9 +1,9 @@
 #include "cli/Commands.h"
 
-#include "Display/Headless.h"
 #include "Experiment/Develop.h"
 #include "Experiment/Experiment.h"
-#include "Experiment/RunDriver.h"
+#include "Experiment/Report.h"
+#include "Experiment/RunObservers.h"
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/WorkerPool.h"
@@ -62,18 +62,11 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   const std::string start = UtcNow();
   std::optional<std::uint32_t> seed;
   TRandom random = DrawsSeed(S) ? SeededGenerator(S.Seed, Console, &seed) : TRandom();
-  THeadlessProgress bar;
-  THeadlessChart chart;
-  THeadlessImage image;
-  THeadlessMessageBox messages;
-  TStringList bestList;
-  TProgressPrinter printer(Console.Err,
-                           Batch ? TProgressPrinter::TUnit::Run : TProgressPrinter::TUnit::Generation);
-  if (Console.ErrIsTerminal) bar.OnRepaint = [&](const THeadlessProgress& B) { printer.Repaint(B); };
-  // The closing message waits until the report is closed and every other file is in place.
-  std::string closing;
-  messages.OnMessage = [&](const std::string& Text) { closing = Text; };
-  const TRunDisplays displays{bar, chart, image, bestList, messages, {}};
+  TBestList bestList;
+  TSeries series;
+  TProgressPrinter printer(Console.Err);
+  std::vector<TRunObserver> observers{bestList.Observer(), series.Observer()};
+  if (Console.ErrIsTerminal) observers.push_back(printer.Observer());
 
   TExperimentSettings used;
   try {
@@ -81,14 +74,14 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
       TBatch batch(S.Experiment, random);
       batch.SetThreads(S.Threads);
       if (S.Files.OwnEnvironment) batch.SetEnvironment(*S.Files.OwnEnvironment);
-      RunBatch(batch, S.Report, displays);
+      TReportWriter report(S.Report);
+      observers.insert(observers.begin(), report.Observer());
+      TRunLoop(batch, std::move(observers)).Run();
       used = batch.Experiment().Settings();
     } else {
       TExperiment experiment(S.Experiment, random);
       experiment.SetThreads(S.Threads);
-      RunOrContinue(experiment, S, displays, [&](int Elements) {
-        return SeededEnvironment({Elements, true, S.Seed}, random);
-      });
+      RunOrContinue(experiment, S, seed.value_or(0), std::move(observers));
       used = experiment.Settings();
     }
   } catch (...) {
@@ -97,10 +90,11 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   }
   printer.Finish();
 
-  // Put in place only after the run, so a failed run leaves earlier files as they were.
-  outputs.Commit(bestList, chart, S.Files.Frozen ? S.Files.Frozen->Generation + 1 : 0);
+  // Put in place only after the run, so a failed run leaves earlier files as they were. The
+  // closing message waits until the report is closed and every other file is in place.
+  outputs.Commit(bestList, series);
   WriteMetadata(S, Batch ? "batch" : "run", used, seed, start);
-  WriteOut(Console.Out, Escape(closing) + "\n");
+  WriteOut(Console.Out, Escape(ReportClosingMessage(S.Report)) + "\n");
 }
 
 void EnvironmentCommand(const TEnvironmentSettings& S, TConsole Console) {

@@ -4,6 +4,7 @@
 #include "Experiment/ExperimentFile.h"
 #include "Experiment/FileText.h"
 #include "Experiment/PopulationFile.h"
+#include "Experiment/Report.h"
 #include "cli/CommandLine.h"
 #include "cli/Output.h"
 
@@ -33,12 +34,6 @@ void Refuse(const std::string& Option, const std::string& Why) {
   throw TUsageError(Option + ": " + Why);
 }
 
-// A continued run keeps what its population is made of.
-void CheckKept(const char* Option, int Used, int Frozen, const char* What) {
-  if (Used != Frozen)
-    Refuse(Option, std::to_string(Used) + " differs from the population file's " + std::to_string(Frozen) +
-                       "; a continued run keeps its " + What);
-}
 } // namespace
 
 TFuzzySet ReadEnvironmentOption(const std::string& Option, const std::string& FileName) {
@@ -93,11 +88,26 @@ void FinishWithFiles(const TGivenOptions& Given, TRunSettings& S) {
   }
   if (!S.Files.Frozen) return;
 
-  const TExperimentSettings& frozen = S.Files.Frozen->Settings;
-  CheckKept("--pop-size", e.PopSize, frozen.PopSize, "population size");
-  CheckKept("--blocks", e.Blocks, frozen.Blocks, "blocks");
-  CheckKept(t.Environment.empty() ? "--elements" : "--environment", e.Elements, frozen.Elements, "elements");
-  CheckKept("--reproduction", e.ReproductionType, frozen.ReproductionType, "reproduction type");
+  // A continued run keeps what its population is made of.
+  const auto differences = KeptDifferences(e, S.Files.Frozen->Settings);
+  if (!differences.empty()) {
+    const TKeptDifference& d = differences.front();
+    const auto [option, what] = [&]() -> std::pair<const char*, const char*> {
+      switch (d.Setting) {
+      case TKeptSetting::PopSize:
+        return {"--pop-size", "population size"};
+      case TKeptSetting::Blocks:
+        return {"--blocks", "blocks"};
+      case TKeptSetting::Elements:
+        return {t.Environment.empty() ? "--elements" : "--environment", "elements"};
+      case TKeptSetting::Reproduction:
+        break;
+      }
+      return {"--reproduction", "reproduction type"};
+    }();
+    Refuse(option, std::to_string(d.Given) + " differs from the population file's " +
+                       std::to_string(d.Frozen) + "; a continued run keeps its " + what);
+  }
   if (Given.Seed && !Given.RandomEnvironment)
     Refuse("--seed", "a continued run goes on with the generator of its population file; --seed only seeds "
                      "a new --random-environment");
@@ -123,22 +133,22 @@ bool DrawsSeed(const TRunSettings& S) {
   return !S.Files.Frozen || S.Files.NewRandomEnvironment;
 }
 
-void RunOrContinue(TExperiment& E, const TRunSettings& S, const TRunDisplays& D,
-                   const std::function<TFuzzySet(int Elements)>& NewRandomEnvironment) {
+void RunOrContinue(TExperiment& E, const TRunSettings& S, std::uint32_t Seed,
+                   std::vector<TRunObserver> Observers) {
   if (!S.Files.Frozen) {
     if (S.Files.OwnEnvironment) E.SetEnvironment(*S.Files.OwnEnvironment);
-    Run(E, S.Report, D);
   } else {
-    std::optional<TFuzzySet> changed = S.Files.OwnEnvironment;
-    const int elements = S.Experiment.Elements;
-    if (S.Files.NewRandomEnvironment) changed = NewRandomEnvironment(elements);
-    if (S.Files.Given.FixedEnvironment) {
-      TRandom unused; // the fixed landscape draws nothing
-      changed.emplace().MakeEnvironment(unused, elements, false);
-    }
+    const TEnvironmentChoice choice = S.Files.OwnEnvironment           ? TEnvironmentChoice::Own
+                                      : S.Files.NewRandomEnvironment   ? TEnvironmentChoice::NewRandom
+                                      : S.Files.Given.FixedEnvironment ? TEnvironmentChoice::Fixed
+                                                                       : TEnvironmentChoice::Keep;
+    const std::optional<TFuzzySet> changed = ContinuedEnvironment(
+        *S.Files.Frozen, choice, S.Files.OwnEnvironment ? &*S.Files.OwnEnvironment : nullptr, Seed);
     E.Thaw(*S.Files.Frozen, changed ? &*changed : nullptr);
-    Continue(E, S.Report, D);
   }
+  TReportWriter report(S.Report);
+  Observers.insert(Observers.begin(), report.Observer());
+  TRunLoop(E, S.Files.Frozen != nullptr, std::move(Observers)).Run();
   if (!S.Files.Given.SavePopulation.empty())
     WriteWholeFile(S.Files.Given.SavePopulation, PopulationText(E.Freeze()));
 }

@@ -55,18 +55,18 @@ TFuzzySet ReadEnvironmentOption(const std::string& Option, const std::string& Fi
 
 } // namespace ZelCli
 
-#include "Experiment/RunDriver.h"
+#include "Experiment/RunLoop.h"
 
 #include <cstdint>
-#include <functional>
 
 namespace ZelCli {
 
 // A run from its beginning (with the environment of one's own, if any), or the continuation
-// of the frozen population, under a new random environment made by NewRandomEnvironment when
-// one was asked for. Then the population is saved if --save-population asks for it.
-void RunOrContinue(TExperiment& Experiment, const TRunSettings& Settings, const TRunDisplays& Displays,
-                   const std::function<TFuzzySet(int Elements)>& NewRandomEnvironment);
+// of the frozen population (under a new random environment from Seed when one was asked
+// for), reported to the report file and told to Observers. Then the population is saved if
+// --save-population asks for it.
+void RunOrContinue(TExperiment& Experiment, const TRunSettings& Settings, std::uint32_t Seed,
+                   std::vector<TRunObserver> Observers);
 // Whether the command draws from a seed: a continued run only for a new random environment.
 bool DrawsSeed(const TRunSettings& Settings);
 // The time of day, UTC, ISO 8601 with milliseconds.

@@ -1,6 +1,6 @@
 #include "cli/Output.h"
 
-#include "ZEL/ReportFormat.h"
+#include "Experiment/ReportFormat.h"
 
 #include <algorithm>
 #include <array>
@@ -8,33 +8,6 @@
 #include <cstdio>
 
 namespace ZelCli {
-
-std::string ShortestReal(double Value) {
-  std::array<char, 32> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value);
-  return std::string(buffer.data(), result.ptr);
-}
-
-std::string BestListText(const TStringList& BestList) {
-  std::string text;
-  for (const std::string& entry : BestList)
-    text += entry + "\n";
-  return text;
-}
-
-std::string SeriesCsv(const THeadlessChart& Chart, int FirstX) {
-  std::string text = "x,MaxGen,w/ Genotype\n";
-  const std::size_t points = std::max(Chart.Series[0].size(), Chart.Series[1].size());
-  for (std::size_t i = 0; i < points; ++i) {
-    text += std::to_string(static_cast<std::size_t>(FirstX) + i);
-    for (const auto& series : Chart.Series) {
-      text += ',';
-      if (i < series.size()) text += ShortestReal(series[i]);
-    }
-    text += "\n";
-  }
-  return text;
-}
 
 namespace {
 std::string DegreeList(const TFuzzySet& Set, const char* Separator) {
@@ -68,8 +41,22 @@ std::string DevelopPlain(const TFuzzySet& Set, const TMeasures& M) {
          "\nFitness:    " + FormatInt(M.Fitness, 10) + "\n";
 }
 
-TProgressPrinter::TProgressPrinter(std::ostream& E, TUnit U)
-    : Err(E), Unit(U), Start(std::chrono::steady_clock::now()) {}
+TProgressPrinter::TProgressPrinter(std::ostream& E) : Err(E), Start(std::chrono::steady_clock::now()) {}
+
+TRunObserver TProgressPrinter::Observer() {
+  TRunObserver o;
+  // A run's bar stands at the generation reached; a batch's at the run under way.
+  o.Began = [this](const TRunStart& S) {
+    Unit = S.Batch ? TUnit::Run : TUnit::Generation;
+    Max = S.Last;
+    Repaint(S.Batch ? 1 : S.FirstGeneration);
+  };
+  o.Generation = [this](const TGenerationRecord& R) {
+    if (R.Generation > 0) Repaint(R.Generation);
+  };
+  o.Run = [this](const TRunRecord& R) { Repaint(R.Run + 1); };
+  return o;
+}
 
 std::string TProgressPrinter::Line(TUnit Unit, int Position, int Max, std::chrono::seconds Elapsed) {
   // A run's bar stands at the generation reached; a batch's bar starts at 1 and
@@ -94,11 +81,11 @@ std::string ProgressBarLine(int Done, int Max, const std::string& What, std::chr
   return line + "] " + What + "  " + clock.data();
 }
 
-void TProgressPrinter::Repaint(const THeadlessProgress& Bar) {
+void TProgressPrinter::Repaint(int Position) {
   if (Finished) return;
   const auto elapsed =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - Start);
-  Err << '\r' << Line(Unit, Bar.GetPosition(), Bar.Max, elapsed) << "\x1b[K" << std::flush;
+  Err << '\r' << Line(Unit, Position, Max, elapsed) << "\x1b[K" << std::flush;
   Drawn = true;
 }
 

@@ -1,10 +1,9 @@
 #pragma once
-// What zelworld-cli writes: the shortest round-trip form of doubles, the best-list and
-// series files, the plain and JSON forms of a fuzzy set and its measures, and the
-// progress bar on a terminal.
+// What zelworld-cli writes besides the files of a run: the plain and JSON forms of a fuzzy
+// set and its measures, and the progress bar on a terminal.
 
-#include "Display/Headless.h"
 #include "Experiment/Develop.h"
+#include "Experiment/RunLoop.h"
 #include "FuzzySet/FuzzySet.h"
 
 #include <chrono>
@@ -13,14 +12,6 @@
 #include <string>
 
 namespace ZelCli {
-
-// The shortest text that reads back to the same double (63, not 63.0).
-std::string ShortestReal(double Value);
-
-// One entry per line, each line ending in LF.
-std::string BestListText(const TStringList& BestList);
-// Header "x,MaxGen,w/ Genotype", then one row per chart point, x counting from FirstX.
-std::string SeriesCsv(const THeadlessChart& Chart, int FirstX = 0);
 
 std::string EnvironmentJson(const TFuzzySet& Set);
 std::string EnvironmentPlain(const TFuzzySet& Set);
@@ -31,21 +22,23 @@ std::string DevelopPlain(const TFuzzySet& Set, const TMeasures& M);
 // "[####......] " What "  m:ss": a bar of Done steps out of Max, then the elapsed time.
 std::string ProgressBarLine(int Done, int Max, const std::string& What, std::chrono::seconds Elapsed);
 
-// Draws the run's progress on one terminal line, redrawn at every repaint of the
-// driver's progress indicator.
+// Draws the run's progress on one terminal line, an observer of the run loop that redraws
+// it at the start and after every generation (every run of a batch).
 class TProgressPrinter {
 public:
   enum class TUnit { Generation, Run };
-  TProgressPrinter(std::ostream& Err, TUnit Unit);
-  void Repaint(const THeadlessProgress& Bar);
+  explicit TProgressPrinter(std::ostream& Err);
+  TRunObserver Observer();
   // Clears the line; later repaints are ignored.
   void Finish();
   // The line for a position, without the carriage return; exposed for the tests.
   static std::string Line(TUnit Unit, int Position, int Max, std::chrono::seconds Elapsed);
 
 private:
+  void Repaint(int Position);
   std::ostream& Err;
-  TUnit Unit;
+  TUnit Unit = TUnit::Generation;
+  int Max = 0;
   std::chrono::steady_clock::time_point Start;
   bool Drawn = false;
   bool Finished = false;

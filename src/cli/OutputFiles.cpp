@@ -1,6 +1,6 @@
 #include "cli/OutputFiles.h"
 
-#include "ZEL/ReportFormat.h"
+#include "Experiment/ReportFormat.h"
 #include "cli/CommandLine.h"
 #include "cli/FileOptions.h"
 #include "cli/Output.h"
@@ -60,9 +60,9 @@ TRunOutputs::TRunOutputs(const TRunSettings& Settings) {
     if (!name->empty()) TWholeFileOutput check(*name);
 }
 
-void TRunOutputs::Commit(const TStringList& List, const THeadlessChart& Chart, int FirstX) {
-  if (BestList) BestList->Commit(BestListText(List));
-  if (Series) Series->Commit(SeriesCsv(Chart, FirstX));
+void TRunOutputs::Commit(const TBestList& List, const TSeries& Points) {
+  if (BestList) BestList->Commit(List.Text());
+  if (Series) Series->Commit(Points.Csv());
 }
 
 } // namespace ZelCli

@@ -3,8 +3,8 @@
 // opened before any work starts, so a bad path fails at once and touches nothing; files
 // written as a whole replace the older file only once they are complete.
 
-#include "Display/Headless.h"
 #include "Experiment/FileText.h"
+#include "Experiment/RunObservers.h"
 
 #include <optional>
 #include <ostream>
@@ -30,7 +30,7 @@ class TRunOutputs {
 public:
   explicit TRunOutputs(const TRunSettings& Settings);
   // After the run: puts the best list and the series in place.
-  void Commit(const TStringList& BestList, const THeadlessChart& Chart, int FirstX = 0);
+  void Commit(const TBestList& BestList, const TSeries& Series);
 
 private:
   std::optional<TWholeFileOutput> BestList, Series;

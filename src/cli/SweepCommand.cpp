@@ -1,5 +1,6 @@
 #include "cli/SweepCommand.h"
 
+#include "Experiment/FileText.h"
 #include "Experiment/SweepRun.h"
 #include "cli/Output.h"
 
@@ -17,7 +18,7 @@ void PlanCommand(const TSweepSettings& S, TConsole Console) {
     Console.Out << text << std::flush;
     return;
   }
-  WriteFileAtomically(S.PlanOut, text);
+  WriteWholeFile(S.PlanOut, text);
   Console.Out << S.PlanOut << ": " << S.NewPlan.Runs.size() << " runs, " << S.NewPlan.Conditions().size()
               << (S.NewPlan.Conditions().size() == 1 ? " condition\n" : " conditions\n") << std::flush;
 }
@@ -72,8 +73,8 @@ void AggregateCommand(const TSweepSettings& S, TConsole Console) {
                 << " runs have no result and are left out: " << names << "\n";
   }
   const std::filesystem::path dir = S.Dir;
-  WriteFileAtomically(dir / "aggregate.csv", a.Table);
-  WriteFileAtomically(dir / "comparison.csv", a.Comparison);
+  WriteWholeFile(dir / "aggregate.csv", a.Table);
+  WriteWholeFile(dir / "comparison.csv", a.Comparison);
   Console.Out << "Aggregate of " << a.Planned - static_cast<int>(a.Missing.size()) << " of " << a.Planned
               << " runs on file " << (dir / "aggregate.csv").string()
               << ", the last generation compared on file " << (dir / "comparison.csv").string() << "\n"

@@ -1,12 +1,11 @@
 // The experiment layer: settings, stepping against the reports pinned in the golden
-// files, the report lines and the drivers, and the small rules the reports rest on,
-// each worked out by hand.
+// files, the report lines, and the run loop with its observers and its gate.
 
 #include "Experiment/Experiment.h"
-#include "Display/Headless.h"
 #include "Experiment/Develop.h"
 #include "Experiment/Report.h"
-#include "Experiment/RunDriver.h"
+#include "Experiment/RunLoop.h"
+#include "Experiment/RunObservers.h"
 #include "ZEL/ZELAgentPopulation.h"
 
 #include <gtest/gtest.h>
@@ -49,20 +48,34 @@ TRandom Seeded(std::uint32_t Seed) {
 // The golden case run-both-rates-pop13: both kinds, rates, 13 agents, 40 generations.
 TExperimentSettings BothRates13() {
   TExperimentSettings s;
-  s.ReproductionType = 2;
+  s.Reproduction = TReproduction::Both;
   s.RatesSelection = true;
   s.PopSize = 13;
   s.Generations = 40;
   return s;
 }
 
-struct TDisplays {
-  THeadlessProgress Bar;
-  THeadlessChart Chart;
-  THeadlessImage Image{20, 20};
-  THeadlessMessageBox Box;
-  TStringList Best;
-  TRunDisplays Of() { return {Bar, Chart, Image, Best, Box, {}}; }
+std::string Temporary(const std::string& Name) {
+  return (std::filesystem::temp_directory_path() / Name).string();
+}
+
+// Everything the loop tells, in order, as text.
+struct TTrace {
+  std::vector<std::string> Events;
+  TRunObserver Observer() {
+    return {[this](const TRunStart& S) {
+              Events.push_back("began " + std::to_string(S.Batch) + " " + std::to_string(S.FirstGeneration) +
+                               "/" + std::to_string(S.Last) + " " + std::to_string(S.Environment.Count()));
+            },
+            [this](const TGenerationRecord& R) {
+              Events.push_back("generation " + std::to_string(R.Generation));
+            },
+            [this](const TRunRecord& R) { Events.push_back("run " + std::to_string(R.Run)); },
+            [this](const TRunEnd& E) {
+              Events.push_back("ended " + std::to_string(E.Stopped) + " '" + E.StopLine + "' " +
+                               std::to_string(E.Outcome.Generations) + (E.Batch ? " averages" : ""));
+            }};
+  }
 };
 } // namespace
 
@@ -74,7 +87,6 @@ TEST(ExperimentSettings, ValidationNamesParameterValueAndRangeAndNormalisingList
       {[](auto& S) { S.Generations = 1001; }, "Generations: 1001 is outside 1..1000"},
       {[](auto& S) { S.Elements = 0; }, "Elements: 0 is outside 1..2048"},
       {[](auto& S) { S.Blocks = 33; }, "Blocks: 33 is outside 1..32"},
-      {[](auto& S) { S.ReproductionType = 3; }, "ReproductionType: 3 is outside 0..2"},
       {[](auto& S) { S.PNoise = std::nan(""); }, "PNoise: nan is not a finite number"},
   };
   for (const auto& [change, message] : bad) {
@@ -162,8 +174,12 @@ TEST(Experiment, BatchRunsGiveTheBatchReportLines) {
   TRandom random = Seeded(12);
   TBatch b(s, random);
   b.Begin();
-  for (std::size_t k = 1; !b.Done(); ++k)
-    EXPECT_EQ(RunLine(b.StepRun()), golden[7 + k]);
+  for (std::size_t k = 1; !b.Done(); ++k) {
+    b.BeginRun();
+    while (!b.Experiment().Done())
+      b.Note(b.Experiment().Step());
+    EXPECT_EQ(RunLine(b.EndRun()), golden[7 + k]);
+  }
   EXPECT_EQ(AveragesLine(b.Finish()), golden[21]);
 }
 
@@ -182,92 +198,151 @@ TEST(ReportLines, WorkedByHand) {
   o.AvgGenotypeRatio = 84.4;
   o.AvgGenAllGenotype = -1;
   EXPECT_EQ(AveragesLine(o), " 72.70    84.40     -1.00");
-  EXPECT_EQ(ModeTitle(0, false), "Reproduction of ZELs alone (Elite)");
-  EXPECT_EQ(ModeTitle(2, true), "Coexistence of Agents with both reproduction types (Rates of Reproduction)");
-  EXPECT_EQ(ModeTitle(3, true), "");
+  EXPECT_EQ(ModeTitle(TReproduction::Phenotype, false), "Reproduction of ZELs alone (Elite)");
+  EXPECT_EQ(ModeTitle(TReproduction::Both, true),
+            "Coexistence of Agents with both reproduction types (Rates of Reproduction)");
 }
 
-TEST(RunDriver, UnwritableReportFailsBeforeAnythingIsShownOrDrawn) {
+TEST(RunLoop, UnwritableReportFailsBeforeAnythingIsDrawn) {
   TRandom random = Seeded(1);
   TExperiment e(TExperimentSettings{}, random);
-  TDisplays d;
-  const std::string bad = (std::filesystem::temp_directory_path() / "no-such-folder-zel/report.txt").string();
+  const std::string bad = Temporary("no-such-folder-zel/report.txt");
   try {
-    ::Run(e, bad, d.Of());
+    TReportWriter report(bad);
     FAIL() << "no error";
   } catch (const std::runtime_error& x) {
     EXPECT_NE(std::string(x.what()).find(bad), std::string::npos);
     EXPECT_NE(std::string(x.what()).find("No such file or directory"), std::string::npos);
   }
-  EXPECT_FALSE(d.Bar.Visible);
-  EXPECT_TRUE(d.Chart.AxisTitle.empty());
-  EXPECT_TRUE(d.Box.Messages.empty());
   EXPECT_EQ(random.GetSeed(), 0u) << "nothing was drawn";
 }
 
-TEST(RunDriver, DisplaysFollowTheRecordsAndTheMessageComesLast) {
-  const std::string file = (std::filesystem::temp_directory_path() / "zel_driver_report.txt").string();
+// The observers hear the start, every generation and the end, in that order; the report, the
+// best list and the series are those of the golden case.
+TEST(RunLoop, ObserversFollowTheRunAndWriteItsFiles) {
+  const std::string file = Temporary("zel_loop_report.txt");
   TRandom random = Seeded(3);
   TExperiment e(BothRates13(), random);
-  TDisplays d;
-  bool begun = false;
-  TRunDisplays displays = d.Of();
-  displays.AfterBegin = [&] {
-    begun = true;
-    EXPECT_EQ(e.Environment().Count(), 100);
-  };
-  const TOutcome o = ::Run(e, file, displays);
-  EXPECT_TRUE(begun);
-  EXPECT_TRUE(o.Complete);
-  const auto golden = ReportLines(Golden("run-both-rates-pop13.report.txt"));
-  EXPECT_EQ(ReportLines(file), golden);
-  ASSERT_EQ(d.Best.size(), 41u);
-  ASSERT_EQ(d.Chart.Series[0].size(), 41u);
-  EXPECT_EQ(d.Chart.AxisMax, 40.0);
-  EXPECT_EQ(d.Chart.AxisTitle, "Generations");
-  EXPECT_EQ(d.Bar.Position, 1);
-  ASSERT_EQ(d.Box.Messages.size(), 1u);
-  EXPECT_EQ(d.Box.Messages[0], "Your Report on file " + file);
+  TReportWriter report(file);
+  TBestList best;
+  TSeries series;
+  TTrace trace;
+  TRunLoop loop(e, false, {report.Observer(), best.Observer(), series.Observer(), trace.Observer()});
+  EXPECT_TRUE(loop.Run());
+  EXPECT_TRUE(loop.Ended());
+  EXPECT_TRUE(loop.Outcome().Complete);
+  EXPECT_EQ(ReportLines(file), ReportLines(Golden("run-both-rates-pop13.report.txt")));
+  std::ifstream bestGolden(Golden("run-both-rates-pop13.best.txt"), std::ios::binary);
+  std::stringstream bestText;
+  bestText << bestGolden.rdbuf();
+  EXPECT_EQ(best.Text(), bestText.str());
+  std::ifstream seriesGolden(Golden("run-both-rates-pop13.series.csv"), std::ios::binary);
+  std::stringstream seriesText;
+  seriesText << seriesGolden.rdbuf();
+  EXPECT_EQ(series.Csv(), seriesText.str());
+  ASSERT_EQ(trace.Events.size(), 43u);
+  EXPECT_EQ(trace.Events.front(), "began 0 0/40 100");
+  EXPECT_EQ(trace.Events[1], "generation 0");
+  EXPECT_EQ(trace.Events[41], "generation 40");
+  EXPECT_EQ(trace.Events.back(), "ended 0 '' 40");
+  // Run again, an ended loop does nothing more.
+  EXPECT_TRUE(loop.Run());
+  EXPECT_EQ(trace.Events.size(), 43u);
   std::filesystem::remove(file);
 }
 
-// Fitness rounds the normalised distance to a double before dividing: three elements whose
-// degrees differ by 40 in all have H = 0.4 and H / 3 = 0.1333..., which as a double lies just
-// below the third, so 5 / d is just above 37.5 and rounds to 38 (kept in extended
-// precision it would be just below, giving 37).
-TEST(Rules, FitnessOfANormalisedDistanceRoundedToDouble) {
-  TFuzzySet developed, environment;
-  for (int d : {50, 50, 50})
-    developed.Add(d);
-  for (int d : {90, 50, 50})
-    environment.Add(d);
-  EXPECT_EQ(developed.HammingDistance(environment), 0.4);
-  EXPECT_EQ(Measure(developed, environment).Fitness, 38);
-  EXPECT_EQ(FitnessFromHamming(0.4, 3), 38);
-  EXPECT_EQ(FitnessFromHamming(0.15, 3), 100); // exactly 0.05: fitness is 100
-  EXPECT_EQ(FitnessFromHamming(1.0, 4), 20);
+// The gate is asked before every generation: Wait hands control back and the run goes on
+// exactly where it was when run again; Stop ends it with the stop line after the generation
+// reached, and the outcome is the best so far.
+TEST(RunLoop, TheGateWaitsAndStopsBetweenGenerations) {
+  const std::string whole = Temporary("zel_loop_whole.txt"), waited = Temporary("zel_loop_waited.txt"),
+                    stopped = Temporary("zel_loop_stopped.txt");
+  {
+    TRandom random = Seeded(3);
+    TExperiment e(BothRates13(), random);
+    TReportWriter report(whole);
+    TRunLoop(e, false, {report.Observer()}).Run();
+  }
+  {
+    TRandom random = Seeded(3);
+    TExperiment e(BothRates13(), random);
+    TReportWriter report(waited);
+    TTrace trace;
+    TRunLoop loop(e, false, {report.Observer(), trace.Observer()});
+    int asked = 0;
+    // Every third question is answered with Wait.
+    const TGate gate = [&] { return ++asked % 3 == 0 ? TGateAnswer::Wait : TGateAnswer::Go; };
+    int returns = 0;
+    while (!loop.Run(gate))
+      ++returns;
+    EXPECT_EQ(returns, 19); // forty generations let through by 59 answers
+    EXPECT_EQ(trace.Events.size(), 43u);
+  }
+  EXPECT_EQ(ReportLines(waited), ReportLines(whole));
+  for (int k : {0, 7}) {
+    TRandom random = Seeded(3);
+    TExperiment e(BothRates13(), random);
+    TReportWriter report(stopped);
+    TTrace trace;
+    TRunLoop loop(e, false, {report.Observer(), trace.Observer()});
+    int steps = 0;
+    EXPECT_TRUE(loop.Run([&] { return steps++ < k ? TGateAnswer::Go : TGateAnswer::Stop; }));
+    std::vector<std::string> expected = ReportLines(whole);
+    expected.resize(7 + static_cast<std::size_t>(k) + 1);
+    expected.push_back("Stopped after generation " + std::to_string(k) + " of 40");
+    EXPECT_EQ(ReportLines(stopped), expected);
+    EXPECT_FALSE(loop.Outcome().Complete);
+    EXPECT_EQ(loop.Outcome().Generations, k);
+    EXPECT_EQ(trace.Events.back(),
+              "ended 1 'Stopped after generation " + std::to_string(k) + " of 40' " + std::to_string(k));
+  }
+  for (const std::string& f : {whole, waited, stopped})
+    std::filesystem::remove(f);
 }
 
-TEST(Rules, EliteSizeRoundsToNearest) {
-  // Truncated, 8 agents would keep 1 and 13 would keep 2.
-  const std::vector<std::pair<int, int>> cases = {{2, 1},  {7, 1},  {8, 2},    {12, 2},
-                                                  {13, 3}, {17, 3}, {100, 20}, {1000, 200}};
-  for (const auto& [count, elite] : cases)
-    EXPECT_EQ(EliteSize(count), elite) << count;
-}
-
-TEST(Rules, TheWheelTakesTheFirstRunningSumThatReachesThePoint) {
-  // Fitness 50, 30, 20: running sums 50, 80, 100.
-  const std::vector<std::int64_t> sums = {50, 80, 100};
-  EXPECT_EQ(WheelIndex(sums, 0.0), 0);
-  EXPECT_EQ(WheelIndex(sums, 50.0), 0); // a point on a sum belongs to that agent
-  EXPECT_EQ(WheelIndex(sums, 50.5), 1);
-  EXPECT_EQ(WheelIndex(sums, 80.0), 1);
-  EXPECT_EQ(WheelIndex(sums, 99.9), 2);
-  EXPECT_EQ(WheelPoint(0.5, 100), 50.0);
-  EXPECT_EQ(WheelPoint(0.8, 100), 80.0);
-  // A tie in the middle of a run of equal sums: the first of them.
-  EXPECT_EQ(WheelIndex({10, 10, 10, 20}, 10.0), 0);
+// A batch tells one record per run, asks the gate between runs, and closes with the averages
+// of the runs done; stopped before its first run, it has none to give.
+TEST(RunLoop, BatchesTellRunsAndStopBetweenThem) {
+  const auto golden = ReportLines(Golden("batch-genotype-elite.report.txt"));
+  const std::string file = Temporary("zel_loop_batch.txt");
+  TExperimentSettings s;
+  s.PopSize = 20;
+  s.Generations = 20;
+  for (int k : {10, 3, 0}) {
+    TRandom random = Seeded(12);
+    TBatch b(s, random);
+    TReportWriter report(file);
+    TTrace trace;
+    TSeries series;
+    int asked = 0;
+    TRunLoop(b, {report.Observer(), trace.Observer(), series.Observer()}).Run([&] {
+      return asked++ < k ? TGateAnswer::Go : TGateAnswer::Stop;
+    });
+    EXPECT_EQ(asked, k == 10 ? 10 : k + 1);
+    const auto lines = ReportLines(file);
+    ASSERT_GE(lines.size(), 8u + static_cast<std::size_t>(k));
+    for (std::size_t i = 0; i < 8 + static_cast<std::size_t>(k); ++i)
+      EXPECT_EQ(lines[i], golden[i]) << k << " line " << i;
+    ASSERT_EQ(series.Points().size(), static_cast<std::size_t>(k));
+    if (k > 0) {
+      EXPECT_EQ(series.Points().back().X, k - 1);
+    }
+    EXPECT_EQ(trace.Events.front(), "began 1 0/10 100");
+    if (k == 10) {
+      EXPECT_EQ(lines, golden);
+      EXPECT_EQ(trace.Events.back(), "ended 0 '' 20 averages");
+    } else if (k == 3) {
+      EXPECT_EQ(lines[11], "_________________");
+      EXPECT_EQ(lines[12], "Batch Averages for a batch of 3");
+      EXPECT_EQ(lines.back(), "Stopped after run 3 of 10");
+      EXPECT_EQ(trace.Events.back(), "ended 1 'Stopped after run 3 of 10' 20 averages");
+    } else {
+      EXPECT_EQ(lines.size(), 9u);
+      EXPECT_EQ(lines.back(), "Stopped after run 0 of 10");
+      EXPECT_EQ(trace.Events.back(), "ended 1 'Stopped after run 0 of 10' 0");
+    }
+  }
+  std::filesystem::remove(file);
 }
 
 TEST(Develop, ShortProgramsDevelopTheBlocksTheyHaveAndSaySo) {

@@ -2,7 +2,6 @@
 // continued goes on exactly as if it had never stopped; files read back to what was
 // written; every kind of bad file is refused with the place and the fault.
 
-#include "Display/Headless.h"
 #include "Experiment/EnvironmentFile.h"
 #include "Experiment/Experiment.h"
 #include "Experiment/ExperimentFile.h"
@@ -10,7 +9,8 @@
 #include "Experiment/JsonReader.h"
 #include "Experiment/PopulationFile.h"
 #include "Experiment/Report.h"
-#include "Experiment/RunDriver.h"
+#include "Experiment/RunLoop.h"
+#include "Experiment/RunObservers.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +75,7 @@ TEST(Freezer, ResumedRunsEqualUninterruptedOnes) {
           const std::string label = "type " + std::to_string(type) + " rates " + std::to_string(rates) +
                                     " random " + std::to_string(random) + " size " + std::to_string(size);
           TExperimentSettings s;
-          s.ReproductionType = type;
+          s.Reproduction = TReproduction(type);
           s.RatesSelection = rates;
           s.RandomEnvironment = random;
           s.PopSize = size;
@@ -121,7 +121,7 @@ TEST(Freezer, ContinuedReportTakesUpTheNumbering) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path();
   const std::string file = (dir / "zel_files_continued.txt").string();
   TExperimentSettings s;
-  s.ReproductionType = 2;
+  s.Reproduction = TReproduction::Both;
   s.RatesSelection = true;
   s.PopSize = 13;
   s.Generations = 20;
@@ -131,13 +131,20 @@ TEST(Freezer, ContinuedReportTakesUpTheNumbering) {
   TRandom again;
   TExperiment e(s, again);
   e.Thaw(frozen);
-  THeadlessProgress bar;
-  THeadlessChart chart;
-  THeadlessImage image;
-  THeadlessMessageBox box;
-  TStringList best;
-  const TOutcome o = ::Continue(e, file, {bar, chart, image, best, box, {}});
-  EXPECT_EQ(o.Generations, 40);
+  TBestList best;
+  TSeries series;
+  int first = -1, last = -1;
+  TRunObserver start;
+  start.Began = [&](const TRunStart& S) {
+    first = S.FirstGeneration;
+    last = S.Last;
+  };
+  {
+    TReportWriter report(file);
+    TRunLoop loop(e, true, {report.Observer(), best.Observer(), series.Observer(), start});
+    loop.Run();
+    EXPECT_EQ(loop.Outcome().Generations, 40);
+  }
 
   std::ifstream in(std::string(ZEL_GOLDEN_DIR) + "/run-both-rates-pop13.report.txt", std::ios::binary);
   std::stringstream golden;
@@ -151,9 +158,11 @@ TEST(Freezer, ContinuedReportTakesUpTheNumbering) {
   std::string expected = g.substr(0, header) + g.substr(g.find("\r\n   21 ") + 2);
   expected.replace(expected.find("Generations: 40"), 15, "Generations: 20");
   EXPECT_EQ(r, expected);
-  EXPECT_EQ(best.size(), 20u);
-  EXPECT_EQ(chart.Series[0].size(), 20u);
-  EXPECT_EQ(bar.Max, 40);
+  EXPECT_EQ(best.Texts().size(), 20u);
+  ASSERT_EQ(series.Points().size(), 20u);
+  EXPECT_EQ(series.Points().front().X, 21);
+  EXPECT_EQ(first, 20);
+  EXPECT_EQ(last, 40);
   std::filesystem::remove(file);
 }
 
@@ -169,7 +178,7 @@ TEST(Freezer, ChangedConditions) {
       {[](auto& S) { S.PopSize = 21; }, "PopSize: 21 differs from the frozen population's 20"},
       {[](auto& S) { S.Blocks = 7; }, "Blocks: 7 differs"},
       {[](auto& S) { S.Elements = 31; }, "Elements: 31 differs"},
-      {[](auto& S) { S.ReproductionType = 2; }, "ReproductionType: 2 differs"}};
+      {[](auto& S) { S.Reproduction = TReproduction::Both; }, "ReproductionType: 2 differs"}};
   for (const auto& [change, message] : bad) {
     TExperimentSettings t = s;
     change(t);
@@ -213,6 +222,42 @@ TEST(Freezer, ChangedConditions) {
   EXPECT_EQ(changed.Freeze().Environment.Values(), target.Values());
 }
 
+// The rules both front-ends take for a continued run: every kept setting that differs, in
+// order, and the environment each choice gives.
+TEST(Freezer, ContinueRules) {
+  TExperimentSettings frozen, given;
+  EXPECT_TRUE(KeptDifferences(given, frozen).empty());
+  given.RatesSelection = true;
+  given.PMutation = 0.3;
+  given.Generations = 7;
+  given.RandomEnvironment = true;
+  EXPECT_TRUE(KeptDifferences(given, frozen).empty()) << "what a continued run may change";
+  given.Reproduction = TReproduction::Phenotype;
+  given.Elements = 12;
+  given.PopSize = 30;
+  const auto d = KeptDifferences(given, frozen);
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(d[0].Setting, TKeptSetting::PopSize);
+  EXPECT_EQ(d[0].Given, 30);
+  EXPECT_EQ(d[0].Frozen, 100);
+  EXPECT_EQ(d[1].Setting, TKeptSetting::Elements);
+  EXPECT_EQ(d[2].Setting, TKeptSetting::Reproduction);
+  EXPECT_EQ(d[2].Given, 0);
+  EXPECT_EQ(d[2].Frozen, 1);
+
+  TFrozenPopulation f;
+  f.Settings.Elements = 12;
+  EXPECT_FALSE(ContinuedEnvironment(f, TEnvironmentChoice::Keep, nullptr, 7));
+  TFuzzySet own;
+  own.Fill(12, 40);
+  EXPECT_EQ(ContinuedEnvironment(f, TEnvironmentChoice::Own, &own, 7)->Values(), own.Values());
+  // As `zelworld-cli environment --elements 12 [--random-environment] --seed 7` prints them.
+  EXPECT_EQ(ContinuedEnvironment(f, TEnvironmentChoice::NewRandom, nullptr, 7)->Values(),
+            (std::vector<std::int32_t>{25, 67, 59, 77, 46, 85, 6, 85, 80, 68, 22, 24}));
+  EXPECT_EQ(ContinuedEnvironment(f, TEnvironmentChoice::Fixed, nullptr, 7)->Values(),
+            (std::vector<std::int32_t>{33, 33, 33, 33, 100, 13, 50, 56, 100, 66, 66, 66}));
+}
+
 TEST(Freezer, AnEnvironmentOfOnesOwnDrawsNothing) {
   // The fixed landscape given as a file runs as the fixed environment does.
   TExperimentSettings s;
@@ -235,7 +280,7 @@ TEST(Freezer, AnEnvironmentOfOnesOwnDrawsNothing) {
 
 TEST(Files, WhatIsWrittenReadsBack) {
   TExperimentFile f;
-  f.Settings.ReproductionType = 2;
+  f.Settings.Reproduction = TReproduction::Both;
   f.Settings.RatesSelection = true;
   f.Settings.PopSize = 37;
   f.Settings.PCrossover = 0.1 + 0.2; // not a short decimal: read back bit for bit

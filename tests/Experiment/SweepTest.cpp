@@ -2,6 +2,7 @@
 // against values worked out independently, a sweep's runs against the golden series, and
 // the aggregate of results written by hand.
 
+#include "Experiment/FileText.h"
 #include "Experiment/SweepAggregate.h"
 #include "Experiment/SweepPlan.h"
 #include "Experiment/SweepRun.h"
@@ -45,7 +46,7 @@ TEST(SweepPlan, CrossProductOfTheVariedValuesWithTheSeedsOfEveryCondition) {
                                    "reproduction=both pop-size=30", "reproduction=both pop-size=40"}));
   EXPECT_EQ(plan.Runs[9].RunId, "c5-s4294967295");
   EXPECT_EQ(plan.Runs[9].Seed, 4294967295u);
-  EXPECT_EQ(plan.Runs[9].Settings.ReproductionType, 2);
+  EXPECT_EQ(plan.Runs[9].Settings.Reproduction, TReproduction::Both);
   EXPECT_EQ(plan.Runs[9].Settings.PopSize, 30);
   EXPECT_TRUE(plan.Runs[9].Settings.RatesSelection);
   EXPECT_EQ(plan.Runs[9].Settings.PMutation, 0.001);
@@ -167,11 +168,13 @@ TEST(SweepStatistics, StudentQuantileMeanSpreadMedianAndIntervals) {
 TEST(SweepRun, EveryRunGivesTheSeriesOfTheSameSeededRun) {
   // The golden case run-both-rates-pop13 as a line of a plan.
   TSweepRun run{"x", "c", 3, {}};
-  run.Settings.ReproductionType = 2;
+  run.Settings.Reproduction = TReproduction::Both;
   run.Settings.RatesSelection = true;
   run.Settings.PopSize = 13;
   run.Settings.Generations = 40;
-  const std::string csv = SweepResultCsv(run, RunSweepLine(run));
+  TSweepResultWriter result(run, {});
+  RunSweepLine(run, {result.Observer()});
+  const std::string csv = SweepResultCsv(run, result.Records());
   std::string series = "x,MaxGen,w/ Genotype\n";
   const std::string settings = "x,c,3,13,40,100,8,both,0,1,1,0.0001,0.0001,";
   for (std::size_t start = csv.find('\n') + 1; start < csv.size();) {
@@ -186,12 +189,12 @@ TEST(SweepRun, EveryRunGivesTheSeriesOfTheSameSeededRun) {
 TEST(SweepAggregate, StatisticsOfHandWrittenResultsAndMissingRunsNamed) {
   const TScratchDir dir;
   // Two conditions that differ in blocks, two generations; one run of b is missing.
-  WriteFileAtomically(dir / "plan.csv", Header + "a1,a,1,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
-                                                 "a2,a,2,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
-                                                 "a3,a,3,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
-                                                 "b1,b,1,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n"
-                                                 "b2,b,2,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n"
-                                                 "b3,b,3,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n");
+  WriteWholeFile(dir / "plan.csv", Header + "a1,a,1,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
+                                            "a2,a,2,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
+                                            "a3,a,3,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
+                                            "b1,b,1,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n"
+                                            "b2,b,2,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n"
+                                            "b3,b,3,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n");
   const TSweepPlan plan = ParseSweepPlan(ReadWholeFile(dir / "plan.csv"), "plan.csv");
   fs::create_directory(dir / "runs");
   // Best fitness of generations 0 and 1, and the genotype percentage.
@@ -204,8 +207,8 @@ TEST(SweepAggregate, StatisticsOfHandWrittenResultsAndMissingRunsNamed) {
       records[g].GenotypeRatio = values[i][2 + g];
     }
     const std::size_t line = i < 4 ? i : 5; // b2 is missing
-    WriteFileAtomically(SweepResultPath(dir.Path, plan.Runs[line].RunId),
-                        SweepResultCsv(plan.Runs[line], records));
+    WriteWholeFile(SweepResultPath(dir.Path, plan.Runs[line].RunId),
+                   SweepResultCsv(plan.Runs[line], records));
   }
 
   const TSweepAggregate a = AggregateSweep(dir.Path, {});
@@ -244,7 +247,7 @@ TEST(SweepAggregate, StatisticsOfHandWrittenResultsAndMissingRunsNamed) {
   // A result that does not belong to its line is refused, naming the file, line and column.
   std::string other = ReadWholeFile(SweepResultPath(dir.Path, "a3"));
   other.replace(other.find("a3,a,3,10,1,5,2"), 15, "a3,a,3,10,1,5,4");
-  WriteFileAtomically(SweepResultPath(dir.Path, "a3"), other);
+  WriteWholeFile(SweepResultPath(dir.Path, "a3"), other);
   EXPECT_NE(
       ThrownBy([&] { AggregateSweep(dir.Path, {}); }).find("a3.csv:2:7 (blocks): '4', but the plan has '2'"),
       std::string::npos)

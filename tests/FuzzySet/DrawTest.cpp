@@ -1,4 +1,4 @@
-#include "Display/Headless.h"
+#include "Display/MemoryImage.h"
 #include "FuzzySet/FuzzySet.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@ TEST(Draw, PointsAreSlotCentresAndDegreesScaleToTheHeightPlusOne) {
   s.Fill(100, 50);
   s.SetDegree(0, 100);
   s.SetDegree(99, 0);
-  THeadlessImage img(640, 300);
+  TMemoryImage img(640, 300);
   s.Draw(img, clBlue, true);
   ASSERT_EQ(img.Steps.size(), 100u);
   EXPECT_FALSE(img.Steps[0].Line);
@@ -23,7 +23,7 @@ TEST(Draw, PointsAreSlotCentresAndDegreesScaleToTheHeightPlusOne) {
 }
 
 TEST(Draw, ClearingOverlayAndDegenerateSets) {
-  THeadlessImage img(10, 10);
+  TMemoryImage img(10, 10);
   TFuzzySet a, b;
   a.Fill(11, 100);
   a.Draw(img, clBlue, true);
@@ -32,13 +32,13 @@ TEST(Draw, ClearingOverlayAndDegenerateSets) {
   EXPECT_EQ(img.Pixel(5, 0), clBlue);
   TFuzzySet many;
   many.Fill(50, 100);
-  THeadlessImage narrow(10, 10);
+  TMemoryImage narrow(10, 10);
   many.Draw(narrow, clRed, true);
   for (const auto& st : narrow.Steps)
     EXPECT_EQ(st.X, 0);
   TFuzzySet one, none;
   one.Fill(1, 30);
-  THeadlessImage img2(10, 10);
+  TMemoryImage img2(10, 10);
   one.Draw(img2, clRed, false);
   ASSERT_EQ(img2.Steps.size(), 1u);
   EXPECT_FALSE(img2.Steps[0].Line);

@@ -1,6 +1,7 @@
 // The sweep chart: curves and bands of an aggregate, one colour a condition; and zelworld-plot writing a PNG
 // and a valid SVG headless, or failing with a message that names what was wrong.
 
+#include "Experiment/FileText.h"
 #include "Experiment/SweepRun.h"
 #include "Plot/SweepChart.h"
 
@@ -73,7 +74,7 @@ TEST(SweepChart, MeanCurvesOverBandsOneColourACondition) {
 
 TEST(SweepChart, PlotWritesPngAndSvgHeadlessAndNamesWhatIsWrong) {
   const TScratchDir dir;
-  WriteFileAtomically(dir / "aggregate.csv", Aggregate);
+  WriteWholeFile(dir / "aggregate.csv", Aggregate);
   ASSERT_EQ(
       Plot(dir / "aggregate.csv --out " + (dir / "chart.png") + " --width 640 --height 400", dir / "err"), 0)
       << ReadWholeFile(dir / "err");
@@ -103,8 +104,8 @@ TEST(SweepChart, PlotWritesPngAndSvgHeadlessAndNamesWhatIsWrong) {
 
   EXPECT_EQ(Plot(dir / "missing.csv --out " + (dir / "x.png"), dir / "err"), 1);
   EXPECT_NE(ReadWholeFile(dir / "err").find("missing.csv"), std::string::npos);
-  WriteFileAtomically(dir / "bad.csv",
-                      "condition,measure,generation,mean,ci_low,ci_high\na,best_fitness,0,x,1,2\n");
+  WriteWholeFile(dir / "bad.csv",
+                 "condition,measure,generation,mean,ci_low,ci_high\na,best_fitness,0,x,1,2\n");
   EXPECT_EQ(Plot(dir / "bad.csv --out " + (dir / "x.png"), dir / "err"), 1);
   EXPECT_NE(ReadWholeFile(dir / "err").find("bad.csv:2:4 (mean): 'x' is not a number"), std::string::npos)
       << ReadWholeFile(dir / "err");

@@ -14,7 +14,7 @@ struct TLiteralPopulation {
   std::vector<TZELAgent> Agents;
   std::int32_t FitnessSum = 0;
   TZELAgent BestAll;
-  int ReproductionType = 0;
+  TReproduction Reproduction = TReproduction::Phenotype;
 
   int Count() const { return static_cast<int>(Agents.size()); }
 
@@ -25,7 +25,7 @@ struct TLiteralPopulation {
       l.Agents.push_back(P.Agent(i));
     l.FitnessSum = P.FitnessSum;
     l.BestAll = P.BestAll;
-    l.ReproductionType = P.ReproductionType;
+    l.Reproduction = P.Reproduction;
     return l;
   }
 
@@ -59,14 +59,14 @@ struct TLiteralPopulation {
     return c;
   }
 
-  void NextGeneration(TRandom& Rand, bool Rates, double PCrossover, double PMutation, double PNoise) {
+  void NextGeneration(TRandom& Rand, bool Rates, const TBreedingProbabilities& P) {
     TZELAgent s(Rand, BestAll.BlockCount, BestAll.Elements, BestAll.Genotype);
     const int n = Count();
     if (Rates) {
       for (int i = 0; i < n; ++i)
         SelectionStep(Rand, i, s, false);
       // The second population: created (n agents and two holders), then assigned from this one.
-      TZELAgentPopulation created(Rand, n, Agents[0].BlockCount, Agents[0].Elements, ReproductionType);
+      TZELAgentPopulation created(Rand, n, Agents[0].BlockCount, Agents[0].Elements, Reproduction);
       std::vector<TZELAgent> q;
       for (const TZELAgent& a : Agents)
         q.push_back(CopyOf(Rand, a));
@@ -75,8 +75,7 @@ struct TLiteralPopulation {
         const int b = SelectByRate(Rand);
         TZELAgent& c2 = j < n - 1 ? q[static_cast<std::size_t>(j + 1)] : s;
         Agents[static_cast<std::size_t>(a)].Breed(Rand, Agents[static_cast<std::size_t>(b)],
-                                                  q[static_cast<std::size_t>(j)], c2, PCrossover, PMutation,
-                                                  PNoise);
+                                                  q[static_cast<std::size_t>(j)], c2, P);
       }
       Agents.clear();
       for (const TZELAgent& a : q)
@@ -91,8 +90,7 @@ struct TLiteralPopulation {
         const int b = RandomInt(Rand, 0, e - 1);
         TZELAgent& c2 = j < n - 1 ? Agents[static_cast<std::size_t>(j + 1)] : s;
         Agents[static_cast<std::size_t>(a)].Breed(Rand, Agents[static_cast<std::size_t>(b)],
-                                                  Agents[static_cast<std::size_t>(j)], c2, PCrossover,
-                                                  PMutation, PNoise);
+                                                  Agents[static_cast<std::size_t>(j)], c2, P);
       }
     }
   }

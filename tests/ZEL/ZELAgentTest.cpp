@@ -65,7 +65,7 @@ TEST(Agent, BreedAndMutateByKind) {
   TZELAgent g(Rand, 4, 50, true), p(Rand, 4, 50, false), c1(Rand, 4, 50, true), c2(Rand, 4, 50, true);
   g.Fitness = 40;
   p.Fitness = 70;
-  g.Breed(Rand, p, c1, c2, 1.0, 0.01, 0.01); // mixed pair: a noisy copy of each parent
+  g.Breed(Rand, p, c1, c2, {1.0, 0.01, 0.01}); // mixed pair: a noisy copy of each parent
   EXPECT_TRUE(c1.Genotype);
   EXPECT_FALSE(c2.Genotype);
   EXPECT_EQ(c1.Fitness, 40);
@@ -73,11 +73,11 @@ TEST(Agent, BreedAndMutateByKind) {
 
   TZELAgent q(Rand, 4, 50, false), d1(Rand, 4, 50, false), d2(Rand, 4, 50, false);
   const TChromosome k1 = d1.Chromosome;
-  p.Breed(Rand, q, d1, d2, 1.0, 0.5, 0.0); // program crossover leaves chromosomes alone
+  p.Breed(Rand, q, d1, d2, {1.0, 0.5, 0.0}); // program crossover leaves chromosomes alone
   EXPECT_EQ(d1.Chromosome, k1);
 
   TZELAgent h(Rand, 4, 50, true), e1(Rand, 4, 50, false), e2(Rand, 4, 50, false);
-  g.Breed(Rand, h, e1, e2, 1.0, 0.2, 0.0); // chromosome crossover: children decoded
+  g.Breed(Rand, h, e1, e2, {1.0, 0.2, 0.0}); // chromosome crossover: children decoded
   for (const TZELAgent* c : {&e1, &e2}) {
     EXPECT_TRUE(c->Genotype);
     for (int b = 0; b < 4; ++b)

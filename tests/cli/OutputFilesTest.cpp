@@ -2,7 +2,7 @@
 // fills, two names for one file, and a second process writing the same report.
 
 #include "CliTestSupport.h"
-#include "ZEL/ReportFormat.h"
+#include "Experiment/ReportFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,9 @@
 // in one go, in shards and resumed after results were lost, bad plans refused before any
 // run, and results of another plan never mixed in.
 
-#include "Experiment/SweepRun.h"
 #include "CliRun.h"
+#include "Experiment/FileText.h"
+#include "Experiment/SweepRun.h"
 #include "cli/Commands.h"
 #include "cli/SweepCommand.h"
 
@@ -95,7 +96,7 @@ TEST(SweepCli, OneProcessShardsAndResumeGiveTheSameResultsAndAggregate) {
     EXPECT_EQ(ReadWholeFile(dir / "shards/runs/" + run), ReadWholeFile(dir / "whole/runs/" + run)) << run;
 
   // An existing result is not run again; a missing one is reported, not averaged over.
-  WriteFileAtomically(dir / "whole/runs/c1-s5.csv", "kept");
+  WriteWholeFile(dir / "whole/runs/c1-s5.csv", "kept");
   fs::remove(dir / "whole/runs/c2-s6.csv");
   fs::remove(dir / "whole/runs/c2-s7.csv");
   r = Sweep("aggregate " + (dir / "whole"));
@@ -114,18 +115,18 @@ TEST(SweepCli, OneProcessShardsAndResumeGiveTheSameResultsAndAggregate) {
 TEST(SweepCli, BadPlansAndForeignFoldersAreRefusedBeforeAnyRun) {
   const TScratchDir dir;
   const std::string plan = dir / "plan.csv";
-  WriteFileAtomically(plan, "run_id,condition,seed,generations\n"
-                            "a,c,1,3\n"
-                            "b,c,2,3\n"
-                            "c,c,3,zero\n");
+  WriteWholeFile(plan, "run_id,condition,seed,generations\n"
+                       "a,c,1,3\n"
+                       "b,c,2,3\n"
+                       "c,c,3,zero\n");
   TCliResult r = Sweep("run " + plan + " --out " + (dir / "out"));
   EXPECT_EQ(r.Code, 1);
   EXPECT_EQ(r.Err, "zelworld-cli: error: " + plan + ":4:4 (generations): 'zero' is not an integer\n");
   EXPECT_FALSE(fs::exists(dir / "out"));
 
-  WriteFileAtomically(plan, "run_id,condition,seed,generations\na,c,1,3\n");
+  WriteWholeFile(plan, "run_id,condition,seed,generations\na,c,1,3\n");
   ASSERT_EQ(Sweep("run " + plan + " --out " + (dir / "out")).Code, 0);
-  WriteFileAtomically(plan, "run_id,condition,seed,generations\na,c,1,4\n");
+  WriteWholeFile(plan, "run_id,condition,seed,generations\na,c,1,4\n");
   r = Sweep("run " + plan + " --out " + (dir / "out"));
   EXPECT_EQ(r.Code, 1);
   EXPECT_NE(r.Err.find("holds the results of another plan"), std::string::npos) << r.Err;

@@ -24,7 +24,7 @@ TEST(CommandText, FileNamesSurviveTheShellAndNamesSayWhatDiffered) {
 
   TExperimentSettings current, earlier;
   EXPECT_EQ(DifferenceName(earlier, 42, current), "seed 42");
-  earlier.ReproductionType = 2;
+  earlier.Reproduction = TReproduction::Both;
   earlier.RatesSelection = true;
   earlier.PopSize = 200;
   earlier.PMutation = 0.005;

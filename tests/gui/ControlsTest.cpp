@@ -3,6 +3,7 @@
 
 #include "WindowKit.h"
 
+#include "Display/MemoryImage.h"
 #include "ZELWorldHome/Picture.h"
 
 #include <QApplication>
@@ -116,7 +117,7 @@ TEST(MainWindow, PictureOfMoreElementsThanPixelsSpreadsOverTheWidth) {
   TRandom random;
   TFuzzySet set;
   set.MakeEnvironment(random, 2048, false);
-  THeadlessImage spread(300, 100);
+  TMemoryImage spread(300, 100);
   DrawSet(set, spread, clBlue, true);
   ASSERT_EQ(spread.Steps.size(), 2048u);
   EXPECT_EQ(spread.Steps.front().X, 0);
@@ -124,7 +125,7 @@ TEST(MainWindow, PictureOfMoreElementsThanPixelsSpreadsOverTheWidth) {
   EXPECT_EQ(spread.Steps[1024].X, 150);
   // Where the step is at least one pixel the picture is Draw's own.
   set.MakeEnvironment(random, 301, false);
-  THeadlessImage literal(300, 100), drawn(300, 100);
+  TMemoryImage literal(300, 100), drawn(300, 100);
   set.Draw(literal, clBlue, true);
   DrawSet(set, drawn, clBlue, true);
   ASSERT_EQ(drawn.Steps.size(), literal.Steps.size());

@@ -305,7 +305,7 @@ TEST(RunWorker, ARunWakesTheWindowOnlyWhenItMustAndOneThreadServesEveryRun) {
   settings.Blocks = 4;
   const auto start = [&](bool Paused) {
     worker.StartRun(std::make_unique<TExperiment>(settings, random),
-                    std::make_unique<TRunReport>(dir.File("r.txt")), Paused);
+                    std::make_unique<TReportWriter>(dir.File("r.txt")), Paused);
   };
   // The window looks at a run's first frame of its own accord: a short run wakes it once,
   // with its end.
@@ -362,7 +362,7 @@ TEST(RunWorker, ARefusedThreadEndsTheRunWithAMessageAndLeavesTheOldReport) {
       TRunWorker worker([&wakes] { ++wakes; });
       TRandom random;
       worker.StartRun(std::make_unique<TExperiment>(TExperimentSettings{}, random),
-                      std::make_unique<TRunReport>(report), false);
+                      std::make_unique<TReportWriter>(report), false);
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
       while (!worker.EndWaiting() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

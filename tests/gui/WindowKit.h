@@ -2,11 +2,12 @@
 // What the window tests share: the two windows with scripted dialogs, controls found by
 // their object names, and the engine's own run of an experiment to compare with.
 
-#include "Display/Headless.h"
 #include "Experiment/Experiment.h"
-#include "Experiment/RunDriver.h"
+#include "Experiment/Report.h"
+#include "Experiment/ReportFormat.h"
+#include "Experiment/RunLoop.h"
+#include "Experiment/RunObservers.h"
 #include "FuzzySet/Random.h"
-#include "ZEL/ReportFormat.h"
 #include "ZELList/ZELList.h"
 #include "ZELWorldHome/ZELWorldHome.h"
 
@@ -155,7 +156,7 @@ struct TWindowExperiment {
     s.Generations = Generations;
     s.Elements = Elements;
     s.Blocks = Blocks;
-    s.ReproductionType = Reproduction;
+    s.Reproduction = TReproduction(Reproduction);
     s.PCrossover = PCrossover;
     s.PMutation = PMutation;
     s.PNoise = PNoise;
@@ -165,29 +166,42 @@ struct TWindowExperiment {
   }
 };
 
-// What the engine produces for the experiment when called directly with headless displays.
+// What the engine produces for the experiment when run by the run loop without a window.
 struct TEngineRun {
   TEngineRun(const TWindowExperiment& E, std::uint32_t Seed, bool Batch, const std::string& FileName) {
     TRandom random;
     random.SetClock(Rng::CounterClock(Seed));
-    THeadlessProgress progress;
-    THeadlessImage image(100, 50);
-    THeadlessMessageBox messages;
-    const TRunDisplays displays{progress, Chart, image, BestList, messages, {}};
-    if (Batch) {
-      TBatch batch(E.Settings(), random);
-      BestAll = ::RunBatch(batch, FileName, displays).Last.BestAll;
-      Environment = batch.Experiment().Environment();
-    } else {
-      TExperiment experiment(E.Settings(), random);
-      BestAll = ::Run(experiment, FileName, displays).BestAll;
-      Environment = experiment.Environment();
+    TBestList best;
+    TSeries series;
+    {
+      TReportWriter report(FileName);
+      if (Batch) {
+        TBatch batch(E.Settings(), random);
+        TRunLoop loop(batch, {report.Observer(), best.Observer(), series.Observer()});
+        loop.Run();
+        BestAll = loop.Outcome().BestAll;
+        Environment = batch.Experiment().Environment();
+      } else {
+        TExperiment experiment(E.Settings(), random);
+        TRunLoop loop(experiment, false, {report.Observer(), best.Observer(), series.Observer()});
+        loop.Run();
+        BestAll = loop.Outcome().BestAll;
+        Environment = experiment.Environment();
+      }
     }
     Report = ReadFile(FileName);
+    BestList = best.Texts();
+    for (const TSeries::TPoint& p : series.Points()) {
+      Chart.Series[0].push_back(p.MaxGen);
+      Chart.Series[1].push_back(p.Genotype);
+    }
   }
   std::string Report;
-  TStringList BestList;
-  THeadlessChart Chart;
+  std::vector<std::string> BestList;
+  // The chart's two series, point by point.
+  struct {
+    std::array<std::vector<double>, 2> Series;
+  } Chart;
   TFuzzySet Environment;
   TZELAgent BestAll;
 };

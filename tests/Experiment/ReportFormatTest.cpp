@@ -1,4 +1,4 @@
-#include "ZEL/ReportFormat.h"
+#include "Experiment/ReportFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #pragma once
-// Number formats and line output of the run reports.
+// Number formats and line output of the run reports, and the shortest form of a double
+// that the files and messages write.
 
 #include <string>
 
@@ -9,6 +10,8 @@ std::string FormatInt(long long Value, int Width = 0);
 // The double is first rounded to 18 significant digits; that decimal is then rounded half
 // away from zero at the last printed digit (12.25 gives 12.3).
 std::string FormatReal(double Value, int Width, int Decimals);
+// The shortest text that reads back to the same double (63, not 63.0; 0.0001 as 1e-04).
+std::string ShortestReal(double Value);
 // A probability outside the closed interval [0, 1] replaced by Fallback.
 double ProbabilityInRange(double P, double Fallback);
 

@@ -1,6 +1,8 @@
-#include "ZEL/ReportFormat.h"
+#include "Experiment/ReportFormat.h"
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -57,6 +59,12 @@ std::string FormatReal(double Value, int Width, int Decimals) {
   if (static_cast<int>(body.size()) < Width)
     body.insert(0, static_cast<std::size_t>(Width) - body.size(), ' ');
   return body;
+}
+
+std::string ShortestReal(double Value) {
+  std::array<char, 32> buffer{};
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), Value);
+  return std::string(buffer.data(), result.ptr);
 }
 
 double ProbabilityInRange(double P, double Fallback) {
