@@ -12,9 +12,6 @@ add_executable(zelworld-plot Plot/main.cpp)
 target_link_libraries(zelworld-plot PRIVATE zel_plot zel_warnings)
 
 add_library(zel_gui STATIC
-  ZELWorldHome/CommandText.cpp
-  ZELWorldHome/FloatText.cpp
-  ZELWorldHome/Picture.cpp
   ZELWorldHome/QtDisplay.cpp
   ZELWorldHome/RunWorker.cpp
   ZELWorldHome/SpinEdit.cpp

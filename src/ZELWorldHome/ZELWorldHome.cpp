@@ -1,16 +1,16 @@
 #include "ZELWorldHome/ZELWorldHome.h"
 
+#include "Experiment/CommandText.h"
 #include "Experiment/EnvironmentFile.h"
 #include "Experiment/Experiment.h"
 #include "Experiment/ExperimentFile.h"
+#include "Experiment/FloatText.h"
+#include "Experiment/Picture.h"
 #include "Experiment/PopulationFile.h"
 #include "Experiment/Report.h"
 #include "Experiment/ReportFormat.h"
 #include "Plot/SweepChart.h"
 #include "ZELList/ZELList.h"
-#include "ZELWorldHome/CommandText.h"
-#include "ZELWorldHome/FloatText.h"
-#include "ZELWorldHome/Picture.h"
 #include "ZELWorldHome/SpinEdit.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "WindowKit.h"
 
 #include "Display/MemoryImage.h"
-#include "ZELWorldHome/Picture.h"
+#include "Experiment/Picture.h"
 
 #include <QApplication>
 #include <QClipboard>

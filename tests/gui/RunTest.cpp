@@ -3,7 +3,7 @@
 
 #include "WindowKit.h"
 
-#include "ZELWorldHome/CommandText.h"
+#include "Experiment/CommandText.h"
 #include "ZELWorldHome/RunWorker.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ZELWorldHome/Picture.h"
+#include "Experiment/Picture.h"
 
 namespace {
 // Shows Draw a picture exactly one pixel per element wide, so that element i lands at

@@ -1,4 +1,4 @@
-#include "ZELWorldHome/FloatText.h"
+#include "Experiment/FloatText.h"
 
 #include <algorithm>
 #include <charconv>

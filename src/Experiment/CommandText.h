@@ -1,5 +1,5 @@
 #pragma once
-// Experiments of the window written as text: the zelworld-cli command that repeats one,
+// Experiments of the front-ends written as text: the zelworld-cli command that repeats one,
 // and the short name that tells an earlier run apart from the current one.
 
 #include "Experiment/ExperimentSettings.h"

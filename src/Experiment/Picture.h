@@ -1,5 +1,5 @@
 #pragma once
-// The fuzzy-set picture of the window.
+// The fuzzy-set picture of the front-ends (the window, the page).
 
 #include "Display/DisplayServices.h"
 #include "FuzzySet/FuzzySet.h"

@@ -1,4 +1,4 @@
-#include "ZELWorldHome/CommandText.h"
+#include "Experiment/CommandText.h"
 
 #include "Experiment/ReportFormat.h"
 

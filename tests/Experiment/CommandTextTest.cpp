@@ -1,4 +1,4 @@
-#include "ZELWorldHome/CommandText.h"
+#include "Experiment/CommandText.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 namespace {
 // What a POSIX shell makes of Word.
-std::string ThroughShell(const std::string& Word) {
+[[maybe_unused]] std::string ThroughShell(const std::string& Word) {
   const std::string command = "printf %s " + Word;
   std::FILE* pipe = popen(command.c_str(), "r");
   std::string out;
@@ -19,8 +19,11 @@ std::string ThroughShell(const std::string& Word) {
 } // namespace
 
 TEST(CommandText, FileNamesSurviveTheShellAndNamesSayWhatDiffered) {
+#ifndef __EMSCRIPTEN__ // no shell to ask under Node
   for (const std::string name : {"plain/r.txt", "with space.txt", "it's $HOME `x` \"q\"", "-dash", "a*b"})
     EXPECT_EQ(ThroughShell(ShellQuoted(name)), name) << ShellQuoted(name);
+#endif
+  EXPECT_EQ(ShellQuoted("it's"), "'it'\\''s'");
 
   TExperimentSettings current, earlier;
   EXPECT_EQ(DifferenceName(earlier, 42, current), "seed 42");

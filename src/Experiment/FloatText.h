@@ -1,5 +1,5 @@
 #pragma once
-// Reading the probability texts of the main window.
+// Reading the probability texts of the front-ends' parameter boxes.
 
 #include <string>
 
