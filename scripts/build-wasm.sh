@@ -33,10 +33,19 @@ fi
 emcmake cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_GUI=OFF -DZEL_BENCH=OFF \
   -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DCLI11_DIR="$root/cmake/cli11" -Dnlohmann_json_DIR="$root/cmake/nlohmann_json" \
   -DCMAKE_CXX_FLAGS="$project" -DCMAKE_EXE_LINKER_FLAGS="$link" -DCMAKE_CROSSCOMPILING_EMULATOR="$node" >/dev/null
-# The command-line tests start processes, which Node's file system layer cannot: the
-# golden outputs check the binary instead.
-cmake --build "$out" -j "$jobs" --target zelworld-cli fuzzyset_tests zel_tests
+cmake --build "$out" -j "$jobs" --target zelworld-cli fuzzyset_tests zel_tests experiment_tests file_tests \
+  cli_tests cli_file_tests
 
 # The core tests run under Node through CMake's emulator setting.
 ctest --test-dir "$out" -L core -E '^golden_outputs' --output-on-failure -j "$jobs"
 tests/data/golden/check.sh node "$out/bin/zelworld-cli.js"
+
+# As the native builds do: no progress bar when standard error is not a terminal, and new
+# files made with the user's file mode mask (the C library's own would make them unreadable).
+check=$(mktemp -d)
+trap 'rm -rf "$check"' EXIT
+(cd "$check" && umask 022 && node "$out/bin/zelworld-cli.js" run --seed 1 --generations 300 --report r.txt \
+  --best-list b.txt >/dev/null 2>err.txt)
+[ ! -s "$check/err.txt" ] || { echo "FAIL: zelworld-cli.js wrote to a standard error that is a file:" >&2; head -c 200 "$check/err.txt" >&2; exit 1; }
+[ "$(stat -c %a "$check/b.txt")" = 644 ] || { echo "FAIL: zelworld-cli.js made b.txt with mode $(stat -c %a "$check/b.txt"), not 644" >&2; exit 1; }
+echo "zelworld-cli.js: no progress bar on a file, files made with the user's mask"

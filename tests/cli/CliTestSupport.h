@@ -15,6 +15,9 @@
 #include <sys/wait.h>
 #include <vector>
 
+// Runs Command through the shell; its exit status, or -1 when it did not exit.
+int ShellStatus(const std::string& Command);
+
 struct TCliResult {
   int Code = 0;
   std::string Out, Err;
@@ -56,7 +59,5 @@ inline TCliResult RunBinary(const TScratchDir& Dir, const std::string& Args,
   const std::string command =
       std::string("'") + ZELWORLD_CLI + "' " + Args + streams + " 2>'" + (Dir / "err") + "'";
   std::filesystem::remove(Dir / "out");
-  const int status = std::system(command.c_str());
-  return TCliResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(Dir / "out"),
-                    ReadFile(Dir / "err")};
+  return TCliResult{ShellStatus(command), ReadFile(Dir / "out"), ReadFile(Dir / "err")};
 }

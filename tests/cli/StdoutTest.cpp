@@ -56,8 +56,10 @@ TEST(Stdout, TheRealBinaryOnAFullDevice) {
     EXPECT_EQ(r.Code, 1) << args;
     EXPECT_EQ(r.Err, Expected) << args;
   }
-  // A closed standard output as well.
+  // A closed standard output as well (Node opens /dev/null in its place).
+#ifndef __EMSCRIPTEN__
   const TCliResult closed = RunBinary(dir, "environment --elements 5 --seed 1", ">&-");
   EXPECT_EQ(closed.Code, 1);
   EXPECT_EQ(closed.Err, "zelworld-cli: error: cannot write standard output: Bad file descriptor\n");
+#endif
 }
