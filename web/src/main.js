@@ -501,6 +501,7 @@ function showUpdate() {
 }
 
 function showPendingStart(start, outcome) {
+  $('RunMessage').textContent = '';
   if (!outcome) {
     list.box.hidden = true;
     $('ZELListForm').classList.add('waiting');
