@@ -18,7 +18,9 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 node=$(command -v node)
 # Exceptions carry the command line's errors; a run may need more than the initial memory.
 # emscripten's C++ library lacks the floating-point to_chars and from_chars: a header adds them.
-compile="-fexceptions"
+# The page is built with WebAssembly's 128-bit vectors, and so is this build, so that the
+# tests of the fast paths against the literal rules run on the kernel the page runs.
+compile="-fexceptions -msimd128"
 project="$compile -include $root/cmake/emscripten/charconv-compat.h"
 link="-fexceptions -sENVIRONMENT=node -sNODERAWFS=1 -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1"
 
