@@ -17,8 +17,8 @@
 // Every figure is the mean of the middle half of the repetitions. A first run, not counted,
 // warms the window up (fonts, the list window's first showing).
 //
-// Usage: gui_bench [repetitions] [generations] [population]. Runs offscreen unless a display is set;
-// BENCH_NO_LIST=1 leaves the list window out. For counts that timing noise cannot blur:
+// Usage: gui_bench [repetitions] [generations] [population]. Runs offscreen unless a display is set.
+// For counts that timing noise cannot blur:
 //   valgrind --tool=callgrind --separate-threads=yes --toggle-collect='*ShowOneRun*' gui_bench 5
 // (the window's thread), or --toggle-collect='*RunEngineAlone*' for the engine.
 
@@ -47,7 +47,7 @@
 
 namespace {
 using TClock = std::chrono::steady_clock;
-using TPart = TZELWorldHomeForm::TShowPart;
+using TPart = TRunPresenter::TShowPart;
 
 // Accepts every save dialog with one file name and lets every message pass.
 class TBenchDialogs final : public TDialogService {
@@ -361,9 +361,6 @@ int main(int argc, char** argv) {
 
   TBenchDialogs dialogs(report);
   TZELWorldHomeForm home(&dialogs);
-  TZELListForm list([&home](const std::string& Text, int First) { home.ShowProgram(Text, First); });
-  const bool withList = std::getenv("BENCH_NO_LIST") == nullptr;
-  if (withList) home.SetListForm(&list);
   home.show();
   home.findChild<QSpinBox*>("GenSpinEdit")->setValue(generations);
   home.findChild<QSpinBox*>("PopSpinEdit")->setValue(population);
@@ -377,8 +374,8 @@ int main(int argc, char** argv) {
                                 home.findChild<QWidget*>("EvolProgressBar"),
                                 home.findChild<QWidget*>("SeedUsedLabel"),
                                 home.findChild<QWidget*>("StatusBar1"),
-                                &list};
-  home.SetShowObserver([&application](TPart Part, bool Begins) {
+                                &home.ListForm()};
+  home.Presenter().SetShowObserver([&application](TPart Part, bool Begins) {
     if (!application.Meter.On) return;
     if (Begins)
       application.Meter.Enter(Part);
@@ -417,8 +414,8 @@ int main(int argc, char** argv) {
     std::printf("  %-52s %8.3f ms  %6.1f%%\n", What, Seconds * 1000, Seconds / engine * 100);
   };
 
-  std::printf("run of %d generations, population %d, other settings default, %s, %d repetitions (%s)\n",
-              generations, population, withList ? "list window shown" : "no list window", repetitions,
+  std::printf("run of %d generations, population %d, other settings default, %d repetitions (%s)\n",
+              generations, population, repetitions,
               std::getenv("DISPLAY") != nullptr ? "X display" : "offscreen");
   std::printf("  processor time, mean of the middle half                  ms     of the engine's\n");
   line("engine alone, nothing shown", engine);

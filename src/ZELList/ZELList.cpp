@@ -49,8 +49,7 @@ QString Wrapped(const QString& Text) {
 }
 } // namespace
 
-TZELListForm::TZELListForm(TShowProgram Show, QWidget* Parent)
-    : QWidget(Parent, Qt::Window), ShowProgram(std::move(Show)) {
+TZELListForm::TZELListForm(QWidget* Parent) : QWidget(Parent, Qt::Window) {
   setObjectName("ZELListForm");
   setWindowTitle("Best ZEL by Generation");
   resize(340, 262);
@@ -78,7 +77,7 @@ TZELListForm::TZELListForm(TShowProgram Show, QWidget* Parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(ZELListBox);
-  connect(ZELListBox, &QListWidget::itemDoubleClicked, this, [this] { ZELListBoxDblClick(ZELListBox); });
+  connect(ZELListBox, &QListWidget::itemDoubleClicked, this, &TZELListForm::ZELListBoxDblClick);
 }
 
 void TZELListForm::SetNumbering(TUnit NewUnit, int NewFirst) {
@@ -119,19 +118,19 @@ bool TZELListForm::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == ZELListBox->viewport() && Event->type() == QEvent::MouseButtonDblClick &&
       ZELListBox->itemAt(static_cast<QMouseEvent*>(Event)->position().toPoint()) == nullptr) {
     ZELListBox->clearSelection();
-    ZELListBoxDblClick(ZELListBox);
+    ZELListBoxDblClick();
     return true;
   }
   return QWidget::eventFilter(Watched, Event);
 }
 
-void TZELListForm::ZELListBoxDblClick(QObject*) {
+void TZELListForm::ZELListBoxDblClick() {
   const QList<QListWidgetItem*> selected = ZELListBox->selectedItems();
-  const std::string text = selected.isEmpty() ? std::string() : selected.first()->text().toStdString();
+  const QString text = selected.isEmpty() ? QString() : selected.first()->text();
   // An entry that repeats an earlier one names the generation that found it first.
   int position = -1;
   for (int i = 0; i < Count() && position < 0; ++i)
-    if (Entry(i) == text) position = i;
+    if (ZELListBox->item(i)->text() == text) position = i;
   // A continued run's entries name their generations.
-  ShowProgram(text, position < 0 || Unit == TUnit::Run ? position : First + position);
+  emit programChosen(text, position < 0 || Unit == TUnit::Run ? position : First + position);
 }

@@ -1,20 +1,20 @@
 #pragma once
 // The list of the best programs of the last experiment, one line per generation (per run
-// of a batch) with its number beside the program. A double-click on an entry develops that
-// program again and shows it in the main window; the program can be copied.
+// of a batch) with its number beside the program. A double-click on an entry says which
+// program was chosen; the program can be copied.
 
+#include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <string>
 
 class QListWidget;
 
 class TZELListForm final : public QWidget {
+  Q_OBJECT
+
 public:
-  // Shows a program: its text (empty when none is selected) and the first entry that holds it.
-  using TShowProgram = std::function<void(const std::string& Text, int FirstIndex)>;
-  explicit TZELListForm(TShowProgram ShowProgram, QWidget* Parent = nullptr);
+  explicit TZELListForm(QWidget* Parent = nullptr);
 
   // What the entries count: generations from First (0, or on from the generation a
   // continued run started from), or the runs of a batch from 1.
@@ -27,14 +27,19 @@ public:
   // Puts the selected program on the clipboard; nothing when none is selected.
   void CopySelected();
 
+signals:
+  // A double-click chose Program (empty when the click selected nothing); Number is the
+  // generation (or the run counted from 0) of the first entry that holds it, -1 for none.
+  void programChosen(const QString& Program, int Number);
+
 protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
-private:
-  void ZELListBoxDblClick(QObject* Sender);
+private slots:
+  void ZELListBoxDblClick();
 
+private:
   QListWidget* ZELListBox;
-  TShowProgram ShowProgram;
   TUnit Unit = TUnit::Generation;
   int First = 0;
 };

@@ -127,10 +127,6 @@ void TEvolChart::ClearSeries(int Series) {
     Lines[static_cast<std::size_t>(Series)]->clear();
 }
 
-void TEvolChart::AppendValue(int Series, double Value) {
-  AppendValues(Series, {Value});
-}
-
 void TEvolChart::AppendValues(int Series, const std::vector<double>& Values) {
   if (Series < 0 || Series >= static_cast<int>(Lines.size()) || Values.empty()) return;
   QLineSeries* line = Lines[static_cast<std::size_t>(Series)];

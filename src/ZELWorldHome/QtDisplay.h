@@ -33,7 +33,6 @@ class TEvolChart final : public QChartView {
 public:
   explicit TEvolChart(QWidget* Parent = nullptr);
   void ClearSeries(int Series);
-  void AppendValue(int Series, double Value);
   void SetBottomAxisRange(double Min, double Max);
   void SetBottomAxisTitle(const std::string& Title);
 
@@ -44,7 +43,6 @@ public:
 
   QLineSeries* Series(int Index) const { return Lines.at(static_cast<std::size_t>(Index)); }
   QValueAxis* BottomAxis() const { return AxisX; }
-  QValueAxis* LeftAxis() const { return AxisY; }
   // The chart at its current on-screen size on a white background.
   QImage RenderImage();
 

@@ -9,6 +9,7 @@
 #include "Experiment/RunObservers.h"
 #include "FuzzySet/Random.h"
 #include "ZELList/ZELList.h"
+#include "ZELWorldHome/QtDisplay.h"
 #include "ZELWorldHome/ZELWorldHome.h"
 
 #include <QAbstractButton>
@@ -60,10 +61,7 @@ public:
 };
 
 struct TWindows {
-  TWindows() {
-    Home.SetListForm(&List);
-    Home.show();
-  }
+  TWindows() { Home.show(); }
   // A control of the main window (or the list window) by its object name.
   template <class T> T* Find(const char* Name) {
     QWidget* w = Home.findChild<QWidget*>(Name);
@@ -100,7 +98,7 @@ struct TWindows {
 
   TScriptedDialogs Dialogs;
   TZELWorldHomeForm Home{&Dialogs};
-  TZELListForm List{[this](const std::string& Text, int First) { Home.ShowProgram(Text, First); }};
+  TZELListForm& List = Home.ListForm();
 };
 
 struct TScratchDir {
