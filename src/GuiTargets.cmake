@@ -20,6 +20,8 @@ target_link_libraries(zel_list PUBLIC Qt6::Widgets PRIVATE zel_warnings)
 
 add_library(zel_gui STATIC
   ZELWorldHome/ControlKit.cpp
+  ZELWorldHome/EvolChart.cpp
+  ZELWorldHome/FSImage.cpp
   ZELWorldHome/ParameterPanel.h
   ZELWorldHome/ParameterPanel.cpp
   ZELWorldHome/QtDisplay.cpp

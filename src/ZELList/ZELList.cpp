@@ -7,8 +7,12 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr int NumberRole = Qt::UserRole;
@@ -106,6 +110,21 @@ int TZELListForm::Count() const {
 std::string TZELListForm::Entry(int Index) const {
   const QListWidgetItem* item = ZELListBox->item(Index);
   return item != nullptr ? item->text().toStdString() : std::string();
+}
+
+void TZELListForm::FitToEntries() {
+  // The font is of fixed width: the longest program is the widest.
+  const QFontMetrics metrics(ZELListBox->font());
+  qsizetype longest = 0;
+  for (int i = 0; i < Count(); ++i)
+    longest = std::max(longest, ZELListBox->item(i)->text().size());
+  const int widest = metrics.horizontalAdvance(QString(longest, QChar('0')));
+  // The gutter, the text's margins in its item, the vertical scroll bar and the frames.
+  const int scrollBar = ZELListBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ZELListBox);
+  int wanted = TNumberedDelegate::Gutter(metrics) + widest + 16 + scrollBar + 2 * ZELListBox->frameWidth();
+  if (const QScreen* screen = this->screen())
+    wanted = std::min(wanted, screen->availableGeometry().width() - (frameGeometry().width() - width()));
+  if (wanted > width()) resize(wanted, height());
 }
 
 void TZELListForm::CopySelected() {

@@ -26,6 +26,8 @@ public:
   std::string Entry(int Index) const;
   // Puts the selected program on the clipboard; nothing when none is selected.
   void CopySelected();
+  // Widens the window to show its longest program whole, as far as the screen allows.
+  void FitToEntries();
 
 signals:
   // A double-click chose Program (empty when the click selected nothing); Number is the

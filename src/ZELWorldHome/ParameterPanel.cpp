@@ -16,7 +16,12 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <QSignalBlocker>
+#include <QStyle>
+
 #include <array>
+#include <cmath>
+#include <stdexcept>
 
 namespace {
 const std::array<const char*, 8> MutationTexts{"0.0",   "0.0001", "0.0005", "0.001",
@@ -39,15 +44,17 @@ QSlider* NewTrackBar(const char* Name, int Max, int Position, const char* Tip) {
   bar->setPageStep(1);
   bar->setTickPosition(QSlider::TicksBelow);
   bar->setTickInterval(1);
-  bar->setFixedWidth(96);
+  bar->setMinimumWidth(96);
   bar->setToolTip(Tip);
   return bar;
 }
 
+// A probability box wide enough to show a value of up to 14 characters whole ("0.000123456789").
 QLineEdit* NewEdit(const char* Name, const char* Text, const char* Tip) {
   auto* edit = new QLineEdit(Text);
   edit->setObjectName(Name);
-  edit->setFixedWidth(49);
+  const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("0.000123456789") + 2 * frame + 8);
   edit->setToolTip(Tip);
   return edit;
 }
@@ -57,6 +64,20 @@ template <std::size_t N> int PresetPosition(const std::array<const char*, N>& Te
   for (std::size_t i = 0; i < N; ++i)
     if (StrToFloat(Texts[i]) == Value) return static_cast<int>(i);
   return -1;
+}
+
+// The preset nearest to Value. The mutation scale grows by factors of 5 and 2, so there the
+// nearest is taken by ratio (between 0 and the first step, by difference); the crossover
+// scale is linear. A value beyond either end takes that end.
+template <std::size_t N>
+int NearestPreset(const std::array<const char*, N>& Texts, double Value, bool ByRatio) {
+  int position = 0;
+  for (std::size_t i = 1; i < N; ++i) {
+    const double low = StrToFloat(Texts[i - 1]), high = StrToFloat(Texts[i]);
+    const double middle = ByRatio && low > 0 ? std::sqrt(low * high) : (low + high) / 2;
+    if (Value >= middle) position = static_cast<int>(i);
+  }
+  return position;
 }
 
 // The fixed text that a probability track bar writes into its edit box at Position.
@@ -83,6 +104,9 @@ TParameterPanel::TParameterPanel(QWidget* Parent) : QWidget(Parent) {
   connect(pnoiseTrackBar, &QSlider::valueChanged, this, &TParameterPanel::pnoiseTrackBarChange);
   connect(PCrossTrackBar, &QSlider::valueChanged, this, &TParameterPanel::PCrossTrackBarChange);
   connect(RatesCheckBox, &QCheckBox::clicked, this, &TParameterPanel::RatesCheckBoxClick);
+  connect(pmutEdit, &QLineEdit::textChanged, this, &TParameterPanel::pmutEditChange);
+  connect(pnoiseEdit, &QLineEdit::textChanged, this, &TParameterPanel::pnoiseEditChange);
+  connect(PCrossEdit, &QLineEdit::textChanged, this, &TParameterPanel::PCrossEditChange);
   connect(ReprodButtons, &QButtonGroup::idToggled, this, [this](int, bool Checked) {
     if (Checked) ReprodRadioGroupClick();
   });
@@ -98,7 +122,7 @@ QWidget* TParameterPanel::BuildReproductionPanel() {
   ReprodButtons = new QButtonGroup(ReprodRadioGroup);
   ReprodButtons->setObjectName("ReprodButtons");
   auto* items = new QVBoxLayout(ReprodRadioGroup);
-  items->setContentsMargins(6, 2, 6, 2);
+  items->setContentsMargins(6, 2, 6, 4);
   items->setSpacing(0);
   const std::array<const char*, 3> captions{"Phenotpe (ZEL)", "Genotype", "Both"};
   for (int i = 0; i < 3; ++i) {
@@ -128,9 +152,12 @@ QWidget* TParameterPanel::BuildGAPanel() {
   GAPanel = new QWidget;
   GAPanel->setObjectName("GAPanel");
   auto* grid = new QGridLayout(GAPanel);
-  grid->setContentsMargins(0, 4, 0, 4);
-  grid->setHorizontalSpacing(4);
+  // Captions and boxes keep clear of the column's edges, the two columns alike.
+  grid->setContentsMargins(3, 4, 3, 4);
+  grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(1);
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(1, 1);
   PopSpinEdit = NewSpinEdit("PopSpinEdit", 2, 1000, 100, "Number of agents in the population.");
   GenSpinEdit = NewSpinEdit("GenSpinEdit", 1, 1000, 100, "Number of generations of a run.");
   XElementsSpinEdit =
@@ -188,6 +215,34 @@ void TParameterPanel::PCrossTrackBarChange() {
   PCrossEdit->setText(ToQString(CrossoverText(PCrossTrackBar->value())));
 }
 
+void TParameterPanel::pmutEditChange() {
+  Follow(pmutEdit, pmutTrackBar, NearestPreset(MutationTexts, ValueOf(pmutEdit), true));
+}
+
+void TParameterPanel::pnoiseEditChange() {
+  Follow(pnoiseEdit, pnoiseTrackBar, NearestPreset(MutationTexts, ValueOf(pnoiseEdit), true));
+}
+
+void TParameterPanel::PCrossEditChange() {
+  Follow(PCrossEdit, PCrossTrackBar, NearestPreset(CrossoverTexts, ValueOf(PCrossEdit), false));
+}
+
+double TParameterPanel::ValueOf(const QLineEdit* Edit) {
+  try {
+    return StrToFloat(Edit->text().toStdString());
+  } catch (const std::invalid_argument&) {
+    return std::nan("");
+  }
+}
+
+void TParameterPanel::Follow(const QLineEdit* Edit, QSlider* Bar, int Position) {
+  // A text that is not a number leaves the track bar where it is; a number moves it without
+  // its preset's text replacing the typed one.
+  if (std::isnan(ValueOf(Edit))) return;
+  const QSignalBlocker quiet(Bar);
+  Bar->setValue(Position);
+}
+
 void TParameterPanel::RatesCheckBoxClick() {
   for (QWidget* w : {static_cast<QWidget*>(CrossoverLabel), static_cast<QWidget*>(PCrossTrackBar),
                      static_cast<QWidget*>(PCrossEdit)})
@@ -211,6 +266,14 @@ void TParameterPanel::ReprodRadioGroupClick() {
     w->setEnabled(noise);
 }
 
+double TParameterPanel::Probability(const QLineEdit* Edit, const char* Caption) {
+  try {
+    return StrToFloat(Edit->text().toStdString());
+  } catch (const std::invalid_argument& e) {
+    throw std::invalid_argument(std::string(Caption) + ": " + e.what());
+  }
+}
+
 TExperimentSettings TParameterPanel::Settings() const {
   TExperimentSettings s;
   s.PopSize = PopSpinEdit->TypedValue();
@@ -220,9 +283,10 @@ TExperimentSettings TParameterPanel::Settings() const {
   s.Reproduction = TReproduction(ReprodButtons->checkedId());
   s.RandomEnvironment = RandomFitCheckBox->isChecked();
   s.RatesSelection = RatesCheckBox->isChecked();
-  s.PCrossover = StrToFloat(PCrossEdit->text().toStdString());
-  s.PMutation = StrToFloat(pmutEdit->text().toStdString());
-  s.PNoise = StrToFloat(pnoiseEdit->text().toStdString());
+  // Read in this order, so that of several bad texts the crossover's is named first.
+  s.PCrossover = Probability(PCrossEdit, "P Crossover");
+  s.PMutation = Probability(pmutEdit, "P Mutation");
+  s.PNoise = Probability(pnoiseEdit, "P Noise");
   return s;
 }
 
@@ -238,17 +302,17 @@ void TParameterPanel::SetSettings(const TExperimentSettings& S) {
   for (QWidget* w : {static_cast<QWidget*>(CrossoverLabel), static_cast<QWidget*>(PCrossTrackBar),
                      static_cast<QWidget*>(PCrossEdit)})
     w->setEnabled(S.RatesSelection);
-  // A track bar goes to the preset of the value, if there is one; the box holds the value.
-  auto set = [](QSlider* Bar, QLineEdit* Edit, int Preset, const std::string& PresetText, double Value) {
-    if (Preset >= 0) Bar->setValue(Preset);
+  // A preset is written as its track bar writes it, any other value in its shortest form; the
+  // track bar follows the box.
+  auto set = [](QLineEdit* Edit, int Preset, const std::string& PresetText, double Value) {
     Edit->setText(ToQString(Preset >= 0 ? PresetText : ShortestReal(Value)));
   };
   const int cross = PresetPosition(CrossoverTexts, S.PCrossover);
-  set(PCrossTrackBar, PCrossEdit, cross, CrossoverText(cross), S.PCrossover);
+  set(PCrossEdit, cross, CrossoverText(cross), S.PCrossover);
   const int mutation = PresetPosition(MutationTexts, S.PMutation);
-  set(pmutTrackBar, pmutEdit, mutation, MutationText(mutation), S.PMutation);
+  set(pmutEdit, mutation, MutationText(mutation), S.PMutation);
   const int noise = PresetPosition(MutationTexts, S.PNoise);
-  set(pnoiseTrackBar, pnoiseEdit, noise, MutationText(noise), S.PNoise);
+  set(pnoiseEdit, noise, MutationText(noise), S.PNoise);
 }
 
 void TParameterPanel::UseOwnEnvironment(int Elements, const std::string& FileName) {
@@ -281,6 +345,17 @@ int TParameterPanel::Blocks() const {
   return NBlocksSpinEdit->TypedValue();
 }
 
-std::string TParameterPanel::ReproductionCaption(int Item) const {
-  return ReprodButtons->button(Item)->text().toStdString();
+std::string TParameterPanel::KeptMessage(const TKeptDifference& D, const std::string& ElementsNote) const {
+  const std::string kept = ", which Continue keeps";
+  if (D.Setting == TKeptSetting::Reproduction) {
+    const auto caption = [this](int Item) { return ReprodButtons->button(Item)->text().toStdString(); };
+    return "Agent Reproduction: \"" + caption(D.Given) + "\" differs from the population's \"" +
+           caption(D.Frozen) + "\"" + kept;
+  }
+  const char* control = D.Setting == TKeptSetting::PopSize  ? "Pop Size"
+                        : D.Setting == TKeptSetting::Blocks ? "FS Blocks"
+                                                            : "FS Elements";
+  const std::string note = D.Setting == TKeptSetting::Elements ? ElementsNote : "";
+  return std::string(control) + ": " + std::to_string(D.Given) + note + " differs from the population's " +
+         std::to_string(D.Frozen) + kept;
 }

@@ -4,6 +4,7 @@
 // the box it writes its preset into. It turns its controls into experiment settings and
 // back, and keeps their enabled states as the choices ask.
 
+#include "Experiment/Experiment.h"
 #include "Experiment/ExperimentSettings.h"
 
 #include <QWidget>
@@ -25,10 +26,9 @@ public:
   explicit TParameterPanel(QWidget* Parent = nullptr);
 
   // The settings as the controls hold them, the typed values included. A probability text
-  // that is not a number raises std::invalid_argument naming the text.
+  // that is not a number raises std::invalid_argument naming its control and the text.
   TExperimentSettings Settings() const;
-  // Sets the controls to Settings, the enabled states as the handlers would; a track bar
-  // goes to the preset of its value, if there is one.
+  // Sets the controls to Settings, the enabled states as the handlers would.
   void SetSettings(const TExperimentSettings& Settings);
 
   // An environment of one's own fixes the number of elements to its size, FileName's, and
@@ -39,8 +39,9 @@ public:
   // The values typed into the two spin edits that a program of the list is developed with.
   int Elements() const;
   int Blocks() const;
-  // The caption of a reproduction item.
-  std::string ReproductionCaption(int Item) const;
+  // What a continued run may not change, said with the control's caption; ElementsNote
+  // follows the number of elements given.
+  std::string KeptMessage(const TKeptDifference& Difference, const std::string& ElementsNote) const;
 
 private slots:
   void pmutTrackBarChange();
@@ -48,8 +49,17 @@ private slots:
   void PCrossTrackBarChange();
   void RatesCheckBoxClick();
   void ReprodRadioGroupClick();
+  // A typed probability moves its track bar to the nearest preset.
+  void pmutEditChange();
+  void pnoiseEditChange();
+  void PCrossEditChange();
 
 private:
+  // The value of a probability box; Caption names it when it is not a number.
+  static double Probability(const QLineEdit* Edit, const char* Caption);
+  // The value, or NaN when the text is not a number.
+  static double ValueOf(const QLineEdit* Edit);
+  static void Follow(const QLineEdit* Edit, QSlider* Bar, int Position);
   QWidget* BuildReproductionPanel();
   QWidget* BuildGAPanel();
 

@@ -1,11 +1,12 @@
 #include "ZELWorldHome/ResultsPanel.h"
 
 #include "Experiment/CommandText.h"
-#include "Experiment/Picture.h"
 #include "Experiment/ReportFormat.h"
 #include "ZELWorldHome/ControlKit.h"
-#include "ZELWorldHome/QtDisplay.h"
+#include "ZELWorldHome/EvolChart.h"
+#include "ZELWorldHome/FSImage.h"
 
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,12 +17,15 @@
 #include <array>
 
 namespace {
+const char* const BestName = "Best developed set";
+
 QLabel* NewValueLabel(const char* Name, const char* Text) {
   QLabel* label = NewLabel(Name, Text);
-  QFont bold = label->font();
+  // The values are right-aligned by their leading blanks, which line up only in a font whose
+  // blanks are as wide as its digits.
+  QFont bold = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   bold.setBold(true);
   label->setFont(bold);
-  // The values are right-aligned by their leading blanks.
   label->setTextFormat(Qt::PlainText);
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   return label;
@@ -89,26 +93,19 @@ void TResultsPanel::SetEnvironment(TFuzzySet Environment) {
 void TResultsPanel::ShowEnvironment(TFuzzySet Environment) {
   EnvironmentSet = std::move(Environment);
   BestDrawn = false;
-  DrawSet(EnvironmentSet, *FSImage, clBlue, true);
-  FSImage->update();
-}
-
-void TResultsPanel::DrawOverEnvironment(const TFuzzySet& Set) {
-  DrawSet(EnvironmentSet, *FSImage, clBlue, true);
-  DrawSet(Set, *FSImage, clRed, false);
-  FSImage->update();
+  FSImage->ShowEnvironment(EnvironmentSet);
 }
 
 void TResultsPanel::ShowDevelopment(const TDevelopment& Development, int G) {
   DevelopedSet = Development.Developed;
   ShowGeneration(G);
-  DrawOverEnvironment(DevelopedSet);
+  FSImage->ShowOver(EnvironmentSet, DevelopedSet, BestName);
   ShowMeasures(Development.Measures);
 }
 
 void TResultsPanel::ShowDeveloped(const TDevelopment& Development) {
   DevelopedSet = Development.Developed;
-  DrawOverEnvironment(DevelopedSet);
+  FSImage->ShowOver(EnvironmentSet, DevelopedSet, "Developed set of the chosen program");
   ShowMeasures(Development.Measures);
 }
 
@@ -117,8 +114,15 @@ void TResultsPanel::ShowBestSoFar(TDevelopment&& Best) {
   if (BestDrawn && Best.Developed.Values() == DevelopedSet.Values()) return;
   BestDrawn = true;
   DevelopedSet = std::move(Best.Developed);
-  DrawOverEnvironment(DevelopedSet);
+  FSImage->ShowOver(EnvironmentSet, DevelopedSet, BestName);
   ShowMeasures(Best.Measures);
+}
+
+void TResultsPanel::ResetMeasures(int G) {
+  for (QLabel* label : {CardinalityLabel, SubSethoodLabel, HammingLabel})
+    label->setText("0.0");
+  FitnessLabel->setText("0");
+  ShowGeneration(G);
 }
 
 void TResultsPanel::ShowGeneration(int G) {
@@ -142,10 +146,16 @@ void TResultsPanel::BeginRun(const TExperimentSettings& Settings, std::uint32_t 
     EarlierRuns.insert(EarlierRuns.begin(), *CurrentRun);
     EarlierRuns.resize(std::min<std::size_t>(EarlierRuns.size(), TEvolChart::MaxEarlierRuns));
   }
-  for (int i = 0; i < EvolChart->EarlierRunCount(); ++i) {
-    const TChartRun& r = EarlierRuns[static_cast<std::size_t>(i)];
-    EvolChart->SetEarlierRunName(i, DifferenceName(r.Settings, r.Seed, Settings));
-  }
+  // Each named by what it set differently from this run; runs that differ from it alike are
+  // told apart by their seeds.
+  std::vector<std::string> names;
+  for (const TChartRun& r : EarlierRuns)
+    names.push_back(DifferenceName(r.Settings, r.Seed, Settings));
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (std::count(names.begin(), names.end(), names[i]) > 1 && names[i].rfind("seed ", 0) != 0)
+      for (std::size_t j = names.size(); j-- > i;)
+        if (names[j] == names[i]) names[j] += ", seed " + std::to_string(EarlierRuns[j].Seed);
+  EvolChart->SetEarlierRunNames(names);
   CurrentRun = TChartRun{Settings, Seed, Batch};
   // A continued run is drawn on from where its population stood, beside the run before it.
   const int generations = Settings.Generations;

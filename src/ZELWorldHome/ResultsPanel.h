@@ -45,6 +45,9 @@ public:
   void ShowBestSoFar(TDevelopment&& Best);
   // The generation (or run) reached, beside "MaxAgent: ".
   void ShowGeneration(int G);
+  // The measures as before the first experiment, and G beside "MaxAgent: ": a run has begun
+  // and has no best agent yet.
+  void ResetMeasures(int G);
 
   // Readies the chart for a run: the "MaxGen" curve of the run before it (if any) stays
   // beside it, named by what differed, and the axis counts generations from FirstGeneration
@@ -60,7 +63,6 @@ protected:
 
 private:
   void ImagePanelResize();
-  void DrawOverEnvironment(const TFuzzySet& Set);
   void ShowMeasures(const TMeasures& M);
   QGroupBox* BuildDescriptionBox();
 

@@ -99,11 +99,14 @@ void TRunPresenter::ShowPendingStart(bool Outcome) {
   if (!Outcome) List.hide();
   emit statusChanged(ToQString(start.Status));
   Results.BeginRun(Current.Settings, Current.Seed, Current.Batch, Current.FirstGeneration);
+  // Until the run has a best agent, the labels show none.
+  Results.ResetMeasures(Current.FirstGeneration);
   emit seedShown(ToQString(start.SeedText));
   Progress.setVisible(true);
   Progress.setMinimum(1);
   Progress.setMaximum(Current.Batch ? BatchRunCount : Current.FirstGeneration + Current.Settings.Generations);
   if (Current.Batch) Progress.SetPosition(1);
+  if (!Outcome) ShowProgress(Current.Batch ? 0 : Current.FirstGeneration);
   if (!Outcome) ShowControlsOff(true);
 }
 
@@ -209,8 +212,14 @@ void TRunPresenter::ShowRecords(TRunUpdate& U) {
   if (!U.Generations.empty() && U.Generations.back().Generation > 0)
     Progress.SetPosition(U.Generations.back().Generation);
   if (!U.Runs.empty()) Progress.SetPosition(U.Runs.back().Run + 1);
-  if (!U.Generations.empty()) Results.ShowGeneration(U.Generations.back().Generation);
-  if (!U.Runs.empty()) Results.ShowGeneration(U.Runs.back().Run);
+  if (!U.Generations.empty()) {
+    Results.ShowGeneration(U.Generations.back().Generation);
+    ShowProgress(U.Generations.back().Generation);
+  }
+  if (!U.Runs.empty()) {
+    Results.ShowGeneration(U.Runs.back().Run);
+    ShowProgress(U.Runs.back().Run);
+  }
   if (U.BestSoFar) Results.ShowBestSoFar(std::move(*U.BestSoFar));
 }
 
@@ -233,13 +242,22 @@ void TRunPresenter::FinishRun(TRunUpdate& U) {
                   std::to_string(Current.FirstGeneration + Current.Settings.Generations);
     emit statusChanged(ToQString("Stopped " + where));
   }
+  // While the message waits, the bar shows how far the run came.
+  const int done = Current.Batch ? static_cast<int>(BestTexts.size()) : outcome.Generations;
+  Progress.SetPosition(done);
+  Progress.SetText(Current.Batch ? QString("run %1 of %2").arg(done).arg(BatchRunCount)
+                                 : QString("generation %1 of %2")
+                                       .arg(done)
+                                       .arg(Current.FirstGeneration + Current.Settings.Generations));
   Dialogs.ShowMessage("Your Report on file " + Current.FileName);
   Progress.SetPosition(1);
+  Progress.SetText("");
   List.Clear();
   List.SetNumbering(Current.Batch ? TZELListForm::TUnit::Run : TZELListForm::TUnit::Generation,
                     Current.FirstGeneration > 0 ? Current.FirstGeneration + 1 : 0);
   for (const std::string& text : BestTexts)
     List.Append(text);
+  List.FitToEntries();
   // The first time beside the main window rather than over it.
   if (!ListPlaced) List.move(Window.frameGeometry().topRight() + QPoint(8, 0));
   ListPlaced = true;
@@ -253,6 +271,14 @@ void TRunPresenter::FinishRun(TRunUpdate& U) {
   Results.ShowDevelopment(outcome.Best, Current.Batch || (!U.Stopped && Current.FirstGeneration == 0)
                                             ? Current.Settings.Generations
                                             : outcome.Generations);
+}
+
+void TRunPresenter::ShowProgress(int Done) {
+  // A batch names the run at work, a run the generation reached.
+  const int last = Current.FirstGeneration + Current.Settings.Generations;
+  Progress.SetText(Current.Batch
+                       ? QString("run %1 of %2").arg(std::min(Done + 1, BatchRunCount)).arg(BatchRunCount)
+                       : QString("generation %1 of %2").arg(Done).arg(last));
 }
 
 bool TRunPresenter::Idle() const {

@@ -110,6 +110,8 @@ private:
   void ShowWorkerUpdate();
   void ShowRecords(TRunUpdate& Update);
   void FinishRun(TRunUpdate& Update);
+  // The progress text: Done generations reached, or runs of a batch done.
+  void ShowProgress(int Done);
   bool Idle() const;
 
   TResultsPanel& Results;

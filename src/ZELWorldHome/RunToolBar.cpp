@@ -5,10 +5,10 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <string>
@@ -39,13 +39,18 @@ TRunToolBar::TRunToolBar(QAction* CopyCommand, QAction* ClearRuns, QWidget* Pare
   StopRun = NewAction(this, "StopAction", "Stop",
                       "Ends the run after the current generation (a batch after the current run).");
   connect(StopRun, &QAction::triggered, this, &TRunToolBar::stopAsked);
+  SetShortcut(Pause, QKeySequence(Qt::CTRL | Qt::Key_P));
+  SetShortcut(StepOne, QKeySequence(Qt::CTRL | Qt::Key_N));
+  SetShortcut(StopRun, QKeySequence(Qt::CTRL | Qt::Key_Period));
 
-  QToolButton* pauseButton = NewToolButton("PauseToolButton", Pause);
-  pauseButton->setMinimumWidth(60);
-  QToolButton* stepButton = NewToolButton("StepToolButton", StepOne);
-  stepButton->setMinimumWidth(40);
-  QToolButton* stopButton = NewToolButton("StopToolButton", StopRun);
-  stopButton->setMinimumWidth(40);
+  QToolButton* pauseButton = NewToolButton("PauseToolButton", Pause, 60);
+  // Room for the caption it takes while checked.
+  const QFontMetrics metrics = pauseButton->fontMetrics();
+  pauseButton->setMinimumWidth(std::max(60, pauseButton->sizeHint().width() +
+                                                metrics.horizontalAdvance("Resume") -
+                                                metrics.horizontalAdvance("Pause")));
+  QToolButton* stepButton = NewToolButton("StepToolButton", StepOne, 40);
+  QToolButton* stopButton = NewToolButton("StopToolButton", StopRun, 40);
   SpeedComboBox = new QComboBox;
   SpeedComboBox->setObjectName("SpeedComboBox");
   SpeedComboBox->setToolTip("How fast a run goes: slow it down to watch selection at work.");
@@ -58,9 +63,6 @@ TRunToolBar::TRunToolBar(QAction* CopyCommand, QAction* ClearRuns, QWidget* Pare
   SeedEdit->setPlaceholderText("time of day");
   SeedEdit->setToolTip("Seed of the random generator, 0..4294967295; empty for the time of day. The "
                        "same seed and settings repeat a run exactly.");
-  SeedUsedLabel = NewLabel("SeedUsedLabel", "");
-  SeedUsedLabel->setToolTip("The seed of the last experiment.");
-  SeedUsedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   addWidget(pauseButton);
   addWidget(stepButton);
   addWidget(stopButton);
@@ -68,7 +70,6 @@ TRunToolBar::TRunToolBar(QAction* CopyCommand, QAction* ClearRuns, QWidget* Pare
   addSeparator();
   addWidget(NewLabel("SeedCaption", " Seed: "));
   addWidget(SeedEdit);
-  addWidget(SeedUsedLabel);
   addWidget(NewToolButton("CopyCommandToolButton", CopyCommand));
   addSeparator();
   addWidget(NewToolButton("ClearRunsToolButton", ClearRuns));
@@ -100,10 +101,6 @@ bool TRunToolBar::SeedGiven() const {
 
 void TRunToolBar::SetSeed(const QString& Text) {
   SeedEdit->setText(Text);
-}
-
-void TRunToolBar::ShowSeedUsed(const QString& Text) {
-  SeedUsedLabel->setText(Text);
 }
 
 void TRunToolBar::ShowRunState(bool ShownRunning) {

@@ -1,7 +1,6 @@
 #pragma once
 // The run tool bar: Pause (Resume), Step and Stop for the run that works, its speed, the
-// seed box with the seed of the last experiment beside it, and the buttons of two commands
-// of the window that concern the last experiment.
+// seed box, and the buttons of two commands of the window that concern the last experiment.
 
 #include <QToolBar>
 
@@ -9,7 +8,6 @@
 
 class QAction;
 class QComboBox;
-class QLabel;
 class QLineEdit;
 
 class TRunToolBar final : public QToolBar {
@@ -31,8 +29,6 @@ public:
   bool SeedGiven() const;
   void SetSeed(const QString& Text);
   QLineEdit* SeedBox() const { return SeedEdit; }
-  // Shows the seed of the last experiment (or where a continued run began).
-  void ShowSeedUsed(const QString& Text);
   // Step is on while a run shown running is paused, Stop while a run shows itself running;
   // Pause reads Resume while it is checked.
   void ShowRunState(bool ShownRunning);
@@ -49,5 +45,4 @@ private:
   QAction* StopRun;
   QComboBox* SpeedComboBox;
   QLineEdit* SeedEdit;
-  QLabel* SeedUsedLabel;
 };

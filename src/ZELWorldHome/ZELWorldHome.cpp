@@ -8,6 +8,8 @@
 #include "Plot/SweepChart.h"
 #include "ZELList/ZELList.h"
 #include "ZELWorldHome/ControlKit.h"
+#include "ZELWorldHome/EvolChart.h"
+#include "ZELWorldHome/FSImage.h"
 #include "ZELWorldHome/ParameterPanel.h"
 #include "ZELWorldHome/QtDisplay.h"
 #include "ZELWorldHome/ResultsPanel.h"
@@ -31,6 +33,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -55,7 +58,7 @@ TZELWorldHomeForm::TZELWorldHomeForm(TDialogService* Dialogs) {
   connect(RunPresenter.get(), &TRunPresenter::runningChanged, this, &TZELWorldHomeForm::RunningChanged);
   connect(RunPresenter.get(), &TRunPresenter::controlsShownOff, this, &TZELWorldHomeForm::ShowControlsOff);
   connect(RunPresenter.get(), &TRunPresenter::statusChanged, this, &TZELWorldHomeForm::ShowStatus);
-  connect(RunPresenter.get(), &TRunPresenter::seedShown, RunToolBar, &TRunToolBar::ShowSeedUsed);
+  connect(RunPresenter.get(), &TRunPresenter::seedShown, SeedUsedLabel, &QLabel::setText);
   connect(RunToolBar, &TRunToolBar::pauseToggled, this, &TZELWorldHomeForm::PauseToolButtonClick);
   connect(RunToolBar, &TRunToolBar::stepAsked, RunPresenter.get(), &TRunPresenter::Step);
   connect(RunToolBar, &TRunToolBar::stopAsked, RunPresenter.get(), &TRunPresenter::Stop);
@@ -86,12 +89,13 @@ void TZELWorldHomeForm::BuildControls() {
     const char* Tip;
     void (F::*Slot)();
     bool WhileRunning;
+    QKeySequence Keys = {};
   };
   const TCommand commands[] = {
       {&F::StartAction, "StartAction", "Start Simulation", "Runs one simulation and writes its report.",
-       &F::StartToolButtonClick, false},
+       &F::StartToolButtonClick, false, QKeySequence(Qt::CTRL | Qt::Key_R)},
       {&F::BatchAction, "BatchAction", "Batch", "Runs a batch of ten simulations and writes its report.",
-       &F::BatchToolButtonClick, false},
+       &F::BatchToolButtonClick, false, QKeySequence(Qt::CTRL | Qt::Key_B)},
       {&F::SaveImageAction, "SaveImageAction", "Save Image", "Saves the fuzzy-set picture as a BMP file.",
        &F::SaveImageToolButtonClick, false},
       {&F::SaveGraphAction, "SaveGraphAction", "Save Graph", "Saves the chart as a BMP file.",
@@ -125,6 +129,7 @@ void TZELWorldHomeForm::BuildControls() {
        false}};
   for (const TCommand& c : commands) {
     QAction* action = this->*c.Action = NewAction(this, c.Name, c.Caption, c.Tip);
+    if (!c.Keys.isEmpty()) SetShortcut(action, c.Keys);
     // A run just begun may not show its commands off yet: until then they do nothing.
     connect(action, &QAction::triggered, this, [this, c] {
       if (c.WhileRunning || !Running()) (this->*c.Slot)();
@@ -151,17 +156,23 @@ void TZELWorldHomeForm::BuildControls() {
   QLabel* credit = NewLabel("StatusPanel0", "ZEL World: evolving ZELs");
   credit->setFixedWidth(200);
   credit->setAlignment(Qt::AlignCenter);
-  StatusMessage = NewLabel("StatusPanel1", "");
-  StatusMessage->setMinimumWidth(339);
+  StatusMessage = new TElidedLabel;
+  StatusMessage->setObjectName("StatusPanel1");
+  StatusMessage->setMinimumWidth(120);
+  SeedUsedLabel = NewLabel("SeedUsedLabel", "");
+  SeedUsedLabel->setToolTip("The seed of the last experiment, or the generation a continued run began from.");
+  SeedUsedLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   statusBar->addWidget(credit);
   statusBar->addWidget(StatusMessage, 1);
+  statusBar->addPermanentWidget(SeedUsedLabel);
   setStatusBar(statusBar);
 
   ParameterPanel = new TParameterPanel;
   ResultsPanel = new TResultsPanel;
   auto* controls = new QWidget;
   controls->setObjectName("FSControlsPanel");
-  controls->setFixedWidth(163);
+  // As wide as the parameters need, the probability boxes whole.
+  controls->setFixedWidth(std::max(163, ParameterPanel->minimumSizeHint().width() + 4));
   auto* column = new QVBoxLayout(controls);
   column->setContentsMargins(2, 2, 2, 2);
   column->addWidget(ParameterPanel);
@@ -329,7 +340,7 @@ void TZELWorldHomeForm::OpenWithDialog(const char* Title, const char* Filter,
 void TZELWorldHomeForm::SaveImageToolButtonClick() {
   SetStatusText("");
   TFSImage& image = ResultsPanel->Image();
-  if (image.Picture().isNull()) {
+  if (image.Empty()) {
     SetStatusText("Nothing is drawn yet, so there is no image to save");
     return;
   }
@@ -361,12 +372,14 @@ void TZELWorldHomeForm::BatchToolButtonClick() {
 
 void TZELWorldHomeForm::RunCommand(bool Batch) {
   SetStatusText("");
-  // The seed is taken at the click, before the dialog, as the clock was read before.
+  // Every value is read and checked before the dialog: the seed (taken at the click, as the
+  // clock was read before), then the parameters.
   const std::uint32_t seed = RunToolBar->Seed();
+  const TExperimentSettings settings = ParameterPanel->Settings();
   if (!DialogService->ExecuteSaveDialog(ResultsDialog)) return;
   const std::string fileName = ResultsDialog.FileName;
   try {
-    StartExperiment(ParameterPanel->Settings(), Batch, seed, fileName);
+    StartExperiment(settings, Batch, seed, fileName);
   } catch (...) {
     // A command that fails before its run begins hides the list all the same.
     ZELListForm->hide();
@@ -393,7 +406,7 @@ void TZELWorldHomeForm::StartExperiment(const TExperimentSettings& Settings, boo
   // The report is created before anything is shown, so that a name that cannot be written
   // leaves the window as it was.
   auto report = std::make_unique<TReportWriter>(FileName);
-  TRunPresenter::TShownRun run{settings, Batch, Seed, FileName, 0, " used " + std::to_string(Seed) + " "};
+  TRunPresenter::TShownRun run{settings, Batch, Seed, FileName, 0, "Seed " + std::to_string(Seed)};
   const std::string commandLine = CommandLineText(settings, Batch, Seed, FileName, OwnEnvironmentFile);
   Thawed.reset();
   if (Batch)
@@ -574,23 +587,10 @@ void TZELWorldHomeForm::ContinueActionClick() {
     if (!frozen) throw std::invalid_argument("There is no population to continue: run or thaw one first");
     const TExperimentSettings settings = ParameterPanel->Settings();
     const auto differences = KeptDifferences(settings, frozen->Settings);
-    if (!differences.empty()) {
-      const TKeptDifference& d = differences.front();
-      if (d.Setting == TKeptSetting::Reproduction)
-        throw std::invalid_argument("Agent Reproduction: \"" + ParameterPanel->ReproductionCaption(d.Given) +
-                                    "\" differs from the population's \"" +
-                                    ParameterPanel->ReproductionCaption(d.Frozen) +
-                                    "\", which Continue keeps");
-      const char* control = d.Setting == TKeptSetting::PopSize  ? "Pop Size"
-                            : d.Setting == TKeptSetting::Blocks ? "FS Blocks"
-                                                                : "FS Elements";
-      const std::string why = d.Setting == TKeptSetting::Elements && OwnEnvironment
-                                  ? " (the loaded environment of " + OwnEnvironmentFile + ")"
-                                  : "";
-      throw std::invalid_argument(std::string(control) + ": " + std::to_string(d.Given) + why +
-                                  " differs from the population's " + std::to_string(d.Frozen) +
-                                  ", which Continue keeps");
-    }
+    if (!differences.empty())
+      throw std::invalid_argument(ParameterPanel->KeptMessage(
+          differences.front(),
+          OwnEnvironment ? " (the loaded environment of " + OwnEnvironmentFile + ")" : ""));
     // A new random environment is drawn from the seed box; otherwise the seed is the run's own.
     const TEnvironmentChoice choice = ContinueEnvironment(*frozen);
     const bool newRandom = choice == TEnvironmentChoice::NewRandom;
@@ -609,9 +609,9 @@ void TZELWorldHomeForm::ContinueActionClick() {
                                  seed,
                                  fileName,
                                  frozen->Generation,
-                                 newRandom ? " used " + std::to_string(seed) + " "
-                                           : " continued from generation " +
-                                                 std::to_string(frozen->Generation) + " "};
+                                 newRandom
+                                     ? "Seed " + std::to_string(seed)
+                                     : "Continued from generation " + std::to_string(frozen->Generation)};
     Thawed.reset();
     RunPresenter->ContinueRun(std::move(experiment), std::move(report), std::move(run), RunToolBar->Paused(),
                               RunToolBar->Speed());

@@ -124,6 +124,7 @@ private:
       *ClearRunsAction, *SaveSettingsAction, *OpenSettingsAction, *FreezeAction, *ThawAction, *ContinueAction,
       *LoadEnvironmentAction, *BuiltInEnvironmentAction, *OpenSweepAction;
   QLabel* StatusMessage;
+  QLabel* SeedUsedLabel;
   TEvolProgressBar* EvolProgressBar;
   TParameterPanel* ParameterPanel;
   TResultsPanel* ResultsPanel;

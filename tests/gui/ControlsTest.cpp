@@ -27,8 +27,10 @@ TEST(MainWindow, ControlHandlers) {
     pcross->setValue(p);
     EXPECT_EQ(w.Text("PCrossEdit"), p == 10 ? "1.0" : "0." + std::to_string(p));
   }
+  // A typed value moves the track bar to the nearest preset and stays as typed.
   w.SetText("pmutEdit", "0.3");
-  EXPECT_EQ(pmut->value(), 0);
+  EXPECT_EQ(pmut->value(), 7);
+  EXPECT_EQ(w.Text("pmutEdit"), "0.3");
 
   // The rates and reproduction choices enable the probabilities they use.
   const auto enabled = [&](std::initializer_list<const char*> Names) {

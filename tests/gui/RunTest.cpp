@@ -126,16 +126,19 @@ TEST(Commands, ErrorsEndTheCommandAndTheProgramGoesOn) {
   w.SetText("pnoiseEdit", "0,5");
   w.SetText("PCrossEdit", "1.0x");
   const std::string unwritable = dir.File("no-such-folder/run.txt"), report = dir.File("run.txt");
-  w.Dialogs.Answers = {report, report, unwritable, report};
+  // A bad probability is named by its control (the crossover's first) before any dialog.
+  w.Dialogs.Answers = {unwritable, report};
   w.Click("StartToolButton");
   w.Home.WaitForRun();
-  ASSERT_EQ(w.Dialogs.Errors, std::vector<std::string>{"'1.0x' is not a valid floating point value"});
-  EXPECT_FALSE(std::filesystem::exists(report));
+  ASSERT_EQ(w.Dialogs.Errors,
+            std::vector<std::string>{"P Crossover: '1.0x' is not a valid floating point value"});
+  EXPECT_EQ(w.Dialogs.Shown, 0);
   EXPECT_FALSE(w.List.isVisible());
   w.SetText("PCrossEdit", "1.0");
   w.Click("BatchToolButton");
   ASSERT_EQ(w.Dialogs.Errors.size(), 2u);
-  EXPECT_EQ(w.Dialogs.Errors[1], "'0,5' is not a valid floating point value");
+  EXPECT_EQ(w.Dialogs.Errors[1], "P Noise: '0,5' is not a valid floating point value");
+  EXPECT_EQ(w.Dialogs.Shown, 0);
 
   w.SetText("pnoiseEdit", "0.0001");
   w.Click("StartToolButton");

@@ -9,6 +9,8 @@
 #include "Experiment/RunObservers.h"
 #include "FuzzySet/Random.h"
 #include "ZELList/ZELList.h"
+#include "ZELWorldHome/EvolChart.h"
+#include "ZELWorldHome/FSImage.h"
 #include "ZELWorldHome/QtDisplay.h"
 #include "ZELWorldHome/ZELWorldHome.h"
 
