@@ -117,16 +117,17 @@ void TEvolChart::AppendValues(int Series, const std::vector<double>& Values) {
 }
 
 void TEvolChart::SetBottomAxisRange(double Min, double Max) {
+  // The labels are spaced for the new range before it is set: a long range laid out at the
+  // spacing of a short one would place a label at every step.
+  SpaceBottomLabels(Min, Max);
   AxisX->setRange(Min, Max);
-  SpaceBottomLabels();
 }
 
-void TEvolChart::SpaceBottomLabels() {
+void TEvolChart::SpaceBottomLabels(double Min, double Max) {
   // About ten labels, fewer where the chart is too narrow for ten whole ones.
-  const double length = AxisX->max() - AxisX->min();
-  const double label = fontMetrics().horizontalAdvance(QString::number(AxisX->max(), 'f', 0)) + 14;
+  const double label = fontMetrics().horizontalAdvance(QString::number(Max, 'f', 0)) + 14;
   const int room = static_cast<int>((width() - 80) / label);
-  AxisX->setTickInterval(LabelStep(length, std::clamp(room, 2, 10)));
+  AxisX->setTickInterval(LabelStep(Max - Min, std::clamp(room, 2, 10)));
 }
 
 void TEvolChart::SetBottomAxisTitle(const std::string& Title) {
@@ -244,7 +245,7 @@ void TEvolChart::LayOutLegend() {
 
 void TEvolChart::resizeEvent(QResizeEvent* Event) {
   QChartView::resizeEvent(Event);
-  SpaceBottomLabels();
+  SpaceBottomLabels(AxisX->min(), AxisX->max());
   LayOutLegend();
 }
 

@@ -64,7 +64,7 @@ private:
   // Restyles the earlier runs by age.
   void Fade();
   void LayOutLegend();
-  void SpaceBottomLabels();
+  void SpaceBottomLabels(double Min, double Max);
 
   std::array<QLineSeries*, 2> Lines{};
   struct TEarlierRun {
