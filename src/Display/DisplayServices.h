@@ -14,7 +14,8 @@ inline constexpr TColor clBlue{0, 0, 255};
 inline constexpr TColor clRed{255, 0, 0};
 inline constexpr TColor clWhite{255, 255, 255};
 
-// The drawing surface of the picture control. Pixels, origin top left, y downward.
+// A surface the literal drawing of a fuzzy set draws on, pixel for pixel. Pixels, origin top
+// left, y downward.
 class TImageSurface {
 public:
   virtual ~TImageSurface() = default;

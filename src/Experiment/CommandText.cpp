@@ -1,9 +1,11 @@
 #include "Experiment/CommandText.h"
 
 #include "Experiment/ReportFormat.h"
+#include "FuzzySet/Random.h"
 
 #include <array>
 #include <charconv>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -59,4 +61,36 @@ std::string DifferenceName(const TExperimentSettings& E, std::uint32_t EarlierSe
   for (std::size_t i = 1; i < parts.size(); ++i)
     name += ", " + parts[i];
   return name;
+}
+
+const char* ReproductionCaption(TReproduction Reproduction) {
+  static const std::array<const char*, 3> captions{"Phenotpe (ZEL)", "Genotype", "Both"};
+  return captions[static_cast<std::size_t>(Reproduction)];
+}
+
+std::uint32_t SeedFromText(const std::string& Box) {
+  const std::size_t first = Box.find_first_not_of(" \t");
+  const std::string text =
+      first == std::string::npos ? std::string() : Box.substr(first, Box.find_last_not_of(" \t") + 1 - first);
+  if (text.empty()) return Rng::TimeOfDayMilliseconds();
+  bool ok = text.size() <= 10;
+  for (char c : text)
+    ok = ok && c >= '0' && c <= '9';
+  const unsigned long long value = ok ? std::stoull(text) : 0;
+  if (!ok || value > 4294967295ULL)
+    throw std::invalid_argument("Seed: '" + text + "' is not a whole number from 0 to 4294967295");
+  return static_cast<std::uint32_t>(value);
+}
+
+std::string ContinueKeptMessage(const TKeptDifference& D, const std::string& ElementsNote) {
+  const std::string kept = ", which Continue keeps";
+  if (D.Setting == TKeptSetting::Reproduction)
+    return std::string("Agent Reproduction: \"") + ReproductionCaption(TReproduction(D.Given)) +
+           "\" differs from the population's \"" + ReproductionCaption(TReproduction(D.Frozen)) + "\"" + kept;
+  const char* control = D.Setting == TKeptSetting::PopSize  ? "Pop Size"
+                        : D.Setting == TKeptSetting::Blocks ? "FS Blocks"
+                                                            : "FS Elements";
+  const std::string note = D.Setting == TKeptSetting::Elements ? ElementsNote : "";
+  return std::string(control) + ": " + std::to_string(D.Given) + note + " differs from the population's " +
+         std::to_string(D.Frozen) + kept;
 }

@@ -1,5 +1,6 @@
 #include "ZELWorldHome/ParameterPanel.h"
 
+#include "Experiment/CommandText.h"
 #include "Experiment/FloatText.h"
 #include "Experiment/ReportFormat.h"
 #include "ZELWorldHome/ControlKit.h"
@@ -124,9 +125,8 @@ QWidget* TParameterPanel::BuildReproductionPanel() {
   auto* items = new QVBoxLayout(ReprodRadioGroup);
   items->setContentsMargins(6, 2, 6, 4);
   items->setSpacing(0);
-  const std::array<const char*, 3> captions{"Phenotpe (ZEL)", "Genotype", "Both"};
   for (int i = 0; i < 3; ++i) {
-    auto* item = new QRadioButton(captions[static_cast<std::size_t>(i)]);
+    auto* item = new QRadioButton(ReproductionCaption(TReproduction(i)));
     item->setObjectName(QString("ReprodRadioGroupItem%1").arg(i));
     ReprodButtons->addButton(item, i);
     items->addWidget(item);
@@ -343,19 +343,4 @@ int TParameterPanel::Elements() const {
 
 int TParameterPanel::Blocks() const {
   return NBlocksSpinEdit->TypedValue();
-}
-
-std::string TParameterPanel::KeptMessage(const TKeptDifference& D, const std::string& ElementsNote) const {
-  const std::string kept = ", which Continue keeps";
-  if (D.Setting == TKeptSetting::Reproduction) {
-    const auto caption = [this](int Item) { return ReprodButtons->button(Item)->text().toStdString(); };
-    return "Agent Reproduction: \"" + caption(D.Given) + "\" differs from the population's \"" +
-           caption(D.Frozen) + "\"" + kept;
-  }
-  const char* control = D.Setting == TKeptSetting::PopSize  ? "Pop Size"
-                        : D.Setting == TKeptSetting::Blocks ? "FS Blocks"
-                                                            : "FS Elements";
-  const std::string note = D.Setting == TKeptSetting::Elements ? ElementsNote : "";
-  return std::string(control) + ": " + std::to_string(D.Given) + note + " differs from the population's " +
-         std::to_string(D.Frozen) + kept;
 }

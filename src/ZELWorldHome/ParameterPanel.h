@@ -39,9 +39,6 @@ public:
   // The values typed into the two spin edits that a program of the list is developed with.
   int Elements() const;
   int Blocks() const;
-  // What a continued run may not change, said with the control's caption; ElementsNote
-  // follows the number of elements given.
-  std::string KeptMessage(const TKeptDifference& Difference, const std::string& ElementsNote) const;
 
 private slots:
   void pmutTrackBarChange();

@@ -1,6 +1,6 @@
 #include "ZELWorldHome/RunToolBar.h"
 
-#include "FuzzySet/Random.h"
+#include "Experiment/CommandText.h"
 #include "ZELWorldHome/ControlKit.h"
 
 #include <QAction>
@@ -84,15 +84,7 @@ int TRunToolBar::Speed() const {
 }
 
 std::uint32_t TRunToolBar::Seed() const {
-  const std::string text = SeedEdit->text().trimmed().toStdString();
-  if (text.empty()) return Rng::TimeOfDayMilliseconds();
-  bool ok = text.size() <= 10;
-  for (char c : text)
-    ok = ok && c >= '0' && c <= '9';
-  const unsigned long long value = ok ? std::stoull(text) : 0;
-  if (!ok || value > 4294967295ULL)
-    throw std::invalid_argument("Seed: '" + text + "' is not a whole number from 0 to 4294967295");
-  return static_cast<std::uint32_t>(value);
+  return SeedFromText(SeedEdit->text().trimmed().toStdString());
 }
 
 bool TRunToolBar::SeedGiven() const {

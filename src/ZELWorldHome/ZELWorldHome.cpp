@@ -588,7 +588,7 @@ void TZELWorldHomeForm::ContinueActionClick() {
     const TExperimentSettings settings = ParameterPanel->Settings();
     const auto differences = KeptDifferences(settings, frozen->Settings);
     if (!differences.empty())
-      throw std::invalid_argument(ParameterPanel->KeptMessage(
+      throw std::invalid_argument(ContinueKeptMessage(
           differences.front(),
           OwnEnvironment ? " (the loaded environment of " + OwnEnvironmentFile + ")" : ""));
     // A new random environment is drawn from the seed box; otherwise the seed is the run's own.

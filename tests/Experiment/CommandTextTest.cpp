@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -35,4 +36,27 @@ TEST(CommandText, FileNamesSurviveTheShellAndNamesSayWhatDiffered) {
   // A negative probability cannot be taken for an option.
   current.PNoise = -0.5;
   EXPECT_NE(CommandLineText(current, false, 1, "r").find(" --p-noise=-0.5 "), std::string::npos);
+}
+
+// The Seed box as the window and the page read it, and Continue's message naming the control.
+TEST(CommandText, SeedBoxAndContinueMessages) {
+  EXPECT_EQ(SeedFromText(" 12 "), 12u);
+  EXPECT_EQ(SeedFromText("4294967295"), 4294967295u);
+  for (const std::string bad : {"4294967296", "-1", "1e3", "12a", "00000000001"}) {
+    try {
+      SeedFromText(bad);
+      ADD_FAILURE() << bad;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()), "Seed: '" + bad + "' is not a whole number from 0 to 4294967295");
+    }
+  }
+  EXPECT_EQ(
+      ContinueKeptMessage({TKeptSetting::Reproduction, 0, 2}, " (x)"),
+      "Agent Reproduction: \"Phenotpe (ZEL)\" differs from the population's \"Both\", which Continue keeps");
+  EXPECT_EQ(
+      ContinueKeptMessage({TKeptSetting::Elements, 30, 12}, " (the loaded environment of e.json)"),
+      "FS Elements: 30 (the loaded environment of e.json) differs from the population's 12, which Continue "
+      "keeps");
+  EXPECT_EQ(ContinueKeptMessage({TKeptSetting::Blocks, 3, 8}, " (x)"),
+            "FS Blocks: 3 differs from the population's 8, which Continue keeps");
 }

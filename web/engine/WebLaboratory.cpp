@@ -34,7 +34,9 @@ constexpr double SnapshotMs = 33;
 // The most earlier runs whose curves the chart keeps.
 constexpr std::size_t MaxEarlierRuns = 3;
 
-const std::array<const char*, 3> ReproductionCaptions{"Phenotpe (ZEL)", "Genotype", "Both"};
+const std::array<const char*, 3> ReproductionCaptions{ReproductionCaption(TReproduction::Phenotype),
+                                                      ReproductionCaption(TReproduction::Genotype),
+                                                      ReproductionCaption(TReproduction::Both)};
 
 // A surface that keeps the picture's lines, for the page to draw on its canvas.
 class TRecordedPicture final : public TImageSurface {
@@ -173,24 +175,10 @@ TJson TWebLaboratory::SettingsToControls(const TExperimentSettings& S) {
           {"pnoiseText", ShortestReal(S.PNoise)}};
 }
 
-std::uint32_t TWebLaboratory::SeedFromBox(const std::string& Box) {
-  std::string text = Box;
-  text.erase(0, text.find_first_not_of(" \t"));
-  text.erase(text.find_last_not_of(" \t") + 1);
-  if (text.empty()) return Rng::TimeOfDayMilliseconds();
-  bool ok = text.size() <= 10;
-  for (char c : text)
-    ok = ok && c >= '0' && c <= '9';
-  const unsigned long long value = ok ? std::stoull(text) : 0;
-  if (!ok || value > 4294967295ULL)
-    throw std::invalid_argument("Seed: '" + text + "' is not a whole number from 0 to 4294967295");
-  return static_cast<std::uint32_t>(value);
-}
-
 TJson TWebLaboratory::Start(const TJson& R, bool Batch) {
   if (Run && !Run->Ended) throw std::logic_error("An experiment is already running");
   // The seed is taken at the click, as the clock was read before.
-  const std::uint32_t seed = SeedFromBox(Text(R, "seed"));
+  const std::uint32_t seed = SeedFromText(Text(R, "seed"));
   const std::string fileName = Text(R, "report");
   const TExperimentSettings settings = SettingsFromControls(R.at("controls"));
   Random.SetClock(Rng::CounterClock(seed));
@@ -461,7 +449,7 @@ TJson TWebLaboratory::SaveSettings(const TJson& R) {
   TExperimentFile file;
   file.Settings = SettingsFromControls(R.at("controls"));
   const std::string seed = Text(R, "seed");
-  if (seed.find_first_not_of(" \t") != std::string::npos) file.Seed = SeedFromBox(seed);
+  if (seed.find_first_not_of(" \t") != std::string::npos) file.Seed = SeedFromText(seed);
   file.Environment = OwnEnvironment;
   // Written under a name of the worker's own; the page downloads it under the name typed.
   const std::string folder = FileIn(OutFolder, "settings");
@@ -575,26 +563,14 @@ TJson TWebLaboratory::Continue(const TJson& R) {
   const TExperimentSettings settings = SettingsFromControls(R.at("controls"));
   const auto differences = KeptDifferences(settings, frozen->Settings);
   if (!differences.empty()) {
-    const TKeptDifference& d = differences.front();
-    if (d.Setting == TKeptSetting::Reproduction)
-      throw std::invalid_argument(
-          std::string("Agent Reproduction: \"") + ReproductionCaptions[static_cast<std::size_t>(d.Given)] +
-          "\" differs from the population's \"" + ReproductionCaptions[static_cast<std::size_t>(d.Frozen)] +
-          "\", which Continue keeps");
-    const char* control = d.Setting == TKeptSetting::PopSize  ? "Pop Size"
-                          : d.Setting == TKeptSetting::Blocks ? "FS Blocks"
-                                                              : "FS Elements";
-    const std::string why = d.Setting == TKeptSetting::Elements && OwnEnvironment
-                                ? " (the loaded environment of " + OwnEnvironmentFile + ")"
-                                : "";
-    throw std::invalid_argument(std::string(control) + ": " + std::to_string(d.Given) + why +
-                                " differs from the population's " + std::to_string(d.Frozen) +
-                                ", which Continue keeps");
+    throw std::invalid_argument(
+        ContinueKeptMessage(differences.front(),
+                            OwnEnvironment ? " (the loaded environment of " + OwnEnvironmentFile + ")" : ""));
   }
   // A new random environment is drawn from the seed box; otherwise the seed is the run's own.
   const TEnvironmentChoice choice = ContinueEnvironment(*frozen, settings.RandomEnvironment);
   const bool newRandom = choice == TEnvironmentChoice::NewRandom;
-  const std::uint32_t seed = newRandom ? SeedFromBox(Text(R, "seed")) : frozen->RandomSeed;
+  const std::uint32_t seed = newRandom ? SeedFromText(Text(R, "seed")) : frozen->RandomSeed;
   const std::string fileName = Text(R, "report");
   const std::optional<TFuzzySet> environment =
       ContinuedEnvironment(*frozen, choice, OwnEnvironment ? &*OwnEnvironment : nullptr, seed);

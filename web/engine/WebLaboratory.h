@@ -58,8 +58,6 @@ private:
   // The controls of the page as the window reads them: the probability texts in the order
   // crossover, mutation, noise, each raising "'x' is not a valid floating point value".
   static TExperimentSettings SettingsFromControls(const TJson& Controls);
-  // The seed box: empty for the time of day, else a number 0..4294967295.
-  static std::uint32_t SeedFromBox(const std::string& Text);
   // What the page sets its controls to for Settings: the values, and the probabilities'
   // texts where no preset of a track bar holds them.
   static TJson SettingsToControls(const TExperimentSettings& Settings);
