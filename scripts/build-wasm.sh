@@ -10,7 +10,7 @@ root=$PWD
 out=$root/build-wasm
 jobs=$(nproc)
 
-scripts/setup.sh emscripten googletest libcli11-dev nlohmann-json3-dev cmake ninja-build
+scripts/setup.sh emscripten googletest libcli11-dev nlohmann-json3-dev libboost-dev cmake ninja-build
 
 # The optimizer of emscripten's JavaScript needs Debian's acorn. Programs run under Node
 # as it is (emcmake's default adds a flag that Node 20 refuses).
@@ -33,7 +33,7 @@ if [ ! -f "$out/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
 fi
 
 emcmake cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_GUI=OFF -DZEL_BENCH=OFF \
-  -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DCLI11_DIR="$root/cmake/cli11" -Dnlohmann_json_DIR="$root/cmake/nlohmann_json" \
+  -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DCLI11_DIR="$root/cmake/cli11" -Dnlohmann_json_DIR="$root/cmake/nlohmann_json" -DBoost_DIR="$root/cmake/boost" \
   -DCMAKE_CXX_FLAGS="$project" -DCMAKE_EXE_LINKER_FLAGS="$link" -DCMAKE_CROSSCOMPILING_EMULATOR="$node" >/dev/null
 cmake --build "$out" -j "$jobs" --target zelworld-cli fuzzyset_tests zel_tests experiment_tests file_tests \
   cli_tests cli_file_tests

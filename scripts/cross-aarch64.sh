@@ -9,7 +9,7 @@ root=$PWD
 out=$root/build-aarch64
 jobs=$(nproc)
 
-scripts/setup.sh g++-aarch64-linux-gnu qemu-user-static googletest libcli11-dev nlohmann-json3-dev cmake ninja-build
+scripts/setup.sh g++-aarch64-linux-gnu qemu-user-static googletest libcli11-dev nlohmann-json3-dev libboost-dev cmake ninja-build
 
 toolchain=$root/cmake/aarch64-linux-gnu.cmake
 # GoogleTest from the sources Debian ships, built once with the cross compiler.
@@ -21,7 +21,7 @@ if [ ! -f "$out/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
 fi
 
 cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DZEL_GUI=OFF -DZEL_BENCH=OFF -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DCLI11_DIR="$root/cmake/cli11" -Dnlohmann_json_DIR="$root/cmake/nlohmann_json" >/dev/null
+  -DZEL_GUI=OFF -DZEL_BENCH=OFF -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DCLI11_DIR="$root/cmake/cli11" -Dnlohmann_json_DIR="$root/cmake/nlohmann_json" -DBoost_DIR="$root/cmake/boost" >/dev/null
 cmake --build "$out" -j "$jobs"
 
 # The core tests run under qemu through CMake's emulator setting; the golden outputs are

@@ -6,7 +6,7 @@ set -euo pipefail
 # With arguments, installs those packages instead (the cross builds name theirs).
 packages=(
   g++ cmake ninja-build
-  googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+  googletest libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libboost-dev
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl1-mesa-dev libxkbcommon-dev
   parallel
   clang-14 libclang-rt-14-dev

@@ -80,6 +80,13 @@ void CheckRunId(const std::string& Id) {
                                   "'; a run_id takes letters, digits, '.', '_' and '-'");
 }
 
+// The plan's name of a probability that the settings corrected.
+std::string ParameterOfCorrection(const TCorrection& C) {
+  if (C.Parameter == "PCrossover") return "p-crossover";
+  if (C.Parameter == "PMutation") return "p-mutation";
+  return "p-noise";
+}
+
 } // namespace
 
 std::string SweepNumber(double Value) {
@@ -235,6 +242,9 @@ TSweepPlan ParseSweepPlan(const std::string& Text, const std::string& Source) {
   if (rows.size() == 1) throw TSweepError(Source + ": the plan has no runs");
 
   TSweepPlan plan;
+  // A corrected value is told once, at its first line: (column, value) -> line, lines.
+  std::map<std::pair<std::size_t, std::string>, std::pair<int, int>> corrected;
+  std::vector<std::pair<std::size_t, std::string>> correctedOrder;
   std::map<std::string, int> runIdLine;
   std::map<std::string, std::pair<int, std::size_t>> conditionRun; // condition: its first line and run
   for (std::size_t r = 1; r < rows.size(); ++r) {
@@ -266,6 +276,13 @@ TSweepPlan ParseSweepPlan(const std::string& Text, const std::string& Source) {
     const auto column = [&](const std::string& Name) {
       return static_cast<std::size_t>(std::find(header.begin(), header.end(), Name) - header.begin());
     };
+    for (const TCorrection& c : run.Settings.Normalise()) {
+      const std::string name = ParameterOfCorrection(c);
+      const auto key = std::make_pair(column(name), row.Fields[column(name)]);
+      const auto [at, fresh] = corrected.emplace(key, std::make_pair(row.Line, 0));
+      if (fresh) correctedOrder.push_back(key);
+      ++at->second.second;
+    }
     const auto [id, fresh] = runIdLine.emplace(run.RunId, row.Line);
     if (!fresh)
       throw TSweepError(Where(Source, row.Line, column(RunIdColumn), RunIdColumn) + Quoted(run.RunId) +
@@ -286,6 +303,15 @@ TSweepPlan ParseSweepPlan(const std::string& Text, const std::string& Source) {
     }
     plan.Runs.push_back(std::move(run));
   }
+  for (const auto& key : correctedOrder) {
+    const auto [line, lines] = corrected.at(key);
+    TExperimentSettings probe;
+    SetSweepParameter(probe, header[key.first], key.second);
+    probe.Normalise();
+    plan.Warnings.push_back(Where(Source, line, key.first, header[key.first]) + key.second +
+                            " is outside 0..1; the runs use " + SweepParameterText(probe, header[key.first]) +
+                            (lines > 1 ? " (on " + std::to_string(lines) + " lines)" : ""));
+  }
   return plan;
 }
 
@@ -303,9 +329,95 @@ std::string SweepPlanCsv(const TSweepPlan& Plan) {
   return text;
 }
 
+std::vector<std::vector<std::string>> SweepFactors(const TSweepPlan& Plan) {
+  // Each condition's settings, and per parameter the partition of the conditions by its
+  // value (the index of the first condition with the same value); parameters with the same
+  // partition change together.
+  std::vector<const TExperimentSettings*> conditions;
+  for (const std::string& name : Plan.Conditions())
+    for (const TSweepRun& run : Plan.Runs)
+      if (run.Condition == name) {
+        conditions.push_back(&run.Settings);
+        break;
+      }
+  std::vector<std::pair<std::vector<std::size_t>, std::vector<std::string>>> factors;
+  for (const std::string& p : SweepParameterNames()) {
+    std::vector<std::string> texts;
+    std::vector<std::size_t> partition;
+    for (const TExperimentSettings* s : conditions) {
+      texts.push_back(SweepParameterText(*s, p));
+      partition.push_back(
+          static_cast<std::size_t>(std::find(texts.begin(), texts.end(), texts.back()) - texts.begin()));
+    }
+    if (std::all_of(partition.begin(), partition.end(), [](std::size_t i) { return i == 0; })) continue;
+    const auto same =
+        std::find_if(factors.begin(), factors.end(), [&](const auto& F) { return F.first == partition; });
+    if (same != factors.end())
+      same->second.push_back(p);
+    else
+      factors.push_back({partition, {p}});
+  }
+  std::vector<std::vector<std::string>> result;
+  for (auto& f : factors)
+    result.push_back(std::move(f.second));
+  return result;
+}
+
+std::vector<std::string> InertFactorWarnings(const TSweepPlan& Plan) {
+  static const std::string CrossoverUnderElite = "under elite selection the window fixes it at 1.0";
+  // Why a parameter cannot act in a condition; empty where it acts.
+  const auto inert = [](const std::string& Parameter, const TExperimentSettings& S) -> std::string {
+    if (Parameter == "p-mutation" && S.Reproduction == TReproduction::Phenotype)
+      return "program-only agents do not mutate, they take noise";
+    if (Parameter == "p-noise" && S.Reproduction == TReproduction::Genotype)
+      return "genotype agents take no noise, they mutate";
+    if (Parameter == "p-crossover" && !S.RatesSelection) return CrossoverUnderElite;
+    return "";
+  };
+  std::vector<std::string> warnings;
+  const std::vector<std::string> names = Plan.Conditions();
+  for (const std::vector<std::string>& factor : SweepFactors(Plan)) {
+    std::vector<std::string> where, why;
+    for (const std::string& name : names) {
+      const auto run = std::find_if(Plan.Runs.begin(), Plan.Runs.end(),
+                                    [&](const TSweepRun& R) { return R.Condition == name; });
+      std::vector<std::string> reasons;
+      for (const std::string& p : factor)
+        reasons.push_back(inert(p, run->Settings));
+      if (std::any_of(reasons.begin(), reasons.end(), [](const std::string& R) { return R.empty(); }))
+        continue;
+      where.push_back("'" + name + "'");
+      for (const std::string& r : reasons)
+        if (std::find(why.begin(), why.end(), r) == why.end()) why.push_back(r);
+    }
+    if (where.empty()) continue;
+    std::string factorName, conditions, reasons;
+    for (const std::string& p : factor)
+      factorName.append(factorName.empty() ? "" : ",").append(p);
+    const std::size_t shown = std::min<std::size_t>(where.size(), 10);
+    for (std::size_t i = 0; i < shown; ++i)
+      conditions.append(i ? ", " : "").append(where[i]);
+    if (shown < where.size()) conditions += " and " + std::to_string(where.size() - shown) + " more";
+    for (const std::string& r : why)
+      reasons.append(reasons.empty() ? "" : "; ").append(r);
+    const std::string count =
+        std::to_string(where.size()) + " of " + std::to_string(names.size()) + " conditions";
+    if (why.size() == 1 && why[0] == CrossoverUnderElite)
+      warnings.push_back(
+          factorName + " is varied under elite selection in " + count +
+          ", where the window fixes it at 1.0 (the command line applies it, so the window cannot "
+          "repeat these runs): " +
+          conditions);
+    else
+      warnings.push_back(factorName + " is varied but cannot act in " + count + " (" + reasons +
+                         "): " + conditions);
+  }
+  return warnings;
+}
+
 TSweepPlan MakeSweepPlan(const TSweepDesign& Design) {
   TExperimentSettings base;
-  std::vector<std::string> named;
+  std::vector<std::string> named, warnings;
   const auto nameOnce = [&](const std::string& Option, const std::string& Parameter) {
     try {
       ParameterNamed(Parameter);
@@ -316,33 +428,69 @@ TSweepPlan MakeSweepPlan(const TSweepDesign& Design) {
       throw std::invalid_argument(Option + ": " + Parameter + " is already set or varied");
     named.push_back(Parameter);
   };
-  const auto set = [](TExperimentSettings& Settings, const std::string& Option, const std::string& Parameter,
-                      const std::string& Value) {
+  // Sets Value, corrected as a run corrects it; the text of the value used.
+  const auto set = [&](TExperimentSettings& Settings, const std::string& Option, const std::string& Parameter,
+                       const std::string& Value) {
     try {
       SetSweepParameter(Settings, Parameter, Value);
     } catch (const std::invalid_argument& e) {
       throw std::invalid_argument(Option + " " + Parameter + ": " + e.what());
     }
+    const std::string given = SweepParameterText(Settings, Parameter);
+    Settings.Normalise();
+    const std::string used = SweepParameterText(Settings, Parameter);
+    if (used != given) {
+      const std::string warning =
+          Option + " " + Parameter + ": " + Value + " is outside 0..1; the runs use " + used;
+      if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end()) warnings.push_back(warning);
+    }
+    return used;
   };
   for (const auto& [parameter, value] : Design.Set) {
     nameOnce("--set", parameter);
     set(base, "--set", parameter, value);
   }
-  // Each varied parameter's values, as canonical texts, checked once.
-  std::vector<std::vector<std::string>> values;
-  for (const auto& [parameter, list] : Design.Vary) {
-    nameOnce("--vary", parameter);
-    if (list.empty()) throw std::invalid_argument("--vary " + parameter + ": no values");
-    std::vector<std::string> texts;
-    for (const std::string& value : list) {
-      TExperimentSettings probe = base;
-      set(probe, "--vary", parameter, value);
-      const std::string text = SweepParameterText(probe, parameter);
-      if (std::find(texts.begin(), texts.end(), text) != texts.end())
-        throw std::invalid_argument("--vary " + parameter + ": " + value + " is given twice");
-      texts.push_back(text);
+  // Each factor's levels, as the texts of the values used, checked once.
+  std::vector<std::vector<std::vector<std::string>>> levels;
+  for (const TSweepFactor& factor : Design.Vary) {
+    if (factor.Parameters.empty()) throw std::invalid_argument("--vary: no parameter");
+    std::string factorName;
+    for (const std::string& p : factor.Parameters) {
+      nameOnce("--vary", p);
+      factorName.append(factorName.empty() ? "" : ",").append(p);
     }
-    values.push_back(std::move(texts));
+    if (factor.Levels.empty()) throw std::invalid_argument("--vary " + factorName + ": no values");
+    std::vector<std::vector<std::string>> texts;
+    for (const std::vector<std::string>& level : factor.Levels) {
+      if (level.size() != factor.Parameters.size()) {
+        std::string given;
+        for (const std::string& v : level)
+          given.append(given.empty() ? "" : ":").append(v);
+        throw std::invalid_argument(
+            "--vary " + factorName + ": '" + given + "' has " + std::to_string(level.size()) +
+            (level.size() == 1 ? " value" : " values") + ", one for each of the " +
+            std::to_string(factor.Parameters.size()) + " parameters is needed (V1:V2:...)");
+      }
+      TExperimentSettings probe = base;
+      std::vector<std::string> used;
+      bool corrected = false;
+      for (std::size_t p = 0; p < level.size(); ++p) {
+        TExperimentSettings given = probe;
+        used.push_back(set(probe, "--vary", factor.Parameters[p], level[p]));
+        SetSweepParameter(given, factor.Parameters[p], level[p]);
+        corrected = corrected || used.back() != SweepParameterText(given, factor.Parameters[p]);
+      }
+      if (std::find(texts.begin(), texts.end(), used) != texts.end()) {
+        std::string given;
+        for (const std::string& v : level)
+          given.append(given.empty() ? "" : ":").append(v);
+        throw std::invalid_argument(
+            "--vary " + factorName + ": " + given +
+            (corrected ? " is corrected into a value given already" : " is given twice"));
+      }
+      texts.push_back(std::move(used));
+    }
+    levels.push_back(std::move(texts));
   }
   if (Design.Seeds < 1) throw std::invalid_argument("--seeds: at least one seed is needed");
   if (static_cast<std::uint64_t>(Design.FirstSeed) + static_cast<std::uint64_t>(Design.Seeds) - 1 >
@@ -351,21 +499,26 @@ TSweepPlan MakeSweepPlan(const TSweepDesign& Design) {
                                 std::to_string(Design.Seeds) + " goes past the last seed 4294967295");
 
   std::size_t conditions = 1;
-  for (const auto& v : values)
-    conditions *= v.size();
+  for (const auto& l : levels)
+    conditions *= l.size();
   const std::size_t width = std::to_string(conditions).size();
   TSweepPlan plan;
   for (std::size_t k = 0; k < conditions; ++k) {
     TExperimentSettings settings = base;
     std::string name;
-    // The first varied parameter is the slowest to change.
+    // The first factor is the slowest to change.
     std::size_t rest = k, stride = conditions;
-    for (std::size_t v = 0; v < values.size(); ++v) {
-      stride /= values[v].size();
-      const std::string& text = values[v][rest / stride];
+    for (std::size_t f = 0; f < levels.size(); ++f) {
+      stride /= levels[f].size();
+      const std::vector<std::string>& level = levels[f][rest / stride];
       rest %= stride;
-      SetSweepParameter(settings, Design.Vary[v].first, text);
-      name.append(name.empty() ? "" : " ").append(Design.Vary[v].first).append("=").append(text);
+      for (std::size_t p = 0; p < level.size(); ++p) {
+        SetSweepParameter(settings, Design.Vary[f].Parameters[p], level[p]);
+        name.append(name.empty() ? "" : " ")
+            .append(Design.Vary[f].Parameters[p])
+            .append("=")
+            .append(level[p]);
+      }
     }
     if (name.empty()) name = "base";
     std::string number = std::to_string(k + 1);
@@ -375,5 +528,8 @@ TSweepPlan MakeSweepPlan(const TSweepDesign& Design) {
       plan.Runs.push_back({"c" + number + "-s" + std::to_string(seed), name, seed, settings});
     }
   }
+  plan.Warnings = std::move(warnings);
+  for (std::string& w : InertFactorWarnings(plan))
+    plan.Warnings.push_back(std::move(w));
   return plan;
 }

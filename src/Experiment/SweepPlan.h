@@ -52,25 +52,47 @@ struct TSweepRun {
 
 struct TSweepPlan {
   std::vector<TSweepRun> Runs;
+  // What making or reading the plan corrected or found doubtful, one message each.
+  std::vector<std::string> Warnings;
   // The conditions in the order of their first line.
   std::vector<std::string> Conditions() const;
 };
 
 // Reads and checks a whole plan before anything runs: unknown or repeated columns, values
-// that do not parse or lie outside their range, a repeated run_id, a run_id that cannot
-// name a file, and a condition whose lines differ in their settings are refused, naming
-// Source, the line and the column.
+// that do not parse or lie outside their range, a line with more or fewer fields than the
+// header, a repeated run_id, a run_id that cannot name a file, and a condition whose lines
+// differ in their settings are refused, naming Source, the line and the column. A
+// probability outside 0..1 is corrected as a run corrects it, with a warning.
 TSweepPlan ParseSweepPlan(const std::string& Text, const std::string& Source);
+
+// The parameters whose values differ between the conditions of Plan, grouped into factors:
+// parameters that always change together (p-mutation and p-noise varied as one rate) are
+// one factor. In the order of the plan's columns.
+std::vector<std::vector<std::string>> SweepFactors(const TSweepPlan& Plan);
+// A warning for each factor that cannot act in some conditions, naming it and them: a
+// factor acts where any of its parameters does, and p-mutation does not act where all agents
+// are program-only, p-noise where all are genotype agents, and p-crossover (in the window's
+// sense) under elite selection, where the window fixes it at 1.0.
+std::vector<std::string> InertFactorWarnings(const TSweepPlan& Plan);
 // The plan as CSV, every parameter in its own column.
 std::string SweepPlanCsv(const TSweepPlan& Plan);
 
-// What `sweep plan` is asked for: the cross product of the varied values, the first
-// option outermost, each condition repeated with the seeds FirstSeed .. FirstSeed+Seeds-1.
+// One varied factor of a design: one parameter, or parameters linked so that they change
+// together, and its levels, each a value for every parameter.
+struct TSweepFactor {
+  std::vector<std::string> Parameters;
+  std::vector<std::vector<std::string>> Levels;
+};
+
+// What `sweep plan` is asked for: the cross product of the factors' levels, the first factor
+// outermost, each condition repeated with the seeds FirstSeed .. FirstSeed+Seeds-1.
 struct TSweepDesign {
-  std::vector<std::pair<std::string, std::vector<std::string>>> Vary;
+  std::vector<TSweepFactor> Vary;
   std::vector<std::pair<std::string, std::string>> Set;
   int Seeds = 10;
   std::uint32_t FirstSeed = 1;
 };
-// Throws std::invalid_argument naming the option and the value that cannot be used.
+// Throws std::invalid_argument naming the option and the value that cannot be used. A
+// probability outside 0..1 is corrected as a run corrects it; the plan's warnings say so,
+// and name factors that cannot act in some conditions (InertFactorWarnings).
 TSweepPlan MakeSweepPlan(const TSweepDesign& Design);

@@ -504,15 +504,14 @@ void TZELWorldHomeForm::OpenSweepActionClick() {
     OpenWithDialog("Open Sweep Results", "sweep aggregates|*.csv|all files|*.*",
                    [this](const std::string& FileName) {
                      // Read in full first: a bad file opens no window.
-                     std::unique_ptr<QChart> chart(LoadSweepChart(FileName));
-                     auto* view = new QChartView(this);
+                     std::unique_ptr<TSweepFigure> figure(LoadSweepFigure(FileName));
+                     const QSize size = figure->DefaultSize(900);
+                     auto* view = new TSweepFigureView(figure.release(), this);
                      view->setWindowFlag(Qt::Window);
                      view->setAttribute(Qt::WA_DeleteOnClose);
                      view->setObjectName("SweepChartView");
                      view->setWindowTitle(ToQString("Sweep Results: " + FileName));
-                     view->setRenderHint(QPainter::Antialiasing);
-                     view->setChart(chart.release());
-                     view->resize(820, 520);
+                     view->resize(size.width() + 4, std::min(size.height(), 760) + 4);
                      view->show();
                      SetStatusText("Sweep results of " + FileName);
                    });

@@ -385,7 +385,7 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
     result.Environment.Json = envJson;
   } else if (name == "sweep") {
     result.Command = TCommand::Sweep;
-    result.Sweep = sweep.Read();
+    result.Sweep = sweep.Read(Argc, Argv);
   } else {
     result.Command = TCommand::Develop;
     ReadProgram(program.Name(), program.Text, result.Warnings);

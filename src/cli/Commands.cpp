@@ -145,6 +145,10 @@ int Main(int Argc, const char* const* Argv, TConsole Console) {
       break;
     }
     CheckOut(Console.Out);
+  } catch (const TUsageError& e) {
+    // An input file found unusable while working counts as a bad command line.
+    Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
+    return 2;
   } catch (const std::exception& e) {
     Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
     return 1;

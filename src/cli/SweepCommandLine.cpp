@@ -11,8 +11,9 @@ struct TSweepOptions::TImpl {
   CLI::App* Run = nullptr;
   std::vector<std::string> Vary, Set;
   std::string Seeds, FirstSeed, PlanOut;
+  bool Strict = false;
   std::string PlanFile, RunDir, Jobs, Shard;
-  std::string AggregateDir, Bootstrap, BootstrapSeed;
+  std::string AggregateDir, Bootstrap, BootstrapSeed, Measure, AtGeneration, Pairs;
 };
 
 TSweepOptions::TSweepOptions(CLI::App& App) : Impl(std::make_unique<TImpl>()) {
@@ -22,7 +23,10 @@ TSweepOptions::TSweepOptions(CLI::App& App) : Impl(std::make_unique<TImpl>()) {
 
   o.Plan =
       sweep->add_subcommand("plan", "write a plan: one run a line, the cross product of the varied values");
-  o.Plan->add_option("--vary", o.Vary, "a parameter and its values, one condition each (any number)")
+  o.Plan
+      ->add_option("--vary", o.Vary,
+                   "a parameter and its values, one condition each; linked parameters change together: "
+                   "P1,P2=A1:A2,B1:B2 (any number)")
       ->type_name("OPTION=V1,V2,...")
       ->expected(1)
       ->take_all();
@@ -34,6 +38,8 @@ TSweepOptions::TSweepOptions(CLI::App& App) : Impl(std::make_unique<TImpl>()) {
   o.Plan->add_option("--first-seed", o.FirstSeed, "the first seed of every condition (default 1)")
       ->type_name("S");
   o.Plan->add_option("--out", o.PlanOut, "the plan file (default: standard output)")->type_name("FILE");
+  o.Plan->add_flag("--strict", o.Strict,
+                   "refuse a plan that warns: a varied parameter that cannot act, a value the runs correct");
 
   o.Run = sweep->add_subcommand("run", "run every line of a plan whose result is missing");
   o.Run->add_option("PLAN", o.PlanFile, "the plan file")->required();
@@ -52,6 +58,20 @@ TSweepOptions::TSweepOptions(CLI::App& App) : Impl(std::make_unique<TImpl>()) {
       ->type_name("B");
   aggregate->add_option("--bootstrap-seed", o.BootstrapSeed, "the bootstrap's seed (default 1)")
       ->type_name("S");
+  aggregate
+      ->add_option("--measure", o.Measure,
+                   "the measures of the tables (default all): best_fitness, avg_fitness, min_fitness, "
+                   "best_so_far, genotype_percent, distinct_programs, mean_hamming")
+      ->type_name("M1,M2,...");
+  aggregate
+      ->add_option("--at-generation", o.AtGeneration,
+                   "compare the conditions at generation G (default: the last)")
+      ->type_name("G");
+  aggregate
+      ->add_option("--pairs", o.Pairs,
+                   "the pairs compared: all, or one-factor (those that differ in one factor; the default "
+                   "beyond 10 conditions)")
+      ->type_name("all|one-factor");
 }
 
 TSweepOptions::~TSweepOptions() = default;
@@ -66,26 +86,31 @@ std::pair<std::string, std::string> Assignment(const std::string& Option, const 
   return {Text.substr(0, eq), Text.substr(eq + 1)};
 }
 
-std::vector<std::string> Split(const std::string& Text) {
+std::vector<std::string> Split(const std::string& Text, char Separator) {
   std::vector<std::string> parts;
   std::size_t start = 0;
-  for (std::size_t comma; (comma = Text.find(',', start)) != std::string::npos; start = comma + 1)
-    parts.push_back(Text.substr(start, comma - start));
+  for (std::size_t at; (at = Text.find(Separator, start)) != std::string::npos; start = at + 1)
+    parts.push_back(Text.substr(start, at - start));
   parts.push_back(Text.substr(start));
   return parts;
 }
 
 } // namespace
 
-TSweepSettings TSweepOptions::Read() const {
+TSweepSettings TSweepOptions::Read(int Argc, const char* const* Argv) const {
   const TImpl& o = *Impl;
   TSweepSettings s;
+  for (int i = 0; i < Argc; ++i)
+    s.Arguments.emplace_back(Argv[i]);
   if (o.Plan->parsed()) {
     s.Action = TSweepAction::Plan;
     TSweepDesign design;
     for (const std::string& v : o.Vary) {
-      const auto [parameter, values] = Assignment("--vary", v);
-      design.Vary.emplace_back(parameter, Split(values));
+      const auto [parameters, values] = Assignment("--vary", v);
+      TSweepFactor factor{Split(parameters, ','), {}};
+      for (const std::string& level : Split(values, ','))
+        factor.Levels.push_back(Split(level, ':'));
+      design.Vary.push_back(std::move(factor));
     }
     for (const std::string& v : o.Set)
       design.Set.push_back(Assignment("--set", v));
@@ -99,6 +124,7 @@ TSweepSettings TSweepOptions::Read() const {
       throw TUsageError(e.what());
     }
     s.PlanOut = o.PlanOut;
+    s.Strict = o.Strict;
   } else if (o.Run->parsed()) {
     s.Action = TSweepAction::Run;
     s.Plan = o.PlanFile;
@@ -114,11 +140,31 @@ TSweepSettings TSweepOptions::Read() const {
   } else {
     s.Action = TSweepAction::Aggregate;
     s.Dir = o.AggregateDir;
+    TAggregateOptions& a = s.Aggregate;
     if (!o.Bootstrap.empty())
-      s.Aggregate.Bootstrap = static_cast<int>(ParseInteger("--bootstrap", o.Bootstrap, 0, 100000));
+      a.Bootstrap = static_cast<int>(ParseInteger("--bootstrap", o.Bootstrap, 0, 100000));
     if (!o.BootstrapSeed.empty())
-      s.Aggregate.BootstrapSeed =
+      a.BootstrapSeed =
           static_cast<std::uint32_t>(ParseInteger("--bootstrap-seed", o.BootstrapSeed, 0, 4294967295LL));
+    if (!o.Measure.empty()) {
+      a.Measures = Split(o.Measure, ',');
+      for (const std::string& m : a.Measures)
+        if (std::find(SweepMeasureNames().begin(), SweepMeasureNames().end(), m) ==
+            SweepMeasureNames().end()) {
+          std::string known;
+          for (const std::string& name : SweepMeasureNames())
+            known.append(known.empty() ? "" : ", ").append(name);
+          throw TUsageError("--measure: '" + m + "' is not a measure; the measures are " + known);
+        }
+    }
+    if (!o.AtGeneration.empty())
+      a.AtGeneration = static_cast<int>(ParseInteger("--at-generation", o.AtGeneration, 0, 1000));
+    if (o.Pairs == "all")
+      a.Pairs = TComparedPairs::All;
+    else if (o.Pairs == "one-factor")
+      a.Pairs = TComparedPairs::OneFactor;
+    else if (!o.Pairs.empty())
+      throw TUsageError("--pairs: '" + o.Pairs + "' is not all or one-factor");
   }
   return s;
 }

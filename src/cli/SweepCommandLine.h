@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -21,6 +22,8 @@ struct TSweepSettings {
   // when empty).
   TSweepPlan NewPlan;
   std::string PlanOut;
+  // A plan with warnings (a factor that cannot act, a corrected value) is refused.
+  bool Strict = false;
   // run: the plan file, the output folder, the workers and the shard.
   std::string Plan;
   std::string Dir; // also the folder that aggregate reads
@@ -28,6 +31,8 @@ struct TSweepSettings {
   int Shard = 0, Shards = 1;
   // aggregate
   TAggregateOptions Aggregate;
+  // The command line as given, for the sweep's record.
+  std::vector<std::string> Arguments;
 };
 
 // Adds the subcommand "sweep" with its three subcommands to App, and reads what was given.
@@ -37,8 +42,9 @@ public:
   ~TSweepOptions();
   TSweepOptions(const TSweepOptions&) = delete;
   TSweepOptions& operator=(const TSweepOptions&) = delete;
-  // After parsing, when "sweep" was chosen. Throws TUsageError.
-  TSweepSettings Read() const;
+  // After parsing, when "sweep" was chosen; Argv is the command line, kept for the sweep's
+  // record. Throws TUsageError.
+  TSweepSettings Read(int Argc, const char* const* Argv) const;
 
 private:
   struct TImpl;

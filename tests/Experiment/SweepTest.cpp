@@ -1,12 +1,10 @@
-// Sweeps: plans made and read (and bad ones refused where they go wrong), the statistics
-// against values worked out independently, a sweep's runs against the golden series, and
-// the aggregate of results written by hand.
+// Sweeps: plans made and read (bad ones refused where they go wrong, corrected values and
+// parameters that cannot act told), a sweep's runs against the golden series, the
+// diversity of a population, and folders of results.
 
 #include "Experiment/FileText.h"
-#include "Experiment/SweepAggregate.h"
 #include "Experiment/SweepPlan.h"
 #include "Experiment/SweepRun.h"
-#include "Experiment/SweepStatistics.h"
 
 #include "../ScratchDir.h"
 
@@ -30,11 +28,23 @@ std::string ThrownBy(const std::function<void()>& F) {
 
 const std::string Header = "run_id,condition,seed,pop-size,generations,elements,blocks,reproduction,"
                            "random-environment,rates-selection,p-crossover,p-mutation,p-noise\n";
+
+TSweepFactor Factor(const std::string& Parameter, const std::vector<std::string>& Values) {
+  TSweepFactor f{{Parameter}, {}};
+  for (const std::string& v : Values)
+    f.Levels.push_back({v});
+  return f;
+}
+
+bool Mentions(const std::vector<std::string>& Warnings, const std::string& Text) {
+  return std::any_of(Warnings.begin(), Warnings.end(),
+                     [&](const std::string& W) { return W.find(Text) != std::string::npos; });
+}
 } // namespace
 
 TEST(SweepPlan, CrossProductOfTheVariedValuesWithTheSeedsOfEveryCondition) {
   TSweepDesign d;
-  d.Vary = {{"reproduction", {"0", "both"}}, {"pop-size", {"20", "+30", "40"}}};
+  d.Vary = {Factor("reproduction", {"0", "both"}), Factor("pop-size", {"20", "+30", "40"})};
   d.Set = {{"rates-selection", "1"}, {"p-mutation", "0.001"}};
   d.Seeds = 2;
   d.FirstSeed = 4294967294u;
@@ -51,6 +61,7 @@ TEST(SweepPlan, CrossProductOfTheVariedValuesWithTheSeedsOfEveryCondition) {
   EXPECT_TRUE(plan.Runs[9].Settings.RatesSelection);
   EXPECT_EQ(plan.Runs[9].Settings.PMutation, 0.001);
   EXPECT_EQ(plan.Runs[9].Settings.Generations, 100); // unset: the window's default
+  EXPECT_TRUE(plan.Warnings.empty());
 
   const std::string csv = SweepPlanCsv(plan);
   EXPECT_EQ(csv.substr(0, Header.size()), Header);
@@ -69,16 +80,80 @@ TEST(SweepPlan, CrossProductOfTheVariedValuesWithTheSeedsOfEveryCondition) {
   }
 
   // Bad designs name the option.
+  TSweepFactor linked{{"p-mutation", "p-noise"}, {{"0.1", "0.2"}, {"0.3"}}};
   const std::vector<std::pair<TSweepDesign, std::string>> bad = {
-      {{{{"pop-sise", {"2"}}}, {}, 1, 1}, "--vary: 'pop-sise' is not a parameter"},
-      {{{{"pop-size", {"2", "3", "2"}}}, {}, 1, 1}, "--vary pop-size: 2 is given twice"},
-      {{{{"blocks", {"1", "33"}}}, {}, 1, 1}, "--vary blocks: 33 is outside 1..32"},
-      {{{{"blocks", {"1"}}}, {{"blocks", "2"}}, 1, 1}, "--vary: blocks is already set or varied"},
+      {{{Factor("pop-sise", {"2"})}, {}, 1, 1}, "--vary: 'pop-sise' is not a parameter"},
+      {{{Factor("pop-size", {"2", "3", "2"})}, {}, 1, 1}, "--vary pop-size: 2 is given twice"},
+      {{{Factor("p-noise", {"-1", "0.5", "3"})}, {}, 1, 1},
+       "--vary p-noise: 3 is corrected into a value given already"},
+      {{{Factor("blocks", {"1", "33"})}, {}, 1, 1}, "--vary blocks: 33 is outside 1..32"},
+      {{{Factor("blocks", {"1"})}, {{"blocks", "2"}}, 1, 1}, "--vary: blocks is already set or varied"},
+      {{{linked}, {}, 1, 1},
+       "--vary p-mutation,p-noise: '0.3' has 1 value, one for each of the 2 parameters"},
       {{{}, {{"random-environment", "true"}}, 1, 1}, "--set random-environment: 'true' is not 0 or 1"},
       {{{}, {}, 2, 4294967295u}, "goes past the last seed"},
   };
   for (const auto& c : bad)
-    EXPECT_NE(ThrownBy([&] { MakeSweepPlan(c.first); }).find(c.second), std::string::npos) << c.second;
+    EXPECT_NE(ThrownBy([&] { MakeSweepPlan(c.first); }).find(c.second), std::string::npos)
+        << c.second << "\n got: " << ThrownBy([&] { MakeSweepPlan(c.first); });
+}
+
+TEST(SweepPlan, LinkedFactorsCorrectedValuesAndParametersThatCannotAct) {
+  // Mutation and noise as one rate, against the three kinds of agents: the rate acts in
+  // every condition, since each kind uses one of the two.
+  TSweepDesign d;
+  d.Vary = {Factor("reproduction", {"phenotype", "genotype", "both"}),
+            {{"p-mutation", "p-noise"}, {{"0.001", "0.001"}, {"0.01", "0.02"}}}};
+  d.Seeds = 1;
+  TSweepPlan plan = MakeSweepPlan(d);
+  ASSERT_EQ(plan.Runs.size(), 6u);
+  EXPECT_EQ(plan.Runs[1].Condition, "reproduction=phenotype p-mutation=0.01 p-noise=0.02");
+  EXPECT_EQ(plan.Runs[1].Settings.PNoise, 0.02);
+  EXPECT_EQ(SweepFactors(plan),
+            (std::vector<std::vector<std::string>>{{"reproduction"}, {"p-mutation", "p-noise"}}));
+  EXPECT_TRUE(plan.Warnings.empty()) << plan.Warnings[0];
+
+  // Mutation alone over program-only agents, noise over genotype agents, crossover under
+  // the elite: each is named with the conditions where it cannot act.
+  d.Vary = {Factor("reproduction", {"phenotype", "genotype"}), Factor("p-mutation", {"0.001", "0.01"})};
+  plan = MakeSweepPlan(d);
+  ASSERT_EQ(plan.Warnings.size(), 1u);
+  EXPECT_EQ(plan.Warnings[0],
+            "p-mutation is varied but cannot act in 2 of 4 conditions (program-only agents do not "
+            "mutate, they take noise): 'reproduction=phenotype p-mutation=0.001', "
+            "'reproduction=phenotype p-mutation=0.01'");
+  d.Vary = {Factor("reproduction", {"genotype", "both"}), Factor("p-noise", {"0.001", "0.01"})};
+  plan = MakeSweepPlan(d);
+  ASSERT_EQ(plan.Warnings.size(), 1u);
+  EXPECT_NE(
+      plan.Warnings[0].find("p-noise is varied but cannot act in 2 of 4 conditions (genotype agents take no "
+                            "noise, they mutate): 'reproduction=genotype p-noise=0.001'"),
+      std::string::npos)
+      << plan.Warnings[0];
+  d.Vary = {Factor("rates-selection", {"0", "1"}), Factor("p-crossover", {"0.5", "1"})};
+  plan = MakeSweepPlan(d);
+  ASSERT_EQ(plan.Warnings.size(), 1u);
+  EXPECT_NE(
+      plan.Warnings[0].find("p-crossover is varied under elite selection in 2 of 4 conditions, where the "
+                            "window fixes it at 1.0"),
+      std::string::npos)
+      << plan.Warnings[0];
+  EXPECT_EQ(plan.Warnings[0].find("rates-selection=1"), std::string::npos);
+
+  // A probability that a run corrects is corrected in the plan, with a warning.
+  d.Vary = {Factor("p-mutation", {"0.5", "2"})};
+  d.Set = {{"p-crossover", "-1"}};
+  plan = MakeSweepPlan(d);
+  EXPECT_EQ(plan.Runs[0].Settings.PCrossover, 1);
+  EXPECT_EQ(plan.Runs[1].Settings.PMutation, 0);
+  EXPECT_EQ(plan.Runs[1].Condition, "p-mutation=0");
+  EXPECT_TRUE(Mentions(plan.Warnings, "--set p-crossover: -1 is outside 0..1; the runs use 1"));
+  EXPECT_TRUE(Mentions(plan.Warnings, "--vary p-mutation: 2 is outside 0..1; the runs use 0"));
+  // So is one of a plan written by hand, told once with its first line and the count.
+  plan = ParseSweepPlan("run_id,condition,seed,p-noise\na,c,1,7\nb,c,2,7\n", "p.csv");
+  EXPECT_EQ(plan.Runs[1].Settings.PNoise, 0);
+  EXPECT_EQ(plan.Warnings,
+            std::vector<std::string>{"p.csv:2:4 (p-noise): 7 is outside 0..1; the runs use 0 (on 2 lines)"});
 }
 
 TEST(SweepPlan, HandWrittenPlansAreReadAndBadOnesRefusedNamingLineAndColumn) {
@@ -108,6 +183,7 @@ TEST(SweepPlan, HandWrittenPlansAreReadAndBadOnesRefusedNamingLineAndColumn) {
       {head + "a,c,1,1,0\n", "p.csv:2:4 (pop-size): 1 is outside 2..1000"},
       {head + "a,c,1,20,2\n", "p.csv:2:5 (rates-selection): '2' is not 0 or 1"},
       {head + "a,c,1,20\n", "p.csv:2: 4 fields, but the header has 5"},
+      {head + "a,c,1,20,0,7\n", "p.csv:2: 6 fields, but the header has 5"},
       {head + "a,c,1,20,0\nb,d,1,20,0\n\na,e,2,20,0\n",
        "p.csv:5:1 (run_id): 'a' is already the run_id of line 2"},
       {head + "x/a,c,1,20,0\n", "p.csv:2:1 (run_id): 'x/a' has '/'"},
@@ -124,48 +200,7 @@ TEST(SweepPlan, HandWrittenPlansAreReadAndBadOnesRefusedNamingLineAndColumn) {
   }
 }
 
-TEST(SweepStatistics, StudentQuantileMeanSpreadMedianAndIntervals) {
-  // The 97.5% quantiles of t, computed independently to 20 digits.
-  const std::vector<std::pair<int, double>> t = {
-      {1, 12.706204736174705},  {2, 4.3026527297494639},   {7, 2.3646242515927853},
-      {29, 2.0452296421327043}, {30, 2.0422724563012383},  {31, 2.0395134463964085},
-      {40, 2.0210753903062734}, {100, 1.9839715185235523}, {1000, 1.9623390808264085}};
-  for (const auto& [df, quantile] : t)
-    EXPECT_NEAR(StudentT975(df), quantile, 1e-7 * quantile) << df;
-
-  // Mean 5, squares 32 over 7 degrees of freedom, median between the 4 and the 5.
-  const TSummary s = Summarise({9, 4, 5, 2, 4, 7, 4, 5});
-  EXPECT_EQ(s.N, 8);
-  EXPECT_EQ(s.Mean, 5);
-  EXPECT_EQ(s.Median, 4.5);
-  ASSERT_TRUE(s.HasSpread);
-  EXPECT_DOUBLE_EQ(s.Sd, std::sqrt(32.0 / 7));
-  EXPECT_NEAR(s.Low, 5 - 2.3646242515927853 * std::sqrt(32.0 / 7) / std::sqrt(8.0), 1e-12);
-  EXPECT_NEAR(s.High, 5 + 2.3646242515927853 * std::sqrt(32.0 / 7) / std::sqrt(8.0), 1e-12);
-  const TSummary odd = Summarise({3, 1, 2});
-  EXPECT_EQ(odd.Median, 2);
-  const TSummary one = Summarise({42});
-  EXPECT_EQ(one.Mean, 42);
-  EXPECT_FALSE(one.HasSpread);
-  EXPECT_EQ(Summarise({}).N, 0);
-
-  EXPECT_EQ(Percentile({10, 20, 30, 40, 50}, 0.5), 30);
-  EXPECT_EQ(Percentile({10, 20, 30, 40, 50}, 0.025), 11);
-  EXPECT_EQ(Percentile({10, 20, 30, 40, 50}, 0.975), 49);
-
-  // The bootstrap: the same seed gives the same interval, inside the values' range.
-  const std::vector<double> values = {9, 4, 5, 2, 4, 7, 4, 5};
-  TRandom a(1), b(1), c(2);
-  const auto first = TBootstrap(8, 500, a).Interval(values);
-  EXPECT_EQ(TBootstrap(8, 500, b).Interval(values), first);
-  EXPECT_NE(TBootstrap(8, 500, c).Interval(values), first);
-  EXPECT_LT(first.first, 5);
-  EXPECT_GT(first.second, 5);
-  EXPECT_GE(first.first, 2);
-  EXPECT_LE(first.second, 9);
-}
-
-TEST(SweepRun, EveryRunGivesTheSeriesOfTheSameSeededRun) {
+TEST(SweepRun, EveryRunGivesTheSeriesOfTheSameSeededRunAndEveryMeasure) {
   // The golden case run-both-rates-pop13 as a line of a plan.
   TSweepRun run{"x", "c", 3, {}};
   run.Settings.Reproduction = TReproduction::Both;
@@ -173,83 +208,87 @@ TEST(SweepRun, EveryRunGivesTheSeriesOfTheSameSeededRun) {
   run.Settings.PopSize = 13;
   run.Settings.Generations = 40;
   TSweepResultWriter result(run, {});
-  RunSweepLine(run, {result.Observer()});
-  const std::string csv = SweepResultCsv(run, result.Records());
+  std::vector<TGenerationRecord> records;
+  TRunObserver keep;
+  keep.Generation = [&](const TGenerationRecord& R) { records.push_back(R); };
+  RunSweepLine(run, &result, {keep});
+  const std::string csv = SweepResultCsv(result.Used(), result.Generations());
+  // The series' columns are those of run --series, value for value.
   std::string series = "x,MaxGen,w/ Genotype\n";
   const std::string settings = "x,c,3,13,40,100,8,both,0,1,1,0.0001,0.0001,";
-  for (std::size_t start = csv.find('\n') + 1; start < csv.size();) {
+  std::size_t row = 0;
+  for (std::size_t start = csv.find('\n') + 1; start < csv.size(); ++row) {
     const std::size_t end = csv.find('\n', start);
     ASSERT_EQ(csv.compare(start, settings.size(), settings), 0) << csv.substr(start, end - start);
-    series += csv.substr(start + settings.size(), end + 1 - start - settings.size());
+    std::vector<std::string> fields;
+    std::string field;
+    for (std::size_t i = start + settings.size(); i <= end; ++i)
+      if (i == end || csv[i] == ',') {
+        fields.push_back(field);
+        field.clear();
+      } else {
+        field += csv[i];
+      }
+    ASSERT_EQ(fields.size(), 9u);
+    series += fields[0] + "," + fields[1] + "," + fields[2] + "\n";
+    // The other measures are the record's.
+    const TGenerationRecord& r = records[row];
+    EXPECT_EQ(std::stod(fields[3]), r.AvgFitness);
+    EXPECT_EQ(fields[4], std::to_string(r.GenFitMin));
+    EXPECT_EQ(fields[5], std::to_string(r.MaxFitAll));
+    EXPECT_EQ(fields[8], SweepProgramVersion());
     start = end + 1;
   }
-  EXPECT_EQ(series, ReadWholeFile(fs::path(ZEL_GOLDEN_DIR) / "run-both-rates-pop13.series.csv"));
+  EXPECT_EQ(series, ReadSweepFile(fs::path(ZEL_GOLDEN_DIR) / "run-both-rates-pop13.series.csv"));
+  EXPECT_EQ(SweepResultHeader().substr(SweepResultHeader().find(",x,")),
+            ",x,MaxGen,w/ "
+            "Genotype,avg_fitness,min_fitness,best_so_far,distinct_programs,mean_hamming,program_version");
+
+  // A probability that the run corrects is recorded as used.
+  run.Settings.PMutation = 2;
+  run.Settings.Generations = 1;
+  TSweepResultWriter corrected(run, {});
+  RunSweepLine(run, &corrected);
+  EXPECT_EQ(corrected.Used().Settings.PMutation, 0);
+  EXPECT_NE(SweepResultCsv(corrected.Used(), corrected.Generations()).find(",1,0,0.0001,"),
+            std::string::npos);
 }
 
-TEST(SweepAggregate, StatisticsOfHandWrittenResultsAndMissingRunsNamed) {
+TEST(SweepRun, DiversityCountsDistinctProgramsAndBitsBlockByBlock) {
+  TRandom random(5);
+  TZELAgentPopulation population(random, 3, 2, 10, TReproduction::Phenotype);
+  // Two blocks each: a = 0 0, b = 0 and operator 15, c = operator 15 and 0. The same blocks
+  // in another order are another program; by position b and c differ in 8 bits (4 + 4), a
+  // differs from each in 4, so the mean over the three pairs is 16/3.
+  population.Agent(0).ZEL.FromText("0000000000");
+  population.Agent(1).ZEL.FromText("000000000f");
+  population.Agent(2).ZEL.FromText("0000f00000");
+  TDiversity d = PopulationDiversity(population);
+  EXPECT_EQ(d.DistinctPrograms, 3);
+  EXPECT_DOUBLE_EQ(d.MeanHamming, 16.0 / 3);
+  // Spread and periods have three bits each, shape and position four: 7, 7 against 0, 0 is
+  // 6 bits; two equal programs count once and differ in nothing.
+  population.Agent(1).ZEL.FromText("0077000000");
+  population.Agent(2).ZEL.FromText("0000000000");
+  d = PopulationDiversity(population);
+  EXPECT_EQ(d.DistinctPrograms, 2);
+  EXPECT_DOUBLE_EQ(d.MeanHamming, 12.0 / 3);
+}
+
+TEST(SweepRun, AnotherPlansFolderIsRefusedBeforeAnythingIsMadeAndForeignResultsNamed) {
   const TScratchDir dir;
-  // Two conditions that differ in blocks, two generations; one run of b is missing.
-  WriteWholeFile(dir / "plan.csv", Header + "a1,a,1,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
-                                            "a2,a,2,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
-                                            "a3,a,3,10,1,5,2,genotype,0,0,1,0.0001,0.0001\n"
-                                            "b1,b,1,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n"
-                                            "b2,b,2,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n"
-                                            "b3,b,3,10,1,5,3,genotype,0,0,1,0.0001,0.0001\n");
-  const TSweepPlan plan = ParseSweepPlan(ReadWholeFile(dir / "plan.csv"), "plan.csv");
+  const TSweepPlan plan = ParseSweepPlan(Header + "a,c,1,6,1,10,1,genotype,0,0,1,0.0001,0.0001\n", "p.csv");
+  WriteWholeFile(dir / "plan.csv", "run_id,condition,seed\nz,c,1\n");
+  EXPECT_NE(ThrownBy([&] { RunSweep(plan, dir.Path, {}); }).find("holds the results of another plan"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "runs"));
+
+  fs::remove(dir / "plan.csv");
   fs::create_directory(dir / "runs");
-  // Best fitness of generations 0 and 1, and the genotype percentage.
-  const std::vector<std::array<int, 4>> values = {
-      {10, 20, 100, 100}, {20, 30, 100, 100}, {60, 70, 100, 100}, {40, 50, 100, 100}, {60, 80, 100, 100}};
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    std::vector<TGenerationRecord> records(2);
-    for (std::size_t g = 0; g < 2; ++g) {
-      records[g].Fitness = values[i][g];
-      records[g].GenotypeRatio = values[i][2 + g];
-    }
-    const std::size_t line = i < 4 ? i : 5; // b2 is missing
-    WriteWholeFile(SweepResultPath(dir.Path, plan.Runs[line].RunId),
-                   SweepResultCsv(plan.Runs[line], records));
-  }
-
-  const TSweepAggregate a = AggregateSweep(dir.Path, {});
-  EXPECT_EQ(a.Planned, 6);
-  EXPECT_EQ(a.Missing, std::vector<std::string>{"b2"});
-  // Condition a, generation 0: 10, 20, 60: mean 30, sd sqrt(700) = 26.457513110645905,
-  // t(2) = 4.302652729749464, half width 4.302652729749464 * 26.457513110645905 / sqrt(3).
-  const double half = 4.302652729749464 * 26.457513110645905 / std::sqrt(3.0);
-  const std::string expected =
-      "condition,blocks,measure,generation,runs,planned,mean,sd,median,ci_low,ci_high\n"
-      "a,2,best_fitness,0,3,3,30,26.457513110645905,20," +
-      SweepNumber(30 - half) + "," + SweepNumber(30 + half) + "\n";
-  EXPECT_EQ(a.Table.substr(0, expected.size()), expected) << a.Table;
-  EXPECT_NE(a.Table.find("\na,2,genotype_percent,1,3,3,100,0,100,100,100\n"), std::string::npos) << a.Table;
-  // Condition b has two of its three runs: 40 and 60 at generation 0.
-  EXPECT_NE(a.Table.find("\nb,3,best_fitness,0,2,3,50,14.142135623730951,50,"), std::string::npos) << a.Table;
-  // At the last generation b is compared with a: 65 - 40 = 25, Welch's interval.
-  EXPECT_NE(a.Comparison.find("\na,2,best_fitness,1,3,3,40,26.457513110645905,30,"), std::string::npos);
-  EXPECT_NE(a.Comparison.find("\nb,3,best_fitness,1,2,3,65,21.213203435596427,65,"), std::string::npos);
-  const std::size_t b = a.Comparison.find("\nb,3,best_fitness,1");
-  EXPECT_NE(a.Comparison.find(",25,", b), std::string::npos) << a.Comparison;
-
-  // The table reads back into curves for the plot, labelled by the varied setting.
-  const std::vector<TAggregateCurve> curves = ReadSweepAggregate(a.Table, "aggregate.csv");
-  ASSERT_EQ(curves.size(), 4u);
-  EXPECT_EQ(curves[2].Label, "blocks=3");
-  EXPECT_EQ(curves[2].Measure, "best_fitness");
-  EXPECT_EQ(curves[2].Mean, (std::vector<double>{50, 65}));
-  EXPECT_EQ(curves[0].Low[0], 30 - half);
-
-  // With a bootstrap, its interval lies within the values; the same every time.
-  const TSweepAggregate boot = AggregateSweep(dir.Path, {200, 7});
-  EXPECT_EQ(boot.Table, AggregateSweep(dir.Path, {200, 7}).Table);
-  EXPECT_NE(boot.Table.find("ci_high,boot_low,boot_high\n"), std::string::npos);
-
-  // A result that does not belong to its line is refused, naming the file, line and column.
-  std::string other = ReadWholeFile(SweepResultPath(dir.Path, "a3"));
-  other.replace(other.find("a3,a,3,10,1,5,2"), 15, "a3,a,3,10,1,5,4");
-  WriteWholeFile(SweepResultPath(dir.Path, "a3"), other);
-  EXPECT_NE(
-      ThrownBy([&] { AggregateSweep(dir.Path, {}); }).find("a3.csv:2:7 (blocks): '4', but the plan has '2'"),
-      std::string::npos)
-      << ThrownBy([&] { AggregateSweep(dir.Path, {}); });
+  for (const char* name : {"old-run.csv", ".a.csv.Xy12ab", "notes.txt"})
+    WriteWholeFile(dir / "runs/" + name, "x");
+  const TSweepRunResult done = RunSweep(plan, dir.Path, {});
+  EXPECT_EQ(done.Progress.Done, 1);
+  EXPECT_EQ(done.Workers, 1);
+  EXPECT_EQ(ForeignResults(plan, dir.Path), std::vector<std::string>{"old-run.csv"});
 }

@@ -3,8 +3,9 @@
 
 #include "WindowKit.h"
 
+#include "Plot/SweepChart.h"
+
 #include <QChart>
-#include <QChartView>
 
 #include <cstdlib>
 
@@ -14,8 +15,8 @@ void Cli(const std::string& Args) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-QChartView* SweepView(TWindows& W) {
-  return W.Home.findChild<QChartView*>("SweepChartView");
+TSweepFigureView* SweepView(TWindows& W) {
+  return W.Home.findChild<TSweepFigureView*>("SweepChartView");
 }
 } // namespace
 
@@ -40,10 +41,13 @@ TEST(SweepResults, AnAggregateOpensInAChartOfItsOwnAndABadFileOpensNothing) {
   w.Dialogs.Answers = {out + "/aggregate.csv"};
   w.Home.findChild<QAction*>("OpenSweepAction")->trigger();
   EXPECT_EQ(w.Dialogs.Errors.size(), 1u);
-  QChartView* view = SweepView(w);
+  TSweepFigureView* view = SweepView(w);
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(view->isVisible());
-  // Two conditions, each a mean curve of best fitness and of genotype share with their bands.
-  EXPECT_GE(view->chart()->series().size(), 4);
+  // The figure of zelworld-plot: a panel per measure, each with two conditions' mean curves
+  // over their bands, and the legend naming both.
+  ASSERT_EQ(view->Figure()->Panels().size(), SweepMeasureNames().size());
+  EXPECT_EQ(view->Figure()->Panels()[0]->series().size(), 4);
+  EXPECT_EQ(view->Figure()->LegendEntries().size(), 2u);
   EXPECT_NE(view->windowTitle().toStdString().find("aggregate.csv"), std::string::npos);
 }
