@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,59 +27,147 @@ std::string SweepProgramVersion() {
   return ZEL_VERSION;
 }
 
+namespace {
+
+// A program's 18-bit block code: shape, position, spread, periods, operator.
+std::uint64_t BlockCode(const TFuzzyBlock& B) {
+  return static_cast<std::uint64_t>((B.Shape << 14) | (B.Position << 10) | (B.Spread << 7) |
+                                    (B.Periods << 4) | B.Operator);
+}
+
+// A carry-save adder: the sum of three bit vectors as a carry vector High and a sum vector Low.
+void CarrySave(std::uint64_t& High, std::uint64_t& Low, std::uint64_t A, std::uint64_t B, std::uint64_t C) {
+  const std::uint64_t u = A ^ B;
+  High = (A & B) | (u & C);
+  Low = u ^ C;
+}
+
+// Adds the bit vector X, of weight 2^Level, into the bit-sliced counters Slices.
+void AddSliced(std::uint64_t* Slices, std::size_t Level, std::uint64_t X) {
+  for (std::uint64_t* slice = Slices + Level; X; ++slice) {
+    const std::uint64_t carry = *slice & X;
+    *slice ^= X;
+    X = carry;
+  }
+}
+
+} // namespace
+
 TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
+  // Measured at every generation of every run of a sweep, so it is made cheap: each program
+  // packed into 64-bit words (three 18-bit block codes a word, a missing block as code 0),
+  // the ones of every bit position counted over all agents at once in bit-sliced counters
+  // fed by carry-save adders, and the distinct programs found with a hash table of the
+  // packed words. PopulationDiversityLiteral is the definition.
   TDiversity d;
   const int n = Population.Count();
   if (n == 0) return d;
   int blocks = 0;
   for (int a = 0; a < n; ++a)
     blocks = std::max(blocks, Population.Agent(a).ZEL.Count());
-  const std::size_t width = static_cast<std::size_t>(blocks);
-
-  // Each program as its block codes (a missing block as code 0), and per block position and
-  // field a histogram of the field's values, from which the bits' counts follow.
-  constexpr std::array<int, 5> FieldBits = {4, 4, 3, 3, 4};
-  std::vector<std::uint32_t> codes(static_cast<std::size_t>(n) * width, 0);
-  std::vector<std::array<std::array<int, 16>, 5>> histogram(width);
+  const std::size_t words = static_cast<std::size_t>(blocks + 2) / 3;
+  thread_local std::vector<std::uint64_t> packed, slices;
+  thread_local std::vector<int> table;
+  packed.assign(static_cast<std::size_t>(n) * words, 0);
   for (int a = 0; a < n; ++a) {
     const TZEL& program = Population.Agent(a).ZEL;
-    for (std::size_t j = 0; j < width; ++j) {
-      std::array<std::int32_t, 5> fields{};
-      if (static_cast<int>(j) < program.Count()) {
-        const TFuzzyBlock& b = program.Block(static_cast<int>(j));
-        fields = {b.Shape, b.Position, b.Spread, b.Periods, b.Operator};
-      }
-      std::uint32_t code = 0;
-      for (std::size_t f = 0; f < fields.size(); ++f) {
-        ++histogram[j][f][static_cast<std::size_t>(fields[f])];
-        code = (code << FieldBits[f]) | static_cast<std::uint32_t>(fields[f]);
-      }
-      codes[static_cast<std::size_t>(a) * width + j] = code;
-    }
+    std::uint64_t* p = &packed[static_cast<std::size_t>(a) * words];
+    const int count = program.Count();
+    int j = 0;
+    for (; j + 3 <= count; j += 3)
+      *p++ = BlockCode(program.Block(j)) | BlockCode(program.Block(j + 1)) << 18 |
+             BlockCode(program.Block(j + 2)) << 36;
+    for (int shift = 0; j < count; ++j, shift += 18)
+      *p |= BlockCode(program.Block(j)) << shift;
   }
 
-  // Over all pairs, a bit that c agents have set differs in c (n - c) of them.
-  double differing = 0;
-  for (const auto& fields : histogram)
-    for (std::size_t f = 0; f < fields.size(); ++f)
-      for (int bit = 0; bit < FieldBits[f]; ++bit) {
-        long long ones = 0;
-        for (std::size_t v = 0; v < fields[f].size(); ++v)
-          if ((v >> bit) & 1u) ones += fields[f][v];
-        differing += static_cast<double>(ones * (n - ones));
-      }
+  // Over all pairs, a bit that c agents have set differs in c (n - c) of them. Slice k of a
+  // word holds bit k of the count of every bit position; eight agents at a time are summed
+  // by carry-save adders first (ones, twos and fours carried on, eights added).
+  const std::size_t depth = static_cast<std::size_t>(std::bit_width(static_cast<unsigned>(n)));
+  slices.assign(words * depth, 0);
+  for (std::size_t w = 0; w < words; ++w) {
+    std::uint64_t* s = &slices[w * depth];
+    const auto x = [&](int A) { return packed[static_cast<std::size_t>(A) * words + w]; };
+    std::uint64_t ones = 0, twos = 0, fours = 0, twosA, twosB, foursA, foursB, eights;
+    int a = 0;
+    for (; a + 8 <= n; a += 8) {
+      CarrySave(twosA, ones, ones, x(a), x(a + 1));
+      CarrySave(twosB, ones, ones, x(a + 2), x(a + 3));
+      CarrySave(foursA, twos, twos, twosA, twosB);
+      CarrySave(twosA, ones, ones, x(a + 4), x(a + 5));
+      CarrySave(twosB, ones, ones, x(a + 6), x(a + 7));
+      CarrySave(foursB, twos, twos, twosA, twosB);
+      CarrySave(eights, fours, fours, foursA, foursB);
+      AddSliced(s, 3, eights);
+    }
+    for (; a < n; ++a)
+      AddSliced(s, 0, x(a));
+    AddSliced(s, 0, ones);
+    AddSliced(s, 1, twos);
+    AddSliced(s, 2, fours);
+  }
+  // The sum over bit positions of c (n - c) is n sum(c) - sum(c²); with c = sum over k of
+  // 2^k s_k, both follow from the popcounts of the slices and of their pairwise ANDs.
+  long long sum = 0, squares = 0;
+  for (std::size_t w = 0; w < words; ++w) {
+    const std::uint64_t* s = &slices[w * depth];
+    for (std::size_t k = 0; k < depth; ++k) {
+      sum += static_cast<long long>(std::popcount(s[k])) << k;
+      squares += static_cast<long long>(std::popcount(s[k])) << (2 * k);
+      for (std::size_t l = k + 1; l < depth; ++l)
+        squares += static_cast<long long>(std::popcount(s[k] & s[l])) << (k + l + 1);
+    }
+  }
+  const double differing = static_cast<double>(static_cast<long long>(n) * sum - squares);
   d.MeanHamming = n > 1 ? differing / (static_cast<double>(n) * (n - 1) / 2) : 0;
 
-  std::vector<int> order(static_cast<std::size_t>(n));
-  std::iota(order.begin(), order.end(), 0);
-  const auto program = [&](int A) { return codes.begin() + static_cast<std::ptrdiff_t>(A * width); };
-  const auto w = static_cast<std::ptrdiff_t>(width);
-  std::sort(order.begin(), order.end(), [&](int A, int B) {
-    return std::lexicographical_compare(program(A), program(A) + w, program(B), program(B) + w);
-  });
-  d.DistinctPrograms = 1;
-  for (std::size_t i = 1; i < order.size(); ++i)
-    if (!std::equal(program(order[i]), program(order[i]) + w, program(order[i - 1]))) ++d.DistinctPrograms;
+  // Open addressing over a table of at least twice n places; equal hashes are compared word
+  // for word, so the count is exact.
+  const std::size_t size = std::bit_ceil(2 * static_cast<std::size_t>(n));
+  table.assign(size, -1);
+  const auto at = [&](int A) {
+    return packed.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(A) * words);
+  };
+  for (int a = 0; a < n; ++a) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull;
+    for (std::size_t w = 0; w < words; ++w)
+      h = (h ^ at(a)[static_cast<std::ptrdiff_t>(w)]) * 0xBF58476D1CE4E5B9ull;
+    for (std::size_t i = (h ^ (h >> 31)) & (size - 1);; i = (i + 1) & (size - 1)) {
+      if (table[i] < 0) {
+        table[i] = a;
+        ++d.DistinctPrograms;
+        break;
+      }
+      if (std::equal(at(a), at(a) + static_cast<std::ptrdiff_t>(words), at(table[i])) &&
+          Population.Agent(a).ZEL.Count() == Population.Agent(table[i]).ZEL.Count())
+        break;
+    }
+  }
+  return d;
+}
+
+TDiversity PopulationDiversityLiteral(const TZELAgentPopulation& Population) {
+  // Every pair of agents, block by block and bit by bit; the programs' texts, compared.
+  TDiversity d;
+  const int n = Population.Count();
+  std::set<std::string> texts;
+  double differing = 0;
+  for (int a = 0; a < n; ++a) {
+    const TZEL& x = Population.Agent(a).ZEL;
+    texts.insert(x.ToText());
+    for (int b = a + 1; b < n; ++b) {
+      const TZEL& y = Population.Agent(b).ZEL;
+      for (int j = 0; j < std::max(x.Count(), y.Count()); ++j) {
+        const std::uint64_t cx = j < x.Count() ? BlockCode(x.Block(j)) : 0;
+        const std::uint64_t cy = j < y.Count() ? BlockCode(y.Block(j)) : 0;
+        for (int bit = 0; bit < 18; ++bit)
+          differing += ((cx >> bit) & 1u) != ((cy >> bit) & 1u);
+      }
+    }
+  }
+  d.DistinctPrograms = static_cast<int>(texts.size());
+  d.MeanHamming = n > 1 ? differing / (static_cast<double>(n) * (n - 1) / 2) : 0;
   return d;
 }
 

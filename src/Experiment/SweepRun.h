@@ -27,6 +27,8 @@ struct TDiversity {
   double MeanHamming = 0;
 };
 TDiversity PopulationDiversity(const TZELAgentPopulation& Population);
+// The same, pair by pair and bit by bit: the definition that the fast count is tested against.
+TDiversity PopulationDiversityLiteral(const TZELAgentPopulation& Population);
 
 // One generation of a run file.
 struct TSweepGeneration {

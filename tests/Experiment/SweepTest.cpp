@@ -273,6 +273,20 @@ TEST(SweepRun, DiversityCountsDistinctProgramsAndBitsBlockByBlock) {
   d = PopulationDiversity(population);
   EXPECT_EQ(d.DistinctPrograms, 2);
   EXPECT_DOUBLE_EQ(d.MeanHamming, 12.0 / 3);
+
+  // The fast count against the literal one, pair by pair, on populations of every shape:
+  // fewer than eight agents, many of them, programs of up to 32 blocks, some programs
+  // repeated and some shortened.
+  for (const auto& [size, blocks] :
+       std::vector<std::pair<int, int>>{{2, 1}, {7, 4}, {57, 7}, {300, 32}, {400, 3}}) {
+    TZELAgentPopulation p(random, size, blocks, 10, TReproduction::Both);
+    for (int a = 0; a + 3 < size; a += 5)
+      p.Agent(a + 1).ZEL = p.Agent(a).ZEL;
+    if (size > 10) p.Agent(9).ZEL.FromText(p.Agent(8).ZEL.ToText().substr(0, 5));
+    const TDiversity fast = PopulationDiversity(p), literal = PopulationDiversityLiteral(p);
+    EXPECT_EQ(fast.DistinctPrograms, literal.DistinctPrograms) << size;
+    EXPECT_EQ(fast.MeanHamming, literal.MeanHamming) << size;
+  }
 }
 
 TEST(SweepRun, AnotherPlansFolderIsRefusedBeforeAnythingIsMadeAndForeignResultsNamed) {
