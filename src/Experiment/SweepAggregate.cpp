@@ -179,7 +179,9 @@ TRunSeries ReadSweepResult(const std::string& Text, const std::string& Source, c
       !std::equal(rows.Fields[0].begin(), rows.Fields[0].end(), header.begin(), header.end())) {
     const std::string older =
         SweepResultHeader().substr(0, SweepResultHeader().find(",x,")) + OlderResultTail;
-    if (!rows.Fields.empty() && std::ranges::equal(rows.Fields[0], HeaderFields(older)))
+    if (const std::vector<std::string> fields = HeaderFields(older);
+        !rows.Fields.empty() &&
+        std::equal(rows.Fields[0].begin(), rows.Fields[0].end(), fields.begin(), fields.end()))
       throw TSweepError(
           Source + ":1: a result of an earlier version of ZELWorld, without the columns avg_fitness, "
                    "min_fitness, best_so_far, distinct_programs, mean_hamming and program_version; delete "
@@ -238,8 +240,9 @@ TRunSeries ReadSweepResult(const std::string& Text, const std::string& Source, c
       fail(column(BestSoFar),
            Quote(row[column(BestSoFar)]) + ", but the best fitness so far is " + Number(bestSoFar));
     const std::size_t last = header.size() - 1;
+    if (row[last].empty()) fail(last, "the version is empty");
     if (r == 1) series.Version = std::string(row[last]);
-    if (row[last].empty() || row[last] != series.Version)
+    if (row[last] != series.Version)
       fail(last, Quote(row[last]) + " is not the version of the file's first row, " + Quote(series.Version));
     for (std::size_t m = 0; m < Measures.size(); ++m)
       series.Measures[m].push_back(v[m]);
@@ -473,6 +476,30 @@ TSweepAggregate AggregateSweep(const fs::path& Dir, const TAggregateOptions& Opt
             Padded(s.N > 0 ? Fixed(s.Mean, 2) : "-", 8, true) + "   " +
             (s.HasSpread ? Fixed(s.Low, 2) + " .. " + Fixed(s.High, 2) : "-") + "\n";
   }
+  // A pair that differs in one factor is told by that factor's values, the settings they
+  // share after it; any other pair by the names of both conditions.
+  const auto PairText = [&](std::size_t Hi, std::size_t Lo) {
+    const std::vector<std::string> differ = differing(Hi, Lo);
+    if (differ.size() != 1) return names[Hi] + " > " + names[Lo];
+    std::string factor, shared;
+    for (const std::vector<std::string>& f : factors) {
+      std::string hi, lo, name;
+      for (const std::string& p : f) {
+        name.append(name.empty() ? "" : "+").append(p);
+        hi.append(hi.empty() ? "" : ":").append(SweepParameterText(conditions[Hi].First->Settings, p));
+        lo.append(lo.empty() ? "" : ":").append(SweepParameterText(conditions[Lo].First->Settings, p));
+      }
+      if (name == differ[0])
+        factor = name + " " + hi + " > " + lo;
+      else
+        for (const std::string& p : f)
+          shared.append(shared.empty() ? "" : " ")
+              .append(p)
+              .append("=")
+              .append(SweepParameterText(conditions[Hi].First->Settings, p));
+    }
+    return factor + (shared.empty() ? "" : " (" + shared + ")");
+  };
   std::string clear;
   int clearCount = 0, pairCount = 0;
   for (const TComparison& c : comparisons) {
@@ -484,7 +511,7 @@ TSweepAggregate AggregateSweep(const fs::path& Dir, const TAggregateOptions& Opt
     const std::size_t hi = aAbove ? c.A : c.B, lo = aAbove ? c.B : c.A;
     const double sign = aAbove ? 1 : -1;
     const double a12 = aAbove ? c.A12 : 1 - c.A12;
-    clear.append("  ").append(names[hi]).append(" > ").append(names[lo]).append(": ");
+    clear += "  " + PairText(hi, lo) + ": ";
     clear += "+" + Fixed(sign * c.Welch.Diff, 2) + " (" + Fixed(aAbove ? c.Welch.Low : -c.Welch.High, 2) +
              " .. " + Fixed(aAbove ? c.Welch.High : -c.Welch.Low, 2) + "), Holm p " +
              PValue(std::max(c.WelchHolm, c.MwHolm)) + ", A12 " + Fixed(a12, 2) +

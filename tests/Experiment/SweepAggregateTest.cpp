@@ -198,11 +198,13 @@ TEST(SweepAggregate, TheWholeComparisonRowOfAHandWorkedCase) {
   for (std::size_t c : {13u, 14u, 15u, 16u, 17u, 18u, 21u, 22u, 24u})
     EXPECT_EQ(flat[c], "") << c;
 
-  // The summary names b above a and c, the two clear differences of the three pairs.
+  // The summary names b above a and c, the two clear differences of the three pairs, by
+  // the setting in which they differ.
   EXPECT_NE(agg.Summary.find("best_fitness at generation 1"), std::string::npos) << agg.Summary;
-  EXPECT_NE(agg.Summary.find("2 of 3 pairs:\n  b > a: +6.00 (2.16 .. 9.84), Holm p 0.048, A12 1.00, g 2.57\n"
-                             "  b > c: +6.00"),
-            std::string::npos)
+  EXPECT_NE(
+      agg.Summary.find("2 of 3 pairs:\n  blocks 3 > 2: +6.00 (2.16 .. 9.84), Holm p 0.048, A12 1.00, g 2.57\n"
+                       "  blocks 3 > 4: +6.00"),
+      std::string::npos)
       << agg.Summary;
 
   // At another generation, and only the pairs that differ in one factor (here all of them).
@@ -239,7 +241,9 @@ TEST(SweepAggregate, ResultsWithImpossibleValuesOrOfAnotherPlanAreRefusedWhereTh
       {"40,100,15,6,40,11,2,1.0", ":3:20 (distinct_programs): '11' is outside 1..10"},
       {"40,100,15,6,40,5,36.5,1.0", ":3:21 (mean_hamming): '36.5' is outside 0..36"},
       {"40,100,15,6,40,5,x,1.0", ":3:21 (mean_hamming): 'x' is not a number"},
-      {"40,100,15,6,40,5,2,", ":3:22 (program_version): '' is not the version of the file's first row"},
+      {"40,100,15,6,40,5,2,", ":3:22 (program_version): the version is empty"},
+      {"40,100,15,6,40,5,2,1.1",
+       ":3:22 (program_version): '1.1' is not the version of the file's first row, '1.0'"},
       {"40,100,15,6,40,5,2", ":3: 21 fields, but the header has 22"},
   };
   for (const auto& [tail, message] : bad) {

@@ -282,6 +282,10 @@ TEST(SweepRun, DiversityCountsDistinctProgramsAndBitsBlockByBlock) {
     TZELAgentPopulation p(random, size, blocks, 10, TReproduction::Both);
     for (int a = 0; a + 3 < size; a += 5)
       p.Agent(a + 1).ZEL = p.Agent(a).ZEL;
+    // Programs that share their first three blocks (a word of the fast count) and differ after.
+    if (blocks > 3)
+      for (int a = 1; a < size; ++a)
+        p.Agent(a).ZEL.FromText(p.Agent(0).ZEL.ToText().substr(0, 15) + p.Agent(a).ZEL.ToText().substr(15));
     if (size > 10) p.Agent(9).ZEL.FromText(p.Agent(8).ZEL.ToText().substr(0, 5));
     const TDiversity fast = PopulationDiversity(p), literal = PopulationDiversityLiteral(p);
     EXPECT_EQ(fast.DistinctPrograms, literal.DistinctPrograms) << size;

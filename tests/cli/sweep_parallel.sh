@@ -34,4 +34,11 @@ grep -q "^Ran 1 of 4 runs (3 had results already)" out.txt || { cat out.txt >&2;
 for f in aggregate.csv comparison.csv; do
   cmp local/$f sharded/$f || { echo "FAIL: $f differs between one process and shards" >&2; exit 1; }
 done
+
+# Four shards at once: each keeps its own part of the sweep's record, and the aggregate gathers them.
+parallel --will-cite -j 4 "$cli" sweep run plan.csv --out together --jobs 1 --shard {}/4 ::: 0 1 2 3 >/dev/null
+"$cli" sweep aggregate together --bootstrap 50 >/dev/null
+cmp local/aggregate.csv together/aggregate.csv || { echo "FAIL: the aggregate of concurrent shards differs" >&2; exit 1; }
+runs=$(grep -c '"command": "run"' together/provenance.json || true)
+[ "$runs" = 4 ] || { echo "FAIL: provenance.json records $runs of the 4 shards" >&2; cat together/provenance.json >&2; exit 1; }
 echo "sweep through GNU parallel: 1 passed, 0 failed"
