@@ -52,7 +52,9 @@ row "sweep run, 360 runs at the window's defaults, --jobs 2" "$s" s "<= 5 s" "$(
 if [ -n "$earlier" ]; then
   e=$(echo $then | best)
   x=$(awk -v a="$s" -v b="$e" 'BEGIN { printf "%.2f", a / b }')
-  row "  against the earlier build ($e s): this one takes" "$x" x "<= 1.05 x" "$(below "$x" 1.05)"
+  # The diversity measured at every generation costs a run at the window's defaults about a
+  # seventh more instructions; more than that is a regression.
+  row "  against the earlier build ($e s): this one takes" "$x" x "<= 1.15 x" "$(below "$x" 1.15)"
 fi
 
 # 10,000 runs of 100 generations, then their aggregate.
