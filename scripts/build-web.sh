@@ -10,7 +10,7 @@ out=$root/build-web
 site=$out/site
 jobs=$(nproc)
 
-scripts/setup.sh emscripten nlohmann-json3-dev libcli11-dev cmake ninja-build
+scripts/setup.sh emscripten nlohmann-json3-dev libcli11-dev libboost-dev cmake ninja-build
 # Node comes with emscripten; npm is installed only where no npm is found (a Node of another
 # origin brings its own, and Debian's npm would conflict with it).
 command -v npm >/dev/null || scripts/setup.sh npm
@@ -25,7 +25,7 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 compile="-fexceptions ${ZEL_WEB_SIMD--msimd128} -include $root/cmake/emscripten/charconv-compat.h"
 emcmake cmake -S . -B "$out/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEL_GUI=OFF -DZEL_BENCH=OFF \
   -DZEL_TESTS=OFF -DZEL_WEB=ON -DCLI11_DIR="$root/cmake/cli11" -Dnlohmann_json_DIR="$root/cmake/nlohmann_json" \
-  -DCMAKE_CXX_FLAGS="$compile" -DCMAKE_EXE_LINKER_FLAGS="-fexceptions" >/dev/null
+  -DBoost_DIR="$root/cmake/boost" -DCMAKE_CXX_FLAGS="$compile" -DCMAKE_EXE_LINKER_FLAGS="-fexceptions" >/dev/null
 cmake --build "$out/cmake" -j "$jobs" --target zelworld-web
 
 rm -rf "$site"
