@@ -592,7 +592,7 @@ TJson TWebLaboratory::Continue(const TJson& R) {
 TJson TWebLaboratory::OpenSweep(const TJson& R) {
   const std::string name = Text(R, "name");
   const std::vector<TAggregateCurve> curves = WithFolder(
-      InFolder, [&] { return ReadSweepAggregate(ReadWholeFile(std::filesystem::path(name)), name); });
+      InFolder, [&] { return ReadSweepAggregate(ReadSweepFile(std::filesystem::path(name)), name); });
   TJson out = TJson::array();
   for (const TAggregateCurve& c : curves)
     out.push_back({{"condition", c.Condition},
