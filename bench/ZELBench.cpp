@@ -1,5 +1,6 @@
 // Speed of development, evaluation and the generation step, at small and at the largest settings.
 
+#include "Experiment/Experiment.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
 #include "ZEL/ZELAgentPopulation.h"
@@ -78,5 +79,35 @@ BENCHMARK(GenerationStep)
     ->Args({1000, 2048, 32, 1, 1})
     ->Args({1000, 2048, 32, 2, 0})
     ->Args({1000, 2048, 32, 2, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// Whole runs as `zelworld-cli run --seed 7` makes them, one thread: how often the fitness memo
+// knew a program's fitness (counter hit_rate). Arguments: population size, generations,
+// elements, blocks, reproduction type, rates selection.
+void MemoHits(benchmark::State& State) {
+  TExperimentSettings s;
+  s.PopSize = static_cast<int>(State.range(0));
+  s.Generations = static_cast<int>(State.range(1));
+  s.Elements = static_cast<int>(State.range(2));
+  s.Blocks = static_cast<int>(State.range(3));
+  s.Reproduction = TReproduction(State.range(4));
+  s.RatesSelection = State.range(5) != 0;
+  TMemoCounts counts;
+  for (auto _ : State) {
+    TRandom random;
+    random.SetClock(Rng::CounterClock(7));
+    TExperiment run(s, random);
+    run.SetThreads(1);
+    run.Begin();
+    while (!run.Done())
+      run.Step();
+    counts = run.Population().MemoCounts();
+  }
+  State.counters["hit_rate"] = counts.Lookups > 0 ? static_cast<double>(counts.Hits) / counts.Lookups : 0;
+}
+BENCHMARK(MemoHits)
+    ->ArgsProduct({{100}, {100}, {100}, {8}, {0, 1, 2}, {0, 1}})
+    ->ArgsProduct({{1000}, {1000}, {2048}, {32}, {0, 1, 2}, {0, 1}})
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 } // namespace

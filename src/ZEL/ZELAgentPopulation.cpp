@@ -3,6 +3,7 @@
 #include "FuzzySet/Extended.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
+#include "ZEL/FitnessMemo.h"
 #include "ZEL/WorkerPool.h"
 
 #include <algorithm>
@@ -96,11 +97,47 @@ void TZELAgentPopulation::PreparePool() {
   Pool = std::make_unique<TWorkerPool>(threads);
 }
 
-void TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Environment) {
-  if (!Developer || !Developer->Serves(Elements, Environment))
+void TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Environment, int Scorings) {
+  if (!Developer || !Developer->Serves(Elements, Environment)) {
     Developer = std::make_unique<TDeveloper>(Elements, Environment);
+    // Fitness against another environment or set size says nothing here.
+    Memo.reset();
+  }
+  const int blocks = Agents.empty() ? 1 : Agents[0]->BlockCount;
+  if (!Memo || !Memo->Fits(Count(), blocks)) Memo = std::make_unique<TFitnessMemo>(Count(), blocks);
+  Memo->Reserve(Scorings);
   PreparePool();
-  Scratch.resize(static_cast<std::size_t>(Pool->Size()));
+  if (Parts.size() < static_cast<std::size_t>(Pool->Size()))
+    Parts.resize(static_cast<std::size_t>(Pool->Size()));
+}
+
+std::int32_t TZELAgentPopulation::Score(const TZELAgent& A, int Part) {
+  TPart& part = Parts[static_cast<std::size_t>(Part)];
+  ++part.Counts.Scorings;
+  if (!Memo->InUse()) return Developer->Evaluate(A, part.Scratch);
+  const TProgramKey key(A.ZEL, A.BlockCount);
+  ++part.Counts.Lookups;
+  std::int32_t fitness = Memo->Find(key);
+  if (fitness >= 0) {
+    ++part.Counts.Hits;
+    return fitness;
+  }
+  fitness = Developer->Evaluate(A, part.Scratch);
+  Memo->Insert(key, fitness);
+  return fitness;
+}
+
+void TZELAgentPopulation::EndScoring() {
+  TMemoCounts pass;
+  for (TPart& p : Parts) {
+    pass.Scorings += std::exchange(p.Counts.Scorings, 0);
+    pass.Lookups += std::exchange(p.Counts.Lookups, 0);
+    pass.Hits += std::exchange(p.Counts.Hits, 0);
+  }
+  Memo->Tell(pass.Lookups, pass.Hits);
+  MemoTotals.Scorings += pass.Scorings;
+  MemoTotals.Lookups += pass.Lookups;
+  MemoTotals.Hits += pass.Hits;
 }
 
 void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
@@ -114,14 +151,14 @@ void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
     }
     return;
   }
-  PrepareEvaluation(n, Environment);
+  PrepareEvaluation(n, Environment, Count());
   // Evaluation draws no random numbers: the agents are shared out among the threads.
   Pool->Run([this](int Part, int Parts) {
-    auto& scratch = Scratch[static_cast<std::size_t>(Part)];
     for (std::size_t i = static_cast<std::size_t>(Part); i < Agents.size();
          i += static_cast<std::size_t>(Parts))
-      Agents[i]->Fitness = Developer->Evaluate(*Agents[i], scratch);
+      Agents[i]->Fitness = Score(*Agents[i], Part);
   });
+  EndScoring();
 }
 
 void TZELAgentPopulation::UpdateStatistics() {
@@ -223,7 +260,7 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
   R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
   Spare = BlankAgent(BestAll);
   if (Environment != nullptr)
-    PrepareEvaluation(elements, *Environment);
+    PrepareEvaluation(elements, *Environment, Count());
   else
     PreparePool();
   if (RatesSelection) {
@@ -254,9 +291,8 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
   // while they are evaluated, so their new fitness is kept aside until every thread is done.
   std::vector<std::int32_t> unbredFitness(static_cast<std::size_t>(tasks - breedings));
   Pool->Run([&](int Part, int) {
-    std::vector<std::uint8_t>* scratch =
-        Environment != nullptr ? &Scratch[static_cast<std::size_t>(Part)] : nullptr;
-    auto evaluate = [&](TZELAgent& A) { A.Fitness = Developer->Evaluate(A, *scratch); };
+    const bool evaluating = Environment != nullptr;
+    auto evaluate = [&](TZELAgent& A) { A.Fitness = Score(A, Part); };
     for (int s = nextShuffle.fetch_add(1); s < shuffles; s = nextShuffle.fetch_add(1)) {
       const TShuffle& shuffle = Shuffles[static_cast<std::size_t>(s)];
       TRandom random(shuffle.Seed);
@@ -271,7 +307,7 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
       for (int t = first; t < std::min(first + chunk, tasks); ++t) {
         if (t >= breedings) {
           const auto k = static_cast<std::size_t>(t - breedings);
-          unbredFitness[k] = Developer->Evaluate(*Target[k], *scratch);
+          unbredFitness[k] = Score(*Target[k], Part);
           continue;
         }
         const TBreeding& b = Breedings[static_cast<std::size_t>(t)];
@@ -286,7 +322,7 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
           if (b.Child2 >= 0) child2.Chromosome.Bits = Agent(b.Child2).Chromosome.Bits;
         }
         Agent(b.A).Breed(random, Agent(b.B), child1, child2, P);
-        if (scratch == nullptr) continue;
+        if (!evaluating) continue;
         evaluate(child1);
         if (b.Child2 >= 0) evaluate(child2);
       }
@@ -294,6 +330,7 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
   });
   for (std::size_t k = 0; k < unbredFitness.size(); ++k)
     Target[k]->Fitness = unbredFitness[k];
+  if (Environment != nullptr) EndScoring();
 }
 
 // The selection step brought, for i = 0, 1, ..., the first of the fittest remaining agents to

@@ -30,7 +30,16 @@ int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point);
 std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness);
 
 class TDeveloper;
+class TFitnessMemo;
 class TWorkerPool;
+
+// The agents a population scored, those it looked up in its fitness memo (while the memo
+// was in use), and those the memo knew.
+struct TMemoCounts {
+  std::int64_t Scorings = 0;
+  std::int64_t Lookups = 0;
+  std::int64_t Hits = 0;
+};
 
 // A population's statistics and its best agents.
 struct TPopulationStatistics {
@@ -81,6 +90,8 @@ public:
   // Threads used by breeding and evaluation (0: all cores, where the work is large enough to
   // gain from them). The number of threads never changes a result.
   void SetThreads(int Threads);
+  // The scorings of this population so far.
+  TMemoCounts MemoCounts() const { return MemoTotals; }
 
   TReproduction Reproduction = TReproduction::Phenotype;
 
@@ -93,7 +104,15 @@ private:
   // Evaluation machinery, kept across generations and the runs of a batch.
   std::unique_ptr<TDeveloper> Developer;
   std::unique_ptr<TWorkerPool> Pool;
-  std::vector<std::vector<std::uint8_t>> Scratch;
+  // The fitness of programs scored against the developer's environment.
+  std::unique_ptr<TFitnessMemo> Memo;
+  // What each thread needs of its own: a buffer to develop into, and its counts of a pass.
+  struct alignas(64) TPart {
+    std::vector<std::uint8_t> Scratch;
+    TMemoCounts Counts;
+  };
+  std::vector<TPart> Parts;
+  TMemoCounts MemoTotals;
 
   // One breeding of the step: parents A and B of the current agents, children in the target
   // list (-1: the spare), and the seed at which its draws begin.
@@ -120,6 +139,12 @@ private:
   void Breed(TAgentList& Target, int Unbred, const TBreedingProbabilities& P, const TFuzzySet* Environment);
   // The developer for Environment and agents of Elements elements, the pool and the scratch
   // buffers of its threads, made ready.
-  void PrepareEvaluation(int Elements, const TFuzzySet& Environment);
+  // Scorings is how many agents the pass will score.
+  void PrepareEvaluation(int Elements, const TFuzzySet& Environment, int Scorings);
+  // Adds up the threads' counts of a pass and tells the memo how it did.
+  void EndScoring();
   void PreparePool();
+  // The fitness of A against the developer's environment, from the memo or developed on
+  // the thread of Part.
+  std::int32_t Score(const TZELAgent& A, int Part);
 };

@@ -1,0 +1,161 @@
+#include "ZEL/FitnessMemo.h"
+
+#include <algorithm>
+#include <bit>
+#include <utility>
+
+namespace {
+// A slot's tag: 0 while empty, Busy while one thread writes it, then Ready with 49 bits of
+// the key's hash, the key's block count and the fitness.
+constexpr std::uint64_t Busy = 1;
+constexpr std::uint64_t Ready = std::uint64_t{1} << 63;
+constexpr std::uint64_t FitnessBits = 0xFF;
+constexpr int CountShift = 8; // 6 bits: 0..32 blocks
+constexpr int HashShift = 14;
+// Slots looked at from a key's place before it counts as absent (or is left unnoted).
+constexpr int MaxProbes = 16;
+// A pass in which fewer than one lookup in HitShare found its program puts the memo to rest:
+// for one pass the first time, and for twice as many each time again, up to MaxRest passes.
+// The pass after a rest only fills the memo again and is not judged.
+constexpr std::int64_t HitShare = 5;
+constexpr int MaxRest = 16;
+
+int WordsFor(int Blocks) {
+  return std::max(1, (Blocks * TProgramKey::BitsPerBlock + 63) / 64);
+}
+
+std::uint64_t TagOf(const TProgramKey& Key) {
+  return Ready | ((Key.Hash >> (HashShift + 1)) << HashShift) |
+         (static_cast<std::uint64_t>(Key.Blocks) << CountShift);
+}
+} // namespace
+
+TProgramKey::TProgramKey(const TZEL& Program, int B) {
+  Blocks = std::clamp(std::min(B, Program.Count()), 0, TZEL::MaxBlocks);
+  // Every block of a program is valid; one that was not would have no code of its own, and
+  // its program is then kept out of the memo.
+  std::uint32_t wide = 0, narrow = 0;
+  std::uint64_t pending = 0; // the bits of the word being filled
+  int filled = 0, word = 0;
+  for (int i = 0; i < Blocks; ++i) {
+    const TFuzzyBlock& b = Program.Block(i);
+    wide |= static_cast<std::uint32_t>(b.Shape | b.Position | b.Operator);
+    narrow |= static_cast<std::uint32_t>(b.Spread | b.Periods);
+    const auto code = static_cast<std::uint64_t>(static_cast<std::uint32_t>(
+        b.Shape | b.Position << 4 | b.Spread << 8 | b.Periods << 11 | b.Operator << 14));
+    pending |= code << filled;
+    filled += BitsPerBlock;
+    if (filled >= 64) { // the word is full; the code's bits beyond it begin the next one
+      Words[word++] = pending;
+      filled -= 64;
+      pending = filled > 0 ? code >> (BitsPerBlock - filled) : 0;
+    }
+  }
+  if (filled > 0) Words[word++] = pending;
+  if (wide > 15u || narrow > 7u) {
+    Blocks = -1;
+    return;
+  }
+  std::uint64_t h = 0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(Blocks + 1);
+  for (int w = 0; w < word; ++w) {
+    h = (h ^ Words[w]) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 31;
+  }
+  h *= 0x94D049BB133111EBull;
+  Hash = h ^ (h >> 29);
+}
+
+TFitnessMemo::TFitnessMemo(int NewPrograms, int Blocks)
+    : FMaxBlocks(std::clamp(Blocks, 1, TZEL::MaxBlocks)), Width(WordsFor(FMaxBlocks)),
+      Programs(std::max(NewPrograms, 1)) {
+  const auto capacity = std::bit_ceil(static_cast<std::uint64_t>(std::max(64, 4 * Programs)));
+  Mask = capacity - 1;
+  for (TTable& t : Tables) {
+    t.Tags = std::make_unique<std::atomic<std::uint64_t>[]>(capacity);
+    t.Words = std::make_unique_for_overwrite<std::uint64_t[]>(capacity * static_cast<std::uint64_t>(Width));
+  }
+}
+
+TFitnessMemo::~TFitnessMemo() = default;
+
+bool TFitnessMemo::Fits(int NewPrograms, int Blocks) const {
+  return NewPrograms <= Programs && std::clamp(Blocks, 1, TZEL::MaxBlocks) <= FMaxBlocks;
+}
+
+std::int32_t TFitnessMemo::FindIn(const TTable& T, const TProgramKey& Key, std::uint64_t Tag) const {
+  for (int probe = 0; probe < MaxProbes; ++probe) {
+    const std::uint64_t slot = (Key.Hash + static_cast<std::uint64_t>(probe)) & Mask;
+    const std::uint64_t t = T.Tags[slot].load(std::memory_order_acquire);
+    if (t == 0) return -1;
+    if ((t & ~FitnessBits) != Tag) continue;
+    const std::uint64_t* const words = &T.Words[slot * static_cast<std::uint64_t>(Width)];
+    if (std::equal(words, words + Width, Key.Words)) return static_cast<std::int32_t>(t & FitnessBits);
+  }
+  return -1;
+}
+
+bool TFitnessMemo::InsertIn(TTable& T, const TProgramKey& Key, std::uint64_t Tag, std::int32_t Fitness) {
+  for (int probe = 0; probe < MaxProbes; ++probe) {
+    const std::uint64_t slot = (Key.Hash + static_cast<std::uint64_t>(probe)) & Mask;
+    std::atomic<std::uint64_t>& tag = T.Tags[slot];
+    std::uint64_t t = tag.load(std::memory_order_acquire);
+    if (t == 0 && tag.compare_exchange_strong(t, Busy, std::memory_order_acquire)) {
+      std::copy(Key.Words, Key.Words + Width, &T.Words[slot * static_cast<std::uint64_t>(Width)]);
+      tag.store(Tag | static_cast<std::uint64_t>(Fitness), std::memory_order_release);
+      return true;
+    }
+    // Claimed by another thread meanwhile, or taken before: the key may be there already.
+    if ((t & ~FitnessBits) == Tag) {
+      const std::uint64_t* const words = &T.Words[slot * static_cast<std::uint64_t>(Width)];
+      if (std::equal(words, words + Width, Key.Words)) return true;
+    }
+  }
+  return false;
+}
+
+std::int32_t TFitnessMemo::Find(const TProgramKey& Key) {
+  if (Key.Blocks < 0 || Key.Blocks > FMaxBlocks) return -1;
+  const std::uint64_t tag = TagOf(Key);
+  std::int32_t fitness = FindIn(Tables[Newer], Key, tag);
+  if (fitness >= 0) return fitness;
+  fitness = FindIn(Tables[1 - Newer], Key, tag);
+  if (fitness >= 0) InsertIn(Tables[Newer], Key, tag, fitness);
+  return fitness;
+}
+
+void TFitnessMemo::Insert(const TProgramKey& Key, std::int32_t Fitness) {
+  if (Key.Blocks < 0 || Key.Blocks > FMaxBlocks || Fitness < 0 ||
+      Fitness > static_cast<std::int32_t>(FitnessBits))
+    return;
+  InsertIn(Tables[Newer], Key, TagOf(Key), Fitness);
+}
+
+void TFitnessMemo::Empty(TTable& T) {
+  for (std::uint64_t i = 0; i <= Mask; ++i)
+    T.Tags[i].store(0, std::memory_order_relaxed);
+}
+
+void TFitnessMemo::Reserve(int More) {
+  // A table is kept at most about 60% full, so that a key's place is seldom far from it.
+  if (Filled + More > static_cast<std::int64_t>(Mask + 1) * 3 / 5) {
+    Newer = 1 - Newer;
+    Empty(Tables[Newer]);
+    Filled = 0;
+  }
+  Filled += std::max(More, 0);
+}
+
+void TFitnessMemo::Tell(std::int64_t Lookups, std::int64_t Hits) {
+  if (Resting > 0) {
+    if (--Resting == 0) Refilling = true;
+    return;
+  }
+  if (std::exchange(Refilling, false)) return;
+  if (Lookups == 0) return;
+  if (Hits * HitShare >= Lookups) {
+    Rest = 1;
+    return;
+  }
+  Resting = Rest;
+  Rest = std::min(2 * Rest, MaxRest);
+}
