@@ -4,6 +4,7 @@
 
 #include "FuzzySet/Extended.h"
 #include "FuzzySet/FuzzySet.h"
+#include "FuzzySet/ShapeRow.h"
 
 namespace {
 using Ext = TExtended;
@@ -111,5 +112,66 @@ std::int32_t CombineDegrees(int Operator, std::int32_t A, std::int32_t B) {
     return std::max(100 - B, p);
   default:
     return 0;
+  }
+}
+
+namespace {
+// The even block shapes, each value as the quotient Num / Den of nonnegative integers to be
+// rounded, or a degree of its own (Den 0).
+struct TQuotient {
+  std::int32_t Num, Den;
+};
+
+TQuotient EvenQuotient(int Shape, std::int32_t w, std::int32_t d) {
+  const std::int32_t h = w / 2, q = w / 4, t = w / 3;
+  switch (Shape) {
+  case 0:
+    return {100 * d, w};
+  case 2:
+    return d <= h ? TQuotient{200 * d, w} : TQuotient{200 * (w - d), w};
+  case 4:
+    return {d <= h ? 25 : 75, 0};
+  case 6:
+    if (d <= q) return {400 * d, w};
+    if (4 * d <= 3 * w) return {100, 0};
+    return {400 * (w - d), w};
+  case 8:
+    if (d <= q) return {50 * w - 200 * d, w};
+    if (4 * d <= 3 * w) return {200 * d - 50 * w, w};
+    return {250 * w - 200 * d, w};
+  case 10:
+    return d <= h ? TQuotient{200 * d, w} : TQuotient{200 * d - 100 * w, w};
+  case 12:
+    if (d <= t) return {300 * d, 2 * w};
+    if (d <= 2 * t) return {50, 0};
+    return {300 * d - 100 * w, 2 * w};
+  default: // 14
+    return d <= h ? TQuotient{50 * w - 100 * d, w} : TQuotient{100 * d, w};
+  }
+}
+} // namespace
+
+void ShapeRow(int Shape, std::int32_t W, std::uint8_t* Out) {
+  if (Shape < 0 || Shape > 15) Shape = 0;
+  const int even = Shape & ~1;
+  const bool complement = (Shape & 1) != 0;
+  if (W < 1) {
+    Out[0] = static_cast<std::uint8_t>(ShapeValue(Shape, 0, W, 0));
+    return;
+  }
+  for (std::int32_t d = 0; d <= W; ++d) {
+    const TQuotient v = EvenQuotient(even, W, d);
+    std::int32_t degree;
+    if (v.Den == 0) {
+      degree = v.Num;
+    } else {
+      const std::int32_t whole = v.Num / v.Den, twice = 2 * (v.Num % v.Den);
+      if (twice == v.Den) { // on a half-integer: as the extended steps make it
+        Out[d] = static_cast<std::uint8_t>(ShapeValue(Shape, 0, W, d));
+        continue;
+      }
+      degree = whole + (twice > v.Den ? 1 : 0);
+    }
+    Out[d] = static_cast<std::uint8_t>(complement ? 100 - degree : degree);
   }
 }

@@ -1,11 +1,13 @@
 #include "ZEL/Developer.h"
 
 #include "FuzzySet/Cpu.h"
+#include "FuzzySet/ShapeRow.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 // The vector kernels are written for x86 (SSE2, AVX2, AVX-512); elsewhere, or when the
 // build asks for it, the portable kernel takes their place.
@@ -39,7 +41,8 @@ public:
     std::int64_t Row = 0;    // offset of the row of shape 0
     std::int64_t Stride = 0; // from the row of one shape to the next
   };
-  // Rows start on this boundary and have this much readable room before and after them.
+  // Rows start on this boundary, and a vector read of a row may reach this far before and
+  // after it (into the rows beside it, or the room at either end of the storage).
   static constexpr int Align = 64;
 
   explicit TShapeTables(int N);
@@ -51,67 +54,77 @@ public:
   int N;
 
 private:
-  std::vector<std::uint8_t> Storage;
+  std::unique_ptr<std::uint8_t[]> Storage;
   const std::uint8_t* Rows = nullptr; // the first aligned byte of Storage
 };
 
 TShapeTables::TShapeTables(int Elements) : N(Elements) {
   auto roundUp = [](std::int64_t V) { return (V + Align - 1) / Align * Align; };
-  // The shape values of every sub-range width met, one row per shape.
-  std::map<int, std::vector<std::uint8_t>> widthRows;
-  auto shapeRow = [&](int W) -> const std::vector<std::uint8_t>& {
-    auto& v = widthRows[W];
-    if (v.empty()) {
-      v.resize(static_cast<std::size_t>(BlockShapes) * static_cast<std::size_t>(W + 1));
-      for (int shape = 0; shape < BlockShapes; shape += 2)
-        for (int d = 0; d <= W; ++d) {
-          const std::int32_t value = ShapeValue(shape, 0, W, d);
-          v[static_cast<std::size_t>(shape * (W + 1) + d)] = static_cast<std::uint8_t>(value);
-          v[static_cast<std::size_t>((shape + 1) * (W + 1) + d)] = static_cast<std::uint8_t>(100 - value);
-        }
-    }
-    return v;
-  };
   // One set of rows per range length and number of periods; a row depends on nothing else.
-  std::map<std::pair<int, int>, std::int64_t> rowOf;
-  std::vector<std::pair<std::pair<int, int>, std::int64_t>> order;
-  std::int64_t size = Align;
+  struct TRowSet {
+    int Count, Periods;
+    std::int64_t Offset;
+  };
+  std::vector<TRowSet> sets;
+  std::int64_t size = 0;
   for (int pos = 0; pos < 16; ++pos)
     for (int spread = 0; spread < 8; ++spread) {
       const TBlockRange r = BlockRange(TFuzzyBlock{0, pos, spread, 0, 0}, N);
       if (!(r.Lo >= 0 && r.Lo <= r.Hi && r.Hi < N)) continue;
       const int n = r.Hi - r.Lo + 1;
-      for (int periods = 0; periods < 8; ++periods) {
-        const auto key = std::make_pair(n, periods);
-        auto [it, isNew] = rowOf.try_emplace(key, size);
-        if (isNew) {
-          order.emplace_back(key, size);
-          size += BlockShapes * (roundUp(n) + Align);
+      auto found = std::find_if(sets.begin(), sets.end(), [n](const TRowSet& S) { return S.Count == n; });
+      const std::int64_t first = found != sets.end() ? found->Offset : size;
+      if (found == sets.end())
+        for (int periods = 0; periods < 8; ++periods) {
+          sets.push_back({n, periods, size});
+          size += BlockShapes * roundUp(n);
         }
-        Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))] = {r.Lo, n, it->second,
-                                                                            roundUp(n) + Align};
+      for (int periods = 0; periods < 8; ++periods)
+        Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))] = {
+            r.Lo, n, first + periods * BlockShapes * roundUp(n), roundUp(n)};
+    }
+  // Room at both ends, and the alignment; the rows fill the rest but for the gaps that
+  // round each row up, which are cleared (a vector read may take them in).
+  Storage.reset(new std::uint8_t[static_cast<std::size_t>(size + 3 * Align)]);
+  std::uint8_t* const base = Storage.get();
+  const auto misalignment = reinterpret_cast<std::uintptr_t>(base) % Align;
+  std::uint8_t* const rows = base + Align + (misalignment == 0 ? 0 : Align - misalignment);
+  Rows = rows;
+  std::memset(base, 0, static_cast<std::size_t>(rows - base));
+  std::memset(rows + size, 0, static_cast<std::size_t>(base + size + 3 * Align - (rows + size)));
+  // The values of every shape over each sub-range width met, computed once.
+  std::vector<std::vector<std::uint8_t>> widths(static_cast<std::size_t>(std::max(N, 1)));
+  auto valuesOf = [&](int W) -> const std::vector<std::uint8_t>& {
+    auto& v = widths[static_cast<std::size_t>(W)];
+    if (v.empty()) {
+      v.resize(static_cast<std::size_t>(BlockShapes) * static_cast<std::size_t>(W + 1));
+      // An odd shape is the complement of the even one before it.
+      for (int shape = 0; shape < BlockShapes; shape += 2) {
+        std::uint8_t* const even = v.data() + static_cast<std::ptrdiff_t>(shape) * (W + 1);
+        ShapeRow(shape, W, even);
+        for (int d = 0; d <= W; ++d)
+          even[W + 1 + d] = static_cast<std::uint8_t>(100 - even[d]);
       }
     }
-  Storage.assign(static_cast<std::size_t>(size + 2 * Align), 0);
-  const auto misalignment = reinterpret_cast<std::uintptr_t>(Storage.data()) % Align;
-  std::uint8_t* rows = Storage.data() + (misalignment == 0 ? 0 : Align - misalignment);
-  Rows = rows;
-  for (const auto& [key, offset] : order) {
-    const auto [n, periods] = key;
-    const std::int64_t stride = roundUp(n) + Align;
-    const int l = n / (periods + 1);
-    for (int shape = 0; shape < BlockShapes; ++shape) {
-      std::uint8_t* row = rows + offset + shape * stride;
-      auto put = [&](int S, int E) { // elements S .. E of the range, as one sub-range
-        if (E < S) return;
-        const auto& values = shapeRow(E - S);
-        std::memcpy(row + S, values.data() + static_cast<std::ptrdiff_t>(shape) * (E - S + 1),
+    return v;
+  };
+  for (const TRowSet& set : sets) {
+    const int n = set.Count, l = n / (set.Periods + 1);
+    const std::int64_t stride = roundUp(n);
+    std::uint8_t* const first = rows + set.Offset;
+    auto put = [&](int S, int E) { // elements S .. E of the range, as one sub-range
+      if (E < S) return;
+      const auto& values = valuesOf(E - S);
+      for (int shape = 0; shape < BlockShapes; ++shape)
+        std::memcpy(first + shape * stride + S,
+                    values.data() + static_cast<std::ptrdiff_t>(shape) * (E - S + 1),
                     static_cast<std::size_t>(E - S + 1));
-      };
-      for (int p = 1; p <= periods; ++p)
-        put((p - 1) * l, p * l - 1);
-      put(periods * l, n - 1);
-    }
+    };
+    for (int p = 1; p <= set.Periods; ++p)
+      put((p - 1) * l, p * l - 1);
+    put(set.Periods * l, n - 1);
+    for (int shape = 0; shape < BlockShapes; ++shape)
+      std::memset(first + shape * stride + n, 0, static_cast<std::size_t>(stride - n));
   }
 }
 

@@ -1,4 +1,5 @@
 #include "FuzzySet/FuzzySet.h"
+#include "FuzzySet/ShapeRow.h"
 
 #include <gtest/gtest.h>
 
@@ -125,4 +126,24 @@ TEST(ApplyBlock, RefusedRangesAndMappedArguments) {
   s.Fill(3, 50);
   s.ApplyBlock(0, 7, 0, 2, 0);
   EXPECT_EQ(Degrees(s), (std::vector<int>{50, 50, 100}));
+}
+
+// The rows of the fast developer's tables, from integer arithmetic, against ShapeValue: every
+// block shape over every small width and over widths around the large powers of two, where
+// the extended steps round half-integers one way or the other.
+TEST(Shapes, ShapeRowsAreShapeValues) {
+  std::vector<int> widths;
+  for (int w = 0; w <= 300; ++w)
+    widths.push_back(w);
+  for (int around : {512, 1024, 2047})
+    for (int w = around - 9; w <= std::min(around + 9, 2047); ++w)
+      widths.push_back(w);
+  std::vector<std::uint8_t> row(2048);
+  for (int shape = 0; shape < 16; ++shape)
+    for (int w : widths) {
+      ShapeRow(shape, w, row.data());
+      for (int d = 0; d <= std::max(w, 0); ++d)
+        ASSERT_EQ(row[static_cast<std::size_t>(d)], ShapeValue(shape, 0, w, d))
+            << "shape " << shape << " w " << w << " d " << d;
+    }
 }
