@@ -149,6 +149,71 @@ __attribute__((target("avx2"))) void DrawMasksAvx2(TRandom& R, std::uint32_t Cou
   }
 }
 #endif
+
+// The seeds of the next 16 draws, each a step of its own from the current seed.
+struct TLaneJumps {
+  std::array<std::uint32_t, 16> A, C;
+};
+const TLaneJumps& LaneJumps() {
+  static const TLaneJumps jumps = [] {
+    TLaneJumps j{};
+    for (std::size_t k = 0; k < 16; ++k) {
+      const TJump step = JumpOf(k + 1);
+      j.A[k] = step.A;
+      j.C[k] = step.C;
+    }
+    return j;
+  }();
+  return jumps;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) bool
+NoneAtMostAvx512(std::uint32_t Seed, std::uint32_t Count, std::uint32_t Max) {
+  const TLaneJumps& j = LaneJumps();
+  const TJump jump = JumpOf(16);
+  const __m512i a = _mm512_set1_epi32(static_cast<int>(jump.A)),
+                c = _mm512_set1_epi32(static_cast<int>(jump.C));
+  const __m512i max = _mm512_set1_epi32(static_cast<int>(Max)),
+                seed = _mm512_set1_epi32(static_cast<int>(Seed));
+  __m512i s = _mm512_add_epi32(_mm512_mullo_epi32(_mm512_loadu_si512(j.A.data()), seed),
+                               _mm512_loadu_si512(j.C.data()));
+  __mmask16 hit = 0;
+  std::uint32_t i = 0;
+  for (; i + 16 <= Count; i += 16) {
+    hit = static_cast<__mmask16>(hit | _mm512_cmple_epu32_mask(s, max));
+    s = _mm512_add_epi32(_mm512_mullo_epi32(s, a), c);
+  }
+  if (i < Count)
+    hit = static_cast<__mmask16>(hit | (_mm512_cmple_epu32_mask(s, max) & ((1u << (Count - i)) - 1u)));
+  return hit == 0;
+}
+
+__attribute__((target("avx2"))) bool NoneAtMostAvx2(std::uint32_t Seed, std::uint32_t Count,
+                                                    std::uint32_t Max) {
+  const TLaneJumps& j = LaneJumps();
+  const TJump jump = JumpOf(8);
+  const __m256i a = _mm256_set1_epi32(static_cast<int>(jump.A)),
+                c = _mm256_set1_epi32(static_cast<int>(jump.C));
+  const __m256i max = _mm256_set1_epi32(static_cast<int>(Max)),
+                seed = _mm256_set1_epi32(static_cast<int>(Seed));
+  __m256i s = _mm256_add_epi32(
+      _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(j.A.data())), seed),
+      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(j.C.data())));
+  __m256i hit = _mm256_setzero_si256();
+  std::uint32_t i = 0;
+  for (; i + 8 <= Count; i += 8) {
+    hit = _mm256_or_si256(hit, _mm256_cmpeq_epi32(_mm256_min_epu32(s, max), s));
+    s = _mm256_add_epi32(_mm256_mullo_epi32(s, a), c);
+  }
+  auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(hit)));
+  if (i < Count)
+    bits |= static_cast<unsigned>(
+                _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_min_epu32(s, max), s)))) &
+            ((1u << (Count - i)) - 1u);
+  return bits == 0;
+}
+#endif
 } // namespace
 
 std::uint32_t TimeOfDayMilliseconds() {
@@ -177,6 +242,18 @@ void TRandom::DrawMasks(std::uint32_t Count, int Stride, const Rng::TDrawThresho
     Rng::DrawMasksOf<2>(*this, Count, Threshold, Out);
   else
     Rng::DrawMasksOf<1>(*this, Count, Threshold, Out);
+}
+
+bool TRandom::NoneAtMost(std::uint32_t Count, const Rng::TDrawThreshold& Threshold) const {
+  if (Threshold.Never || Count == 0) return true;
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (Cpu::Level() == Cpu::TLevel::Avx512) return Rng::NoneAtMostAvx512(Seed, Count, Threshold.Max);
+  if (Cpu::UseAvx2()) return Rng::NoneAtMostAvx2(Seed, Count, Threshold.Max);
+#endif
+  std::uint32_t seed = Seed;
+  for (std::uint32_t i = 0; i < Count; ++i)
+    if (Threshold.Holds(seed = seed * Rng::Multiplier + 1u)) return false;
+  return true;
 }
 
 void TRandom::SetClock(Rng::TClock NewClock) {

@@ -4,6 +4,7 @@
 #include "ZEL/ZEL.h"
 
 #include <algorithm>
+#include <cstring>
 
 void TChromosome::Create(TRandom& R, std::int32_t NewBitCount, double POne) {
   BitCount = NewBitCount > 0 ? NewBitCount : 0;
@@ -46,8 +47,13 @@ std::uint8_t* FlipBuffer(std::size_t Bytes) {
 void TChromosome::MutateFrom(TRandom& R, const TChromosome& Source, double PMutation) {
   Assign(Source);
   if (BitCount <= 0) return;
+  const Rng::TDrawThreshold threshold(PMutation);
+  if (R.NoneAtMost(static_cast<std::uint32_t>(BitCount), threshold)) { // no bit flips
+    R.Skip(static_cast<std::uint64_t>(BitCount));
+    return;
+  }
   std::uint8_t* out[1] = {FlipBuffer(Bits.size())};
-  R.DrawMasks(static_cast<std::uint32_t>(BitCount), 1, Rng::TDrawThreshold(PMutation), out);
+  R.DrawMasks(static_cast<std::uint32_t>(BitCount), 1, threshold, out);
   for (std::size_t b = 0; b < Bits.size(); ++b)
     Bits[b] ^= out[0][b];
 }
@@ -61,9 +67,6 @@ void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome&
   const std::size_t bytes = Bits.size();
   for (TChromosome* c : {&Child1, &Child2})
     if (c->Bits.size() < bytes) c->Bits.resize(bytes, 0);
-  std::uint8_t* const flips = FlipBuffer(2 * bytes);
-  std::uint8_t* out[2] = {flips, flips + bytes};
-  R.DrawMasks(static_cast<std::uint32_t>(n), 2, Rng::TDrawThreshold(PMutation), out);
   // Bits up to the cut come from the child's own parent, the rest from the other one; the
   // bits of the last byte beyond the chromosome keep what the children had there.
   const std::size_t last = bytes - 1;
@@ -73,18 +76,39 @@ void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome&
   const std::uint8_t* const mine = Bits.data();
   const std::uint8_t* const theirs = Parent2.Bits.data();
   const std::size_t theirBytes = std::min(Parent2.Bits.size(), bytes);
-  const auto theirsAt = [&](std::size_t B) -> std::uint8_t { return B < theirBytes ? theirs[B] : 0; };
   std::uint8_t* const c1 = Child1.Bits.data();
   std::uint8_t* const c2 = Child2.Bits.data();
   const auto head = static_cast<std::size_t>(cut + 1); // bits from the own parent
   const std::size_t whole = std::min(head / 8, bytes);
+  const auto headMask = static_cast<std::uint8_t>((1u << (head % 8)) - 1u);
+
+  const Rng::TDrawThreshold threshold(PMutation);
+  const bool apart = c1 != mine && c1 != theirs && c2 != mine && c2 != theirs;
+  if (R.NoneAtMost(2 * static_cast<std::uint32_t>(n), threshold) && apart && theirBytes == bytes) {
+    // No bit flips, as nearly always: the children are the parents' bytes, crossed at the cut.
+    R.Skip(2 * static_cast<std::uint64_t>(n));
+    std::memcpy(c1, mine, whole);
+    std::memcpy(c2, theirs, whole);
+    if (whole < bytes) {
+      c1[whole] = static_cast<std::uint8_t>((mine[whole] & headMask) | (theirs[whole] & ~headMask));
+      c2[whole] = static_cast<std::uint8_t>((theirs[whole] & headMask) | (mine[whole] & ~headMask));
+      std::memcpy(c1 + whole + 1, theirs + whole + 1, bytes - whole - 1);
+      std::memcpy(c2 + whole + 1, mine + whole + 1, bytes - whole - 1);
+    }
+    c1[last] = static_cast<std::uint8_t>((c1[last] & usedMask) | kept1);
+    c2[last] = static_cast<std::uint8_t>((c2[last] & usedMask) | kept2);
+    return;
+  }
+  std::uint8_t* const flips = FlipBuffer(2 * bytes);
+  std::uint8_t* out[2] = {flips, flips + bytes};
+  R.DrawMasks(static_cast<std::uint32_t>(n), 2, threshold, out);
+  const auto theirsAt = [&](std::size_t B) -> std::uint8_t { return B < theirBytes ? theirs[B] : 0; };
   std::size_t b = 0;
   for (; b < whole; ++b) {
     c1[b] = static_cast<std::uint8_t>(mine[b] ^ out[0][b]);
     c2[b] = static_cast<std::uint8_t>(theirsAt(b) ^ out[1][b]);
   }
   if (b < bytes) { // the byte of the cut
-    const auto headMask = static_cast<std::uint8_t>((1u << (head % 8)) - 1u);
     const std::uint8_t m = mine[b], t = theirsAt(b);
     c1[b] = static_cast<std::uint8_t>(((m & headMask) | (t & ~headMask)) ^ out[0][b]);
     c2[b] = static_cast<std::uint8_t>(((t & headMask) | (m & ~headMask)) ^ out[1][b]);

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
+#include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <utility>
 
 namespace {
@@ -21,7 +26,7 @@ constexpr std::int64_t HitShare = 5;
 constexpr int MaxRest = 16;
 
 int WordsFor(int Blocks) {
-  return std::max(1, (Blocks * TProgramKey::BitsPerBlock + 63) / 64);
+  return std::max(1, (5 * Blocks + TProgramKey::FieldsPerWord - 1) / TProgramKey::FieldsPerWord);
 }
 
 std::uint64_t TagOf(const TProgramKey& Key) {
@@ -31,33 +36,45 @@ std::uint64_t TagOf(const TProgramKey& Key) {
 } // namespace
 
 TProgramKey::TProgramKey(const TZEL& Program, int B) {
+  static_assert(sizeof(TFuzzyBlock) == 5 * sizeof(std::int32_t) && std::is_standard_layout_v<TFuzzyBlock>);
   Blocks = std::clamp(std::min(B, Program.Count()), 0, TZEL::MaxBlocks);
-  // Every block of a program is valid; one that was not would have no code of its own, and
-  // its program is then kept out of the memo.
-  std::uint32_t wide = 0, narrow = 0;
-  std::uint64_t pending = 0; // the bits of the word being filled
-  int filled = 0, word = 0;
-  for (int i = 0; i < Blocks; ++i) {
-    const TFuzzyBlock& b = Program.Block(i);
-    wide |= static_cast<std::uint32_t>(b.Shape | b.Position | b.Operator);
-    narrow |= static_cast<std::uint32_t>(b.Spread | b.Periods);
-    const auto code = static_cast<std::uint64_t>(static_cast<std::uint32_t>(
-        b.Shape | b.Position << 4 | b.Spread << 8 | b.Periods << 11 | b.Operator << 14));
-    pending |= code << filled;
-    filled += BitsPerBlock;
-    if (filled >= 64) { // the word is full; the code's bits beyond it begin the next one
-      Words[word++] = pending;
-      filled -= 64;
-      pending = filled > 0 ? code >> (BitsPerBlock - filled) : 0;
-    }
+  // The blocks' fields are one row of integers: sixteen at a time become a word, each field
+  // a half byte. A field outside 0..15 would not fit; its program is never kept.
+  const auto* const fields = reinterpret_cast<const std::int32_t*>(Program.Data());
+  const int count = 5 * Blocks, words = (count + FieldsPerWord - 1) / FieldsPerWord;
+  std::uint32_t seen = 0;
+#if defined(__SSE2__)
+  __m128i any = _mm_setzero_si128();
+  const __m128i lane = _mm_setr_epi32(0, 1, 2, 3), low = _mm_set1_epi16(0xFF);
+  for (int w = 0; w < words; ++w) {
+    __m128i v[4];
+    const int first = FieldsPerWord * w;
+    for (int k = 0; k < 4; ++k)
+      v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fields + first + 4 * k));
+    if (count - first < FieldsPerWord) // the room after the last block is not the program's
+      for (int k = 0; k < 4; ++k)
+        v[k] = _mm_and_si128(v[k], _mm_cmplt_epi32(lane, _mm_set1_epi32(count - first - 4 * k)));
+    any = _mm_or_si128(any, _mm_or_si128(_mm_or_si128(v[0], v[1]), _mm_or_si128(v[2], v[3])));
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[3]));
+    const __m128i halves = _mm_and_si128(_mm_or_si128(bytes, _mm_srli_epi16(bytes, 4)), low);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&Words[w]), _mm_packus_epi16(halves, halves));
   }
-  if (filled > 0) Words[word++] = pending;
-  if (wide > 15u || narrow > 7u) {
+  alignas(16) std::uint32_t lanes[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), any);
+  seen = lanes[0] | lanes[1] | lanes[2] | lanes[3];
+#else
+  for (int f = 0; f < count; ++f) {
+    const auto v = static_cast<std::uint32_t>(fields[f]);
+    seen |= v;
+    Words[f / FieldsPerWord] |= static_cast<std::uint64_t>(v & 15u) << (4 * (f % FieldsPerWord));
+  }
+#endif
+  if (seen > 15u) {
     Blocks = -1;
     return;
   }
   std::uint64_t h = 0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(Blocks + 1);
-  for (int w = 0; w < word; ++w) {
+  for (int w = 0; w < words; ++w) {
     h = (h ^ Words[w]) * 0xBF58476D1CE4E5B9ull;
     h ^= h >> 31;
   }

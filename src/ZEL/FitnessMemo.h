@@ -20,16 +20,16 @@
 #include <cstdint>
 #include <memory>
 
-// What development reads of a program: its first Blocks blocks, 18 bits each.
+// What development reads of a program: its first Blocks blocks, each field a half byte.
 struct TProgramKey {
-  static constexpr int BitsPerBlock = 18;
-  static constexpr int MaxWords = (TZEL::MaxBlocks * BitsPerBlock + 63) / 64;
+  static constexpr int FieldsPerWord = 16;
+  static constexpr int MaxWords = (5 * TZEL::MaxBlocks + FieldsPerWord - 1) / FieldsPerWord;
 
   // The first min(Blocks, program length) blocks of Program (none for Blocks < 1).
   TProgramKey(const TZEL& Program, int Blocks);
 
-  int Blocks = 0;
-  std::uint64_t Words[MaxWords] = {}; // the blocks' codes side by side; unused bits 0
+  int Blocks = 0;                     // -1: a program with a field out of range, never kept
+  std::uint64_t Words[MaxWords] = {}; // the fields in order, two to a byte; unused bits 0
   std::uint64_t Hash = 0;
 };
 

@@ -61,6 +61,8 @@ public:
 
   int Count() const { return FCount; }
   const TFuzzyBlock& Block(int Index) const { return Blocks[static_cast<std::size_t>(Index)]; }
+  // The room for all MaxBlocks blocks, the first Count() of them the program's.
+  const TFuzzyBlock* Data() const { return Blocks.data(); }
 
   // Validates Block (an invalid one is zeroed) and appends it when valid and there is room.
   // The new index, or -1.

@@ -3,7 +3,11 @@
 #include "FuzzySet/Extended.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <type_traits>
 
 std::int32_t FitnessFromHamming(double H, int Count) {
   const int n = std::max(Count, 1);
@@ -27,32 +31,86 @@ std::uint64_t TZELAgent::CreateDraws(std::int32_t BlockCount) {
   return TChromosome::CreateDraws(BitsPerBlock * BlockCount);
 }
 
-TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
-  // The block's 18 bits, bit k of the window being chromosome bit 18B + k.
-  const std::size_t first = static_cast<std::size_t>(BitsPerBlock) * static_cast<std::size_t>(B);
-  const std::size_t byte = first >> 3, size = Chromosome.Bits.size();
-  const std::uint8_t* const bits = Chromosome.Bits.data();
+namespace {
+// Bits First .. First + 17 of Size bytes of bits, bit First lowest.
+inline std::uint32_t WindowAt(const std::uint8_t* Bits, std::size_t Size, std::size_t First) {
+  const std::size_t byte = First >> 3;
   std::uint32_t window = 0;
-  if (byte + 4 <= size) {
-    window = static_cast<std::uint32_t>(bits[byte]) | static_cast<std::uint32_t>(bits[byte + 1]) << 8 |
-             static_cast<std::uint32_t>(bits[byte + 2]) << 16 |
-             static_cast<std::uint32_t>(bits[byte + 3]) << 24;
+  if (byte + 4 <= Size) {
+    std::memcpy(&window, Bits + byte, sizeof window);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    window = __builtin_bswap32(window);
+#endif
   } else {
-    for (std::size_t i = 0; byte + i < size; ++i)
-      window |= static_cast<std::uint32_t>(bits[byte + i]) << (8 * i);
+    for (std::size_t i = 0; byte + i < Size; ++i)
+      window |= static_cast<std::uint32_t>(Bits[byte + i]) << (8 * i);
   }
-  window >>= first & 7u;
+  return (window >> (First & 7u)) & 0x3FFFFu;
+}
+
+inline std::uint32_t Window(const TChromosome& Chromosome, int B) {
+  return WindowAt(Chromosome.Bits.data(), Chromosome.Bits.size(),
+                  static_cast<std::size_t>(BitsPerBlock) * static_cast<std::size_t>(B));
+}
+} // namespace
+
+std::uint32_t BlockWindow(const TChromosome& Chromosome, int B) {
+  return Window(Chromosome, B);
+}
+
+TFuzzyBlock DecodeWindow(std::uint32_t Window) {
   // Within a field the first bit is the most significant: the fields are read bit-reversed.
   static constexpr std::int32_t reverse4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
   static constexpr std::int32_t reverse3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-  return TFuzzyBlock{reverse4[window & 15u], reverse4[(window >> 4) & 15u], reverse3[(window >> 8) & 7u],
-                     reverse3[(window >> 11) & 7u], reverse4[(window >> 14) & 15u]};
+  return TFuzzyBlock{reverse4[Window & 15u], reverse4[(Window >> 4) & 15u], reverse3[(Window >> 8) & 7u],
+                     reverse3[(Window >> 11) & 7u], reverse4[(Window >> 14) & 15u]};
 }
 
+TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B) {
+  return DecodeWindow(BlockWindow(Chromosome, B));
+}
+
+namespace {
+// The fields of a block from its 18 bits, by table: Shape and Position from the low byte,
+// Spread and Periods from the next six bits, each pair as the two integers they are stored as.
+struct TDecodeTables {
+  std::array<std::array<std::int32_t, 2>, 256> ShapePosition{};
+  std::array<std::array<std::int32_t, 2>, 64> SpreadPeriods{};
+  std::array<std::int32_t, 16> Operator{};
+};
+const TDecodeTables& DecodeTables() {
+  static const TDecodeTables tables = [] {
+    TDecodeTables t;
+    for (std::uint32_t w = 0; w < 256; ++w) {
+      const TFuzzyBlock b = DecodeWindow(w);
+      t.ShapePosition[w] = {b.Shape, b.Position};
+    }
+    for (std::uint32_t w = 0; w < 64; ++w) {
+      const TFuzzyBlock b = DecodeWindow(w << 8);
+      t.SpreadPeriods[w] = {b.Spread, b.Periods};
+    }
+    for (std::uint32_t w = 0; w < 16; ++w)
+      t.Operator[w] = DecodeWindow(w << 14).Operator;
+    return t;
+  }();
+  return tables;
+}
+} // namespace
+
 void TZELAgent::Decode() {
+  static_assert(std::is_standard_layout_v<TFuzzyBlock> && offsetof(TFuzzyBlock, Position) == 4 &&
+                offsetof(TFuzzyBlock, Periods) == offsetof(TFuzzyBlock, Spread) + 4);
+  const TDecodeTables& t = DecodeTables();
   const int count = std::clamp(BlockCount, 0, TZEL::MaxBlocks);
-  for (int b = 0; b < count; ++b)
-    ZEL.Blocks[static_cast<std::size_t>(b)] = DecodeBlock(Chromosome, b);
+  const std::uint8_t* const bits = Chromosome.Bits.data();
+  const std::size_t size = Chromosome.Bits.size();
+  for (int b = 0; b < count; ++b) {
+    const std::uint32_t window = WindowAt(bits, size, static_cast<std::size_t>(BitsPerBlock * b));
+    TFuzzyBlock& block = ZEL.Blocks[static_cast<std::size_t>(b)];
+    std::memcpy(&block.Shape, t.ShapePosition[window & 0xFFu].data(), 2 * sizeof(std::int32_t));
+    std::memcpy(&block.Spread, t.SpreadPeriods[(window >> 8) & 0x3Fu].data(), 2 * sizeof(std::int32_t));
+    block.Operator = t.Operator[(window >> 14) & 0xFu];
+  }
   ZEL.FCount = count;
 }
 

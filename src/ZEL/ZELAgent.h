@@ -65,3 +65,7 @@ struct TBlockRange {
 TBlockRange BlockRange(const TFuzzyBlock& Block, int N);
 // Reads block B of a chromosome (bits 18B .. 18B + 17, the first bit of a field the most significant).
 TFuzzyBlock DecodeBlock(const TChromosome& Chromosome, int B);
+// Bits 18B .. 18B + 17 of a chromosome as the low bits of an integer (bit 18B lowest), and
+// the block those bits encode.
+std::uint32_t BlockWindow(const TChromosome& Chromosome, int B);
+TFuzzyBlock DecodeWindow(std::uint32_t Window);

@@ -110,6 +110,27 @@ TEST_P(FastPath, RandomIntAndFlipMasks) {
       }
 }
 
+// Whether any of the next draws is at most P, against the draws themselves: hits in every
+// lane and in the last, partial group of lanes, and none.
+TEST_P(FastPath, NoneAtMostLooksAtExactlyTheNextDraws) {
+  int none = 0, some = 0;
+  for (double p : {0.0, 0.001, 0.05, 1.0, -1.0})
+    for (std::uint32_t count : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 33u, 288u, 576u})
+      for (std::uint32_t seed = 1; seed < 400; seed += 3) {
+        Rand.SetSeed(seed * 2654435761u);
+        const std::uint32_t before = Rand.GetSeed();
+        const bool fast = Rand.NoneAtMost(count, Rng::TDrawThreshold(p));
+        ASSERT_EQ(Rand.GetSeed(), before);
+        bool literal = true;
+        for (std::uint32_t i = 0; i < count; ++i)
+          if (Rand.Random() <= p) literal = false;
+        ASSERT_EQ(fast, literal) << p << " " << count << " " << seed;
+        (fast ? none : some)++;
+      }
+  EXPECT_GT(none, 1000);
+  EXPECT_GT(some, 1000);
+}
+
 TEST_P(FastPath, VariationFollowsTheBitwiseAndPickByPickRules) {
   for (int blocks : {1, 3, 4, 32})
     for (double p : {0.0, 0.01, 0.5, 1.0})
