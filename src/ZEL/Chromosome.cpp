@@ -44,26 +44,27 @@ std::uint8_t* FlipBuffer(std::size_t Bytes) {
 }
 } // namespace
 
-void TChromosome::MutateFrom(TRandom& R, const TChromosome& Source, double PMutation) {
+bool TChromosome::MutateFrom(TRandom& R, const TChromosome& Source, double PMutation) {
   Assign(Source);
-  if (BitCount <= 0) return;
+  if (BitCount <= 0) return true;
   const Rng::TDrawThreshold threshold(PMutation);
   if (R.NoneAtMost(static_cast<std::uint32_t>(BitCount), threshold)) { // no bit flips
     R.Skip(static_cast<std::uint64_t>(BitCount));
-    return;
+    return true;
   }
   std::uint8_t* out[1] = {FlipBuffer(Bits.size())};
   R.DrawMasks(static_cast<std::uint32_t>(BitCount), 1, threshold, out);
   for (std::size_t b = 0; b < Bits.size(); ++b)
     Bits[b] ^= out[0][b];
+  return false;
 }
 
-void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
-                            double PCrossover, double PMutation) const {
+std::int32_t TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome& Child1,
+                                    TChromosome& Child2, double PCrossover, double PMutation) const {
   const std::int32_t n = BitCount;
   std::int32_t cut = Flip(R, false, PCrossover) ? RandomInt(R, 0, n - 1) : n - 1;
   if (cut > n - 1) cut = n - 1; // an empty chromosome has no bit to cut at
-  if (n <= 0) return;
+  if (n <= 0) return -1;
   const std::size_t bytes = Bits.size();
   for (TChromosome* c : {&Child1, &Child2})
     if (c->Bits.size() < bytes) c->Bits.resize(bytes, 0);
@@ -97,7 +98,7 @@ void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome&
     }
     c1[last] = static_cast<std::uint8_t>((c1[last] & usedMask) | kept1);
     c2[last] = static_cast<std::uint8_t>((c2[last] & usedMask) | kept2);
-    return;
+    return cut;
   }
   std::uint8_t* const flips = FlipBuffer(2 * bytes);
   std::uint8_t* out[2] = {flips, flips + bytes};
@@ -121,6 +122,7 @@ void TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChromosome&
   }
   c1[last] = static_cast<std::uint8_t>((c1[last] & usedMask) | kept1);
   c2[last] = static_cast<std::uint8_t>((c2[last] & usedMask) | kept2);
+  return -1;
 }
 
 void TChromosome::SkipMutateFrom(TRandom& R, std::int32_t BitCount) {

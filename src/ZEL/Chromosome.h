@@ -24,11 +24,14 @@ public:
     auto& byte = Bits[static_cast<std::size_t>(I) >> 3];
     byte = B ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
   }
-  // A copy of Source with every bit flipped with probability PMutation.
-  void MutateFrom(TRandom& R, const TChromosome& Source, double PMutation);
-  // This chromosome is the first parent; the children exchange the tails after a cut.
-  void Crossover(TRandom& R, const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
-                 double PCrossover, double PMutation) const;
+  // A copy of Source with every bit flipped with probability PMutation. True when no bit
+  // was flipped (the copy equals Source).
+  bool MutateFrom(TRandom& R, const TChromosome& Source, double PMutation);
+  // This chromosome is the first parent; the children exchange the tails after a cut. The
+  // cut (the last bit each child takes from its own parent) when no bit was flipped and the
+  // children are exactly the parents' bits crossed there; otherwise -1.
+  std::int32_t Crossover(TRandom& R, const TChromosome& Parent2, TChromosome& Child1, TChromosome& Child2,
+                         double PCrossover, double PMutation) const;
 
   // Advance R exactly as MutateFrom and Crossover of chromosomes of BitCount bits would,
   // making only the draws that decide how many draws they make.

@@ -145,22 +145,51 @@ void TZELAgent::MutateFrom(TRandom& R, const TZELAgent& Source, double PMutation
   Elements = Source.Elements;
   Genotype = Source.Genotype;
   if (Genotype) {
-    Chromosome.MutateFrom(R, Source.Chromosome, PMutation);
-    Decode();
+    // An unchanged copy of a genotype agent's chromosome decodes into that agent's program.
+    if (Chromosome.MutateFrom(R, Source.Chromosome, PMutation) && Source.Genotype && Consistent(Source))
+      ZEL = Source.ZEL;
+    else
+      Decode();
   } else {
     ZEL.Reproduce(R, Source.ZEL, PNoise);
   }
 }
 
+bool TZELAgent::Consistent(const TZELAgent& Other) const {
+  return Other.BlockCount == BlockCount && Other.ZEL.Count() == std::clamp(BlockCount, 0, TZEL::MaxBlocks) &&
+         Other.Chromosome.BitCount == Chromosome.BitCount &&
+         Other.Chromosome.Bits.size() == Chromosome.Bits.size();
+}
+
+void TZELAgent::DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std::int32_t Cut) {
+  // Bits 0 .. Cut are Head's, the rest Tail's: a block wholly on one side is that parent's
+  // block (a genotype agent's program is the decoding of its chromosome); only a block that
+  // the cut divides is decoded.
+  if (Cut < 0 || !Head.Genotype || !Tail.Genotype || !Consistent(Head) || !Consistent(Tail) ||
+      Chromosome.BitCount != BitsPerBlock * BlockCount) {
+    Decode();
+    return;
+  }
+  const int count = ZEL.FCount = std::clamp(BlockCount, 0, TZEL::MaxBlocks);
+  const int head = std::min((Cut + 1) / BitsPerBlock, count);
+  std::copy_n(Head.ZEL.Blocks.begin(), head, ZEL.Blocks.begin());
+  int next = head;
+  if (next < count && (Cut + 1) % BitsPerBlock != 0) {
+    ZEL.Blocks[static_cast<std::size_t>(next)] = DecodeBlock(Chromosome, next);
+    ++next;
+  }
+  std::copy(Tail.ZEL.Blocks.begin() + next, Tail.ZEL.Blocks.begin() + count, ZEL.Blocks.begin() + next);
+}
+
 void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
                       const TBreedingProbabilities& P) const {
   if (Genotype && Parent2.Genotype) {
-    Chromosome.Crossover(R, Parent2.Chromosome, Child1.Chromosome, Child2.Chromosome, P.Crossover,
-                         P.Mutation);
+    const std::int32_t cut = Chromosome.Crossover(R, Parent2.Chromosome, Child1.Chromosome, Child2.Chromosome,
+                                                  P.Crossover, P.Mutation);
     Child1.Genotype = true;
     Child2.Genotype = true;
-    Child1.Decode();
-    Child2.Decode();
+    Child1.DecodeCrossed(*this, Parent2, cut);
+    Child2.DecodeCrossed(Parent2, *this, cut);
   } else if (!Genotype && !Parent2.Genotype) {
     ZEL.Crossover(R, Parent2.ZEL, Child1.ZEL, Child2.ZEL, P.Crossover, P.Noise);
     Child1.Genotype = false;

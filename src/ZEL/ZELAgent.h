@@ -56,6 +56,14 @@ public:
   // This agent is the first parent; the children's contents are overwritten.
   void Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
              const TBreedingProbabilities& P) const;
+
+private:
+  // Whether Other has this agent's block count, a program of as many blocks and a chromosome
+  // of as many bits.
+  bool Consistent(const TZELAgent& Other) const;
+  // Decode() of a chromosome that is bits 0 .. Cut of Head's and the rest of Tail's (Cut -1:
+  // anything else), taking the blocks wholly on one side from that parent's program.
+  void DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std::int32_t Cut);
 };
 
 // The element range Lo..Hi that a block covers in a set of N elements.

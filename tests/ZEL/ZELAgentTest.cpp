@@ -89,3 +89,27 @@ TEST(Agent, BreedAndMutateByKind) {
   EXPECT_EQ(copy.Chromosome, g.Chromosome);
   EXPECT_EQ(copy.ZEL, g.ZEL);
 }
+
+// Children of a chromosome crossover take whole blocks from their parents' programs where no
+// bit flipped; every child's program must still be the decoding of its own chromosome, at
+// every cut, and for children whose block count differs from their parents'.
+TEST(Agent, CrossedChildrenAreTheDecodingOfTheirChromosomes) {
+  for (int blocks : {1, 3, 32})
+    for (int childBlocks : {blocks, 2})
+      for (double pm : {0.0, 1e-4, 0.02})
+        for (int trial = 0; trial < 40; ++trial) {
+          Rand.SetSeed(
+              static_cast<std::uint32_t>(blocks * 7919 + childBlocks * 104729 + trial * 13 + pm * 1e6));
+          const TZELAgent a(Rand, blocks, 50, true), b(Rand, blocks, 50, true);
+          TZELAgent c1(Rand, childBlocks, 50, true), c2(Rand, childBlocks, 50, false),
+              m(Rand, childBlocks, 50, false);
+          a.Breed(Rand, b, c1, c2, {trial % 4 == 0 ? 0.0 : 1.0, pm, 0.0});
+          m.MutateFrom(Rand, b, pm, 0.0);
+          for (const TZELAgent* c : {&c1, &c2, &m}) {
+            ASSERT_EQ(c->ZEL.Count(), c->BlockCount);
+            for (int k = 0; k < c->BlockCount; ++k)
+              ASSERT_EQ(c->ZEL.Block(k), DecodeBlock(c->Chromosome, k))
+                  << blocks << " " << childBlocks << " " << pm << " " << trial << " block " << k;
+          }
+        }
+}
