@@ -4,7 +4,9 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <vector>
 
 void TFuzzyBlock::Mutate(TRandom& R, double P) {
   if (R.Random() > P) return;
@@ -36,8 +38,10 @@ public:
   explicit TPicks(int Count) : Left(Count), Remaining(Count >= 32 ? ~0u : (1u << Count) - 1u) {}
   int Count() const { return Left; }
   // RandomInt(0, Count - 1) chooses among the remaining blocks.
-  int Take(TRandom& R) {
-    const int picked = NthSet(Remaining, RandomInt(R, 0, Left - 1));
+  int Take(TRandom& R) { return TakeAt(RandomInt(R, 0, Left - 1)); }
+  // The K-th of the remaining blocks (from 0).
+  int TakeAt(int K) {
+    const int picked = NthSet(Remaining, K);
     Remaining &= ~(1u << picked);
     --Left;
     return picked;
@@ -78,6 +82,85 @@ inline void MoveNoisyBlock(TRandom& R, const TZEL& From, TPicks& Picks, TZEL& To
   TFuzzyBlock b = From.Block(Picks.Take(R));
   b.Mutate(R, PNoise);
   To.Add(b);
+}
+
+// The moves of a program crossover in which noise never strikes, for parents of CountA and
+// CountB blocks and one cut: the parent each move takes a block from, the child it gives it
+// to, how many blocks that parent has left, and the seeds of its draws (a pick when two or
+// more are left, then the noise decision) as jumps from the seed after the cut was drawn. A
+// move whose parent has nothing left draws nothing and is not listed.
+struct TCrossPlan {
+  static constexpr int MaxMoves = 2 * TZEL::MaxBlocks;
+  int Moves = 0;
+  std::uint32_t Draws = 0; // of all the moves
+  std::array<std::uint8_t, MaxMoves> FromB{}, ToChild2{}, Left{};
+  std::array<std::uint32_t, MaxMoves> PickA{}, PickC{}, NoiseA{}, NoiseC{};
+
+  TCrossPlan(int CountA, int CountB, int Cut) {
+    const int n = CountA;
+    int left[2] = {CountA, CountB};
+    auto move = [&](int From, int To) {
+      if (left[From] == 0) return;
+      const auto k = static_cast<std::size_t>(Moves++);
+      FromB[k] = static_cast<std::uint8_t>(From);
+      ToChild2[k] = static_cast<std::uint8_t>(To);
+      Left[k] = static_cast<std::uint8_t>(left[From]);
+      if (left[From] >= 2) {
+        const Rng::TJump pick = Rng::JumpOf(++Draws);
+        PickA[k] = pick.A;
+        PickC[k] = pick.C;
+      }
+      const Rng::TJump noise = Rng::JumpOf(++Draws);
+      NoiseA[k] = noise.A;
+      NoiseC[k] = noise.C;
+      --left[From];
+    };
+    for (int i = 0; i <= Cut; ++i) {
+      move(0, 0);
+      move(1, 1);
+    }
+    for (int i = 0; i < n - 1 - Cut; ++i) {
+      move(1, 0);
+      move(0, 1);
+    }
+  }
+
+  // Whether noise strikes in any move, the moves starting at Seed.
+  bool Strikes(std::uint32_t Seed, const Rng::TDrawThreshold& Noise) const {
+    if (Noise.Never) return false;
+    std::uint32_t strikes = 0;
+    for (int k = 0; k < Moves; ++k)
+      strikes |=
+          NoiseA[static_cast<std::size_t>(k)] * Seed + NoiseC[static_cast<std::size_t>(k)] <= Noise.Max;
+    return strikes != 0;
+  }
+};
+
+// The plans of the cuts of parents of CountA and CountB blocks (CountA >= 1, 0 <= Cut <
+// CountA), each made when first asked for. Every thread keeps its own: within a population
+// the block counts stay the same.
+const TCrossPlan& CrossPlan(int CountA, int CountB, int Cut) {
+  thread_local struct {
+    int A = -1, B = -1;
+    std::vector<std::unique_ptr<TCrossPlan>> ByCut;
+  } plans;
+  if (plans.A != CountA || plans.B != CountB) {
+    plans.A = CountA;
+    plans.B = CountB;
+    plans.ByCut.clear();
+    plans.ByCut.resize(static_cast<std::size_t>(CountA));
+  }
+  auto& plan = plans.ByCut[static_cast<std::size_t>(Cut)];
+  if (!plan) plan = std::make_unique<TCrossPlan>(CountA, CountB, Cut);
+  return *plan;
+}
+
+// Whether the crossover from the seed after its cut can follow a plan: parents of a length
+// the plans cover, and a noise probability that a threshold decides (a probability that is
+// not a number strikes at every draw).
+bool Plannable(int CountA, int CountB, int Cut, double PNoise) {
+  return CountA >= 1 && CountA <= TZEL::MaxBlocks && CountB >= 0 && CountB <= TZEL::MaxBlocks && Cut >= 0 &&
+         Cut < CountA && !std::isnan(PNoise);
 }
 } // namespace
 
@@ -122,6 +205,26 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
   TPicks fromA(a.Count()), fromB(b.Count());
   Child1.Clear();
   Child2.Clear();
+  if (Plannable(a.Count(), b.Count(), cut, PNoise)) {
+    // Where noise strikes in no move, as at the usual noise nearly always, every pick is
+    // made from its own seed and every block is copied as it is.
+    const TCrossPlan& plan = CrossPlan(a.Count(), b.Count(), cut);
+    const std::uint32_t seed = local.GetSeed();
+    if (!plan.Strikes(seed, Rng::TDrawThreshold(PNoise))) {
+      const TZEL* from[2] = {&a, &b};
+      TPicks* picks[2] = {&fromA, &fromB};
+      TZEL* to[2] = {&Child1, &Child2};
+      for (std::size_t k = 0; k < static_cast<std::size_t>(plan.Moves); ++k) {
+        const int left = plan.Left[k];
+        const int index = left >= 2 ? RandomIntOf(plan.PickA[k] * seed + plan.PickC[k], 0, left - 1) : 0;
+        TZEL& child = *to[plan.ToChild2[k]];
+        child.Blocks[static_cast<std::size_t>(child.FCount++)] =
+            from[plan.FromB[k]]->Block(picks[plan.FromB[k]]->TakeAt(index));
+      }
+      R.SetSeed(Rng::SeedAfter(seed, plan.Draws));
+      return;
+    }
+  }
   for (int i = 0; i <= cut; ++i) {
     MoveNoisyBlock(local, a, fromA, Child1, PNoise);
     MoveNoisyBlock(local, b, fromB, Child2, PNoise);
@@ -193,6 +296,13 @@ void TZEL::SkipReproduce(TRandom& R, int Count, double PNoise) {
 void TZEL::SkipCrossover(TRandom& R, int CountA, int CountB, double PCrossover, double PNoise) {
   const int n = CountA;
   const int cut = Flip(R, false, PCrossover) ? RandomInt(R, 0, n - 1) : n - 1;
+  if (Plannable(CountA, CountB, cut, PNoise)) {
+    const TCrossPlan& plan = CrossPlan(CountA, CountB, cut);
+    if (!plan.Strikes(R.GetSeed(), Rng::TDrawThreshold(PNoise))) {
+      R.Skip(plan.Draws);
+      return;
+    }
+  }
   // The draws of each move, in order: none when its parent has no block left, the noise
   // decision alone for the last block, a pick and the decision otherwise.
   std::array<std::uint8_t, 2 * MaxBlocks + 2> draws{};

@@ -8,20 +8,24 @@
 #include <cstdint>
 #include <string>
 
-// A random integer in Lo..Hi: one real draw r, r * (Hi - Lo) + Lo (in extended precision)
-// rounded half to even, so the two end values come half as often as each inner one.
-// No draw when Hi <= Lo.
+// The value of RandomInt(Lo, Hi) (Hi > Lo) whose draw gave Seed.
 //
 // With r = seed / 2^32 the value Lo + seed * (Hi - Lo) / 2^32 needs at most 63 significant
 // bits, so the extended-precision result is exact and integer arithmetic gives the same.
-inline std::int32_t RandomInt(TRandom& R, std::int32_t Lo, std::int32_t Hi) {
-  if (Hi <= Lo) return Lo;
-  const std::uint64_t product = static_cast<std::uint64_t>(R.NextSeed()) *
-                                static_cast<std::uint64_t>(static_cast<std::int64_t>(Hi) - Lo);
+inline std::int32_t RandomIntOf(std::uint32_t Seed, std::int32_t Lo, std::int32_t Hi) {
+  const std::uint64_t product =
+      static_cast<std::uint64_t>(Seed) * static_cast<std::uint64_t>(static_cast<std::int64_t>(Hi) - Lo);
   const std::int64_t whole = Lo + static_cast<std::int64_t>(product >> 32);
   const std::uint32_t fraction = static_cast<std::uint32_t>(product);
   const bool up = fraction > 0x80000000u || (fraction == 0x80000000u && (whole & 1) != 0);
   return static_cast<std::int32_t>(whole + (up ? 1 : 0));
+}
+// A random integer in Lo..Hi: one real draw r, r * (Hi - Lo) + Lo (in extended precision)
+// rounded half to even, so the two end values come half as often as each inner one.
+// No draw when Hi <= Lo.
+inline std::int32_t RandomInt(TRandom& R, std::int32_t Lo, std::int32_t Hi) {
+  if (Hi <= Lo) return Lo;
+  return RandomIntOf(R.NextSeed(), Lo, Hi);
 }
 // Not B when one real draw is at most P, otherwise B. Always exactly one draw.
 inline bool Flip(TRandom& R, bool B, double P) {
