@@ -1,5 +1,6 @@
 #include "ZEL/ZEL.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -31,49 +32,36 @@ void TFuzzyBlock::Mutate(TRandom& R, double P) {
 
 namespace {
 // The blocks of a program not yet picked, by index; picking one takes it out, so that the
-// following picks count among the remaining blocks only. The remaining indices are the set
-// bits of a word, in order.
+// following picks count among the remaining blocks only. The remaining indices are kept in
+// order in a row of bytes; taking one moves those after it down by one, a whole row at once.
 class TPicks {
 public:
-  explicit TPicks(int Count) : Left(Count), Remaining(Count >= 32 ? ~0u : (1u << Count) - 1u) {}
+  explicit TPicks(int Count) : Left(std::clamp(Count, 0, TZEL::MaxBlocks)) {
+    static constexpr auto first = [] {
+      std::array<std::uint8_t, TZEL::MaxBlocks> a{};
+      for (std::size_t i = 0; i < a.size(); ++i)
+        a[i] = static_cast<std::uint8_t>(i);
+      return a;
+    }();
+    std::memcpy(Order.data(), first.data(), first.size());
+  }
   int Count() const { return Left; }
   // RandomInt(0, Count - 1) chooses among the remaining blocks.
   int Take(TRandom& R) { return TakeAt(RandomInt(R, 0, Left - 1)); }
   // The K-th of the remaining blocks (from 0).
   int TakeAt(int K) {
-    const int picked = NthSet(Remaining, K);
-    Remaining &= ~(1u << picked);
+    const auto k = static_cast<std::size_t>(K);
+    const int picked = Order[k];
+    std::uint8_t after[TZEL::MaxBlocks];
+    std::memcpy(after, Order.data() + k + 1, sizeof after);
+    std::memcpy(Order.data() + k, after, sizeof after);
     --Left;
     return picked;
   }
 
 private:
   int Left;
-  std::uint32_t Remaining;
-
-  // The position of the K-th set bit (from 0) of Bits, a byte at a time.
-  static int NthSet(std::uint32_t Bits, int K) {
-    struct TByteTables {
-      std::array<std::uint8_t, 256> Count{};
-      std::array<std::array<std::uint8_t, 8>, 256> Position{}; // of the k-th set bit of a byte
-    };
-    static const TByteTables tables = [] {
-      TByteTables t;
-      for (unsigned v = 0; v < 256; ++v)
-        for (unsigned bit = 0; bit < 8; ++bit)
-          if ((v >> bit) & 1u) t.Position[v][t.Count[v]++] = static_cast<std::uint8_t>(bit);
-      return t;
-    }();
-    // Which byte holds it, found without branching: the pick is random, a branch would guess.
-    const unsigned p1 = tables.Count[Bits & 0xFFu];
-    const unsigned p2 = p1 + tables.Count[(Bits >> 8) & 0xFFu];
-    const unsigned p3 = p2 + tables.Count[(Bits >> 16) & 0xFFu];
-    const auto k = static_cast<unsigned>(K);
-    const unsigned index = (k >= p1 ? 1u : 0u) + (k >= p2 ? 1u : 0u) + (k >= p3 ? 1u : 0u);
-    const unsigned before[4] = {0, p1, p2, p3};
-    const std::uint32_t byte = (Bits >> (8 * index)) & 0xFFu;
-    return static_cast<int>(8 * index + tables.Position[byte][(k - before[index]) & 7u]);
-  }
+  std::array<std::uint8_t, 2 * TZEL::MaxBlocks + 1> Order; // room for a whole row after any index
 };
 
 // Appends a copy of a random remaining block of From, mutated with PNoise, to To.
