@@ -1,11 +1,12 @@
 #include "ZEL/FitnessMemo.h"
 
+#include "FuzzySet/Cpu.h"
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <type_traits>
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #endif
 #include <utility>
 
@@ -29,10 +30,71 @@ int WordsFor(int Blocks) {
   return std::max(1, (5 * Blocks + TProgramKey::FieldsPerWord - 1) / TProgramKey::FieldsPerWord);
 }
 
+// Whether two keys' words agree (a few words: no call to a library comparison).
+inline bool SameWords(const std::uint64_t* A, const std::uint64_t* B, int Count) {
+  std::uint64_t differ = 0;
+  for (int w = 0; w < Count; ++w)
+    differ |= A[w] ^ B[w];
+  return differ == 0;
+}
+
 std::uint64_t TagOf(const TProgramKey& Key) {
   return Ready | ((Key.Hash >> (HashShift + 1)) << HashShift) |
          (static_cast<std::uint64_t>(Key.Blocks) << CountShift);
 }
+} // namespace
+
+namespace {
+// Count fields (integers) into Words, a half byte each, sixteen to a word; whether every
+// field lies in 0..15. Every version gives the same words.
+bool PackFields(const std::int32_t* Fields, int Count, std::uint64_t* Words) {
+  std::uint32_t seen = 0;
+  for (int f = 0; f < Count; ++f) {
+    const auto v = static_cast<std::uint32_t>(Fields[f]);
+    seen |= v;
+    Words[f / TProgramKey::FieldsPerWord] |= static_cast<std::uint64_t>(v & 15u)
+                                             << (4 * (f % TProgramKey::FieldsPerWord));
+  }
+  return seen <= 15u;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+bool PackFieldsSse2(const std::int32_t* Fields, int Count, std::uint64_t* Words) {
+  __m128i any = _mm_setzero_si128();
+  const __m128i lane = _mm_setr_epi32(0, 1, 2, 3), low = _mm_set1_epi16(0xFF);
+  for (int first = 0, w = 0; first < Count; first += TProgramKey::FieldsPerWord, ++w) {
+    __m128i v[4];
+    for (int k = 0; k < 4; ++k)
+      v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Fields + first + 4 * k));
+    if (Count - first < TProgramKey::FieldsPerWord) // the room after the last block is not the program's
+      for (int k = 0; k < 4; ++k)
+        v[k] = _mm_and_si128(v[k], _mm_cmplt_epi32(lane, _mm_set1_epi32(Count - first - 4 * k)));
+    any = _mm_or_si128(any, _mm_or_si128(_mm_or_si128(v[0], v[1]), _mm_or_si128(v[2], v[3])));
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[3]));
+    const __m128i halves = _mm_and_si128(_mm_or_si128(bytes, _mm_srli_epi16(bytes, 4)), low);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(Words + w), _mm_packus_epi16(halves, halves));
+  }
+  alignas(16) std::uint32_t lanes[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), any);
+  return (lanes[0] | lanes[1] | lanes[2] | lanes[3]) <= 15u;
+}
+
+__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) bool
+PackFieldsAvx512(const std::int32_t* Fields, int Count, std::uint64_t* Words) {
+  __m512i any = _mm512_setzero_si512();
+  const __m128i low = _mm_set1_epi16(0xFF);
+  for (int first = 0, w = 0; first < Count; first += TProgramKey::FieldsPerWord, ++w) {
+    const int left = Count - first;
+    const auto mask = static_cast<__mmask16>(left >= 16 ? 0xFFFFu : (1u << left) - 1u);
+    const __m512i v = _mm512_maskz_loadu_epi32(mask, Fields + first);
+    any = _mm512_or_si512(any, v);
+    const __m128i bytes = _mm512_maskz_cvtepi32_epi8(0xFFFF, v);
+    const __m128i halves = _mm_and_si128(_mm_or_si128(bytes, _mm_srli_epi16(bytes, 4)), low);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(Words + w), _mm_maskz_cvtepi16_epi8(0xFF, halves));
+  }
+  return _mm512_test_epi32_mask(any, _mm512_set1_epi32(~15)) == 0;
+}
+#endif
 } // namespace
 
 TProgramKey::TProgramKey(const TZEL& Program, int B) {
@@ -42,32 +104,11 @@ TProgramKey::TProgramKey(const TZEL& Program, int B) {
   // a half byte. A field outside 0..15 would not fit; its program is never kept.
   const auto* const fields = reinterpret_cast<const std::int32_t*>(Program.Data());
   const int count = 5 * Blocks, words = (count + FieldsPerWord - 1) / FieldsPerWord;
-  std::uint32_t seen = 0;
-#if defined(__SSE2__)
-  __m128i any = _mm_setzero_si128();
-  const __m128i lane = _mm_setr_epi32(0, 1, 2, 3), low = _mm_set1_epi16(0xFF);
-  for (int w = 0; w < words; ++w) {
-    __m128i v[4];
-    const int first = FieldsPerWord * w;
-    for (int k = 0; k < 4; ++k)
-      v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fields + first + 4 * k));
-    if (count - first < FieldsPerWord) // the room after the last block is not the program's
-      for (int k = 0; k < 4; ++k)
-        v[k] = _mm_and_si128(v[k], _mm_cmplt_epi32(lane, _mm_set1_epi32(count - first - 4 * k)));
-    any = _mm_or_si128(any, _mm_or_si128(_mm_or_si128(v[0], v[1]), _mm_or_si128(v[2], v[3])));
-    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[3]));
-    const __m128i halves = _mm_and_si128(_mm_or_si128(bytes, _mm_srli_epi16(bytes, 4)), low);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(&Words[w]), _mm_packus_epi16(halves, halves));
-  }
-  alignas(16) std::uint32_t lanes[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), any);
-  seen = lanes[0] | lanes[1] | lanes[2] | lanes[3];
+#if defined(__x86_64__) && defined(__GNUC__)
+  const std::uint32_t seen = Cpu::Level() == Cpu::TLevel::Avx512 ? PackFieldsAvx512(fields, count, Words)
+                                                                 : PackFieldsSse2(fields, count, Words);
 #else
-  for (int f = 0; f < count; ++f) {
-    const auto v = static_cast<std::uint32_t>(fields[f]);
-    seen |= v;
-    Words[f / FieldsPerWord] |= static_cast<std::uint64_t>(v & 15u) << (4 * (f % FieldsPerWord));
-  }
+  const std::uint32_t seen = PackFields(fields, count, Words);
 #endif
   if (seen > 15u) {
     Blocks = -1;
@@ -80,6 +121,10 @@ TProgramKey::TProgramKey(const TZEL& Program, int B) {
   }
   h *= 0x94D049BB133111EBull;
   Hash = h ^ (h >> 29);
+}
+
+bool PackKeyFieldsPortably(const std::int32_t* Fields, int Count, std::uint64_t* Words) {
+  return PackFields(Fields, Count, Words);
 }
 
 TFitnessMemo::TFitnessMemo(int NewPrograms, int Blocks)
@@ -106,7 +151,7 @@ std::int32_t TFitnessMemo::FindIn(const TTable& T, const TProgramKey& Key, std::
     if (t == 0) return -1;
     if ((t & ~FitnessBits) != Tag) continue;
     const std::uint64_t* const words = &T.Words[slot * static_cast<std::uint64_t>(Width)];
-    if (std::equal(words, words + Width, Key.Words)) return static_cast<std::int32_t>(t & FitnessBits);
+    if (SameWords(words, Key.Words, Width)) return static_cast<std::int32_t>(t & FitnessBits);
   }
   return -1;
 }
@@ -124,7 +169,7 @@ bool TFitnessMemo::InsertIn(TTable& T, const TProgramKey& Key, std::uint64_t Tag
     // Claimed by another thread meanwhile, or taken before: the key may be there already.
     if ((t & ~FitnessBits) == Tag) {
       const std::uint64_t* const words = &T.Words[slot * static_cast<std::uint64_t>(Width)];
-      if (std::equal(words, words + Width, Key.Words)) return true;
+      if (SameWords(words, Key.Words, Width)) return true;
     }
   }
   return false;

@@ -33,6 +33,10 @@ struct TProgramKey {
   std::uint64_t Hash = 0;
 };
 
+// The first Count integers of Fields packed as a key packs its blocks' fields, without vector
+// instructions (every instruction set gives these words); whether every field lies in 0..15.
+bool PackKeyFieldsPortably(const std::int32_t* Fields, int Count, std::uint64_t* Words);
+
 class TFitnessMemo {
 public:
   // Each table has room for a few times Programs programs of up to Blocks blocks.

@@ -97,6 +97,14 @@ const TDecodeTables& DecodeTables() {
 }
 } // namespace
 
+namespace {
+inline void DecodeInto(TFuzzyBlock& Block, const TDecodeTables& T, std::uint32_t Window) {
+  std::memcpy(&Block.Shape, T.ShapePosition[Window & 0xFFu].data(), 2 * sizeof(std::int32_t));
+  std::memcpy(&Block.Spread, T.SpreadPeriods[(Window >> 8) & 0x3Fu].data(), 2 * sizeof(std::int32_t));
+  Block.Operator = T.Operator[(Window >> 14) & 0xFu];
+}
+} // namespace
+
 void TZELAgent::Decode() {
   static_assert(std::is_standard_layout_v<TFuzzyBlock> && offsetof(TFuzzyBlock, Position) == 4 &&
                 offsetof(TFuzzyBlock, Periods) == offsetof(TFuzzyBlock, Spread) + 4);
@@ -104,13 +112,9 @@ void TZELAgent::Decode() {
   const int count = std::clamp(BlockCount, 0, TZEL::MaxBlocks);
   const std::uint8_t* const bits = Chromosome.Bits.data();
   const std::size_t size = Chromosome.Bits.size();
-  for (int b = 0; b < count; ++b) {
-    const std::uint32_t window = WindowAt(bits, size, static_cast<std::size_t>(BitsPerBlock * b));
-    TFuzzyBlock& block = ZEL.Blocks[static_cast<std::size_t>(b)];
-    std::memcpy(&block.Shape, t.ShapePosition[window & 0xFFu].data(), 2 * sizeof(std::int32_t));
-    std::memcpy(&block.Spread, t.SpreadPeriods[(window >> 8) & 0x3Fu].data(), 2 * sizeof(std::int32_t));
-    block.Operator = t.Operator[(window >> 14) & 0xFu];
-  }
+  for (int b = 0; b < count; ++b)
+    DecodeInto(ZEL.Blocks[static_cast<std::size_t>(b)], t,
+               WindowAt(bits, size, static_cast<std::size_t>(BitsPerBlock * b)));
   ZEL.FCount = count;
 }
 
@@ -172,13 +176,17 @@ void TZELAgent::DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std:
   }
   const int count = ZEL.FCount = std::clamp(BlockCount, 0, TZEL::MaxBlocks);
   const int head = std::min((Cut + 1) / BitsPerBlock, count);
-  std::copy_n(Head.ZEL.Blocks.begin(), head, ZEL.Blocks.begin());
-  int next = head;
-  if (next < count && (Cut + 1) % BitsPerBlock != 0) {
-    ZEL.Blocks[static_cast<std::size_t>(next)] = DecodeBlock(Chromosome, next);
-    ++next;
+  int b = 0;
+  for (; b < head; ++b)
+    ZEL.Blocks[static_cast<std::size_t>(b)] = Head.ZEL.Blocks[static_cast<std::size_t>(b)];
+  if (b < count && (Cut + 1) % BitsPerBlock != 0) {
+    DecodeInto(
+        ZEL.Blocks[static_cast<std::size_t>(b)], DecodeTables(),
+        WindowAt(Chromosome.Bits.data(), Chromosome.Bits.size(), static_cast<std::size_t>(BitsPerBlock * b)));
+    ++b;
   }
-  std::copy(Tail.ZEL.Blocks.begin() + next, Tail.ZEL.Blocks.begin() + count, ZEL.Blocks.begin() + next);
+  for (; b < count; ++b)
+    ZEL.Blocks[static_cast<std::size_t>(b)] = Tail.ZEL.Blocks[static_cast<std::size_t>(b)];
 }
 
 void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,

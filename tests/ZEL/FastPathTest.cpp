@@ -5,6 +5,7 @@
 #include "FuzzySet/Extended.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/Developer.h"
+#include "ZEL/FitnessMemo.h"
 #include "ZEL/ZELAgent.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +130,28 @@ TEST_P(FastPath, NoneAtMostLooksAtExactlyTheNextDraws) {
       }
   EXPECT_GT(none, 1000);
   EXPECT_GT(some, 1000);
+}
+
+// A memo key packs the fields of the blocks developed, and only those (the room after the
+// last block holds whatever earlier programs left there), alike at every level.
+TEST_P(FastPath, KeysPackTheDevelopedFieldsAlike) {
+  Rand.SetSeed(77);
+  for (int blocks = 0; blocks <= 32; ++blocks)
+    for (int trial = 0; trial < 5; ++trial) {
+      TZEL z = TZELAgent(Rand, 32, 16, false).ZEL; // 32 blocks, then fewer: the rest stays behind
+      const TZEL shorter = TZELAgent(Rand, std::max(blocks, 1), 16, false).ZEL;
+      z.Clear();
+      for (int b = 0; b < blocks; ++b) {
+        TFuzzyBlock blk = shorter.Block(b);
+        z.Add(blk);
+      }
+      const TProgramKey key(z, 32);
+      std::uint64_t words[TProgramKey::MaxWords] = {};
+      ASSERT_TRUE(PackKeyFieldsPortably(reinterpret_cast<const std::int32_t*>(z.Data()), 5 * blocks, words));
+      ASSERT_EQ(key.Blocks, blocks);
+      for (int w = 0; w < TProgramKey::MaxWords; ++w)
+        ASSERT_EQ(key.Words[w], words[w]) << blocks << " blocks, word " << w;
+    }
 }
 
 TEST_P(FastPath, VariationFollowsTheBitwiseAndPickByPickRules) {
