@@ -1,7 +1,12 @@
 #include "ZEL/ZEL.h"
 
+#include "FuzzySet/Cpu.h"
+
 #include <algorithm>
 #include <array>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -116,12 +121,48 @@ struct TCrossPlan {
   // Whether noise strikes in any move, the moves starting at Seed.
   bool Strikes(std::uint32_t Seed, const Rng::TDrawThreshold& Noise) const {
     if (Noise.Never) return false;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (Cpu::Level() == Cpu::TLevel::Avx512) return StrikesAvx512(Seed, Noise.Max);
+    if (Cpu::UseAvx2()) return StrikesAvx2(Seed, Noise.Max);
+#endif
     std::uint32_t strikes = 0;
     for (int k = 0; k < Moves; ++k)
       strikes |=
           NoiseA[static_cast<std::size_t>(k)] * Seed + NoiseC[static_cast<std::size_t>(k)] <= Noise.Max;
     return strikes != 0;
   }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+  // The same, sixteen or eight moves at a time; lanes beyond the last move are not counted.
+  __attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) bool StrikesAvx512(std::uint32_t Seed,
+                                                                               std::uint32_t Max) const {
+    const __m512i seed = _mm512_set1_epi32(static_cast<int>(Seed)),
+                  max = _mm512_set1_epi32(static_cast<int>(Max));
+    unsigned strikes = 0;
+    for (int k = 0; k < Moves; k += 16) {
+      const __m512i s = _mm512_add_epi32(_mm512_mullo_epi32(_mm512_loadu_si512(NoiseA.data() + k), seed),
+                                         _mm512_loadu_si512(NoiseC.data() + k));
+      const int left = Moves - k;
+      strikes |= _mm512_cmple_epu32_mask(s, max) & (left >= 16 ? 0xFFFFu : (1u << left) - 1u);
+    }
+    return strikes != 0;
+  }
+  __attribute__((target("avx2"))) bool StrikesAvx2(std::uint32_t Seed, std::uint32_t Max) const {
+    const __m256i seed = _mm256_set1_epi32(static_cast<int>(Seed)),
+                  max = _mm256_set1_epi32(static_cast<int>(Max));
+    unsigned strikes = 0;
+    for (int k = 0; k < Moves; k += 8) {
+      const __m256i s = _mm256_add_epi32(
+          _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(NoiseA.data() + k)), seed),
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(NoiseC.data() + k)));
+      const int left = Moves - k;
+      const auto hit = static_cast<unsigned>(
+          _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_min_epu32(s, max), s))));
+      strikes |= hit & (left >= 8 ? 0xFFu : (1u << left) - 1u);
+    }
+    return strikes != 0;
+  }
+#endif
 };
 
 // The plans of the cuts of parents of CountA and CountB blocks (CountA >= 1, 0 <= Cut <

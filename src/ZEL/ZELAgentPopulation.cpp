@@ -191,6 +191,9 @@ int TZELAgentPopulation::GenotypeRatio() const {
 }
 
 double WheelPoint(double R, std::int32_t FitnessSum) {
+  // R = seed / 2^32 has 32 significant bits: a product with a sum below 2^21 is exact in a
+  // double, as it is in the extended format (and then rounded to a double unchanged).
+  if (FitnessSum > -(1 << 21) && FitnessSum < (1 << 21)) return R * static_cast<double>(FitnessSum);
   return Extended::ToDouble(TExtended(R) * TExtended(FitnessSum));
 }
 
@@ -279,10 +282,22 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
                                 const TFuzzySet* Environment) {
   const int breedings = static_cast<int>(Breedings.size());
   const int tasks = breedings + (Environment != nullptr ? Unbred : 0);
-  // Tasks are handed out in small chunks as threads ask for them, so that no thread waits long
-  // for another to finish its last.
-  const int chunk = std::max(1, tasks / (32 * Pool->Size()));
+  // Tasks are handed out in chunks as threads ask for them, each a share of what is left, so
+  // that the chunks shrink towards the end and no thread waits long for another's last.
+  const int share = 4 * Pool->Size();
   std::atomic<int> next{0};
+  auto take = [&](int& First, int& Last) {
+    int first = next.load(std::memory_order_relaxed);
+    for (;;) {
+      if (first >= tasks) return false;
+      const int size = std::max(1, (tasks - first) / share);
+      if (next.compare_exchange_weak(first, first + size, std::memory_order_relaxed)) {
+        First = first;
+        Last = first + size;
+        return true;
+      }
+    }
+  };
   // The shuffles come first: breedings read the shuffled programs. Each thread takes shuffles
   // while any are left, then waits for those the others took to be done.
   const int shuffles = static_cast<int>(Shuffles.size());
@@ -301,10 +316,8 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
     }
     while (shufflesDone.load(std::memory_order_acquire) < shuffles)
       std::this_thread::yield();
-    for (;;) {
-      const int first = next.fetch_add(chunk, std::memory_order_relaxed);
-      if (first >= tasks) return;
-      for (int t = first; t < std::min(first + chunk, tasks); ++t) {
+    for (int first = 0, last = 0; take(first, last);) {
+      for (int t = first; t < last; ++t) {
         if (t >= breedings) {
           const auto k = static_cast<std::size_t>(t - breedings);
           unbredFitness[k] = Score(*Target[k], Part);
