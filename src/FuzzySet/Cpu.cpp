@@ -38,14 +38,19 @@ TLevel Present() {
   return present;
 }
 
-TLevel Level() {
+std::atomic<int> KnownLevel{-1};
+
+TLevel FindLevel() {
   static const TLevel allowed =
       std::min(Present(), CapOf(std::getenv("ZEL_SIMD"), std::getenv("ZEL_NO_AVX2")));
-  return std::min(allowed, static_cast<TLevel>(Cap().load(std::memory_order_relaxed)));
+  const TLevel level = std::min(allowed, static_cast<TLevel>(Cap().load(std::memory_order_relaxed)));
+  KnownLevel.store(static_cast<int>(level), std::memory_order_relaxed);
+  return level;
 }
 
 void Limit(TLevel Max) {
   Cap().store(static_cast<int>(Max), std::memory_order_relaxed);
+  KnownLevel.store(-1, std::memory_order_relaxed);
 }
 
 const char* Name(TLevel L) {

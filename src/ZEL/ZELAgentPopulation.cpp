@@ -202,12 +202,23 @@ int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point) {
   // branching on the comparisons: the points are random, a branch would guess.
   const std::int64_t* first = RunningSums.data();
   std::size_t count = RunningSums.size();
-  while (count > 1) {
-    const std::size_t half = count / 2;
-    first = static_cast<double>(first[half - 1]) < Point ? first + half : first;
-    count -= half;
+  if (Point > -9.0e15 && Point < 9.0e15) {
+    // An integer sum below 2^53 reaches the point exactly when it reaches the point's ceiling.
+    const auto target = static_cast<std::int64_t>(std::ceil(Point));
+    while (count > 1) {
+      const std::size_t half = count / 2;
+      first = first[half - 1] < target ? first + half : first;
+      count -= half;
+    }
+    if (count == 1 && *first < target) ++first;
+  } else {
+    while (count > 1) {
+      const std::size_t half = count / 2;
+      first = static_cast<double>(first[half - 1]) < Point ? first + half : first;
+      count -= half;
+    }
+    if (count == 1 && static_cast<double>(*first) < Point) ++first;
   }
-  if (count == 1 && static_cast<double>(*first) < Point) ++first;
   const auto index = static_cast<int>(first - RunningSums.data());
   return index == static_cast<int>(RunningSums.size()) ? index - 1 : index;
 }
