@@ -204,7 +204,8 @@ int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point) {
   std::size_t count = RunningSums.size();
   if (Point > -9.0e15 && Point < 9.0e15) {
     // An integer sum below 2^53 reaches the point exactly when it reaches the point's ceiling.
-    const auto target = static_cast<std::int64_t>(std::ceil(Point));
+    auto target = static_cast<std::int64_t>(Point); // toward zero, then up to the ceiling
+    if (static_cast<double>(target) < Point) ++target;
     while (count > 1) {
       const std::size_t half = count / 2;
       first = first[half - 1] < target ? first + half : first;
