@@ -151,66 +151,81 @@ __attribute__((target("avx2"))) void DrawMasksAvx2(TRandom& R, std::uint32_t Cou
 #endif
 
 // The seeds of the next 16 draws, each a step of its own from the current seed.
+// The seeds of the next 64 draws, each a jump of its own from the current seed, and the jumps
+// of 32 and 64 draws that move a row of them on.
 struct TLaneJumps {
-  std::array<std::uint32_t, 16> A, C;
+  std::array<std::uint32_t, 64> A, C;
+  TJump By32, By64;
 };
 const TLaneJumps& LaneJumps() {
   static const TLaneJumps jumps = [] {
     TLaneJumps j{};
-    for (std::size_t k = 0; k < 16; ++k) {
+    for (std::size_t k = 0; k < j.A.size(); ++k) {
       const TJump step = JumpOf(k + 1);
       j.A[k] = step.A;
       j.C[k] = step.C;
     }
+    j.By32 = JumpOf(32);
+    j.By64 = JumpOf(64);
     return j;
   }();
   return jumps;
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// Four rows of lanes side by side, so that the multiplications of one step do not wait for
+// one another.
 __attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) bool
 NoneAtMostAvx512(std::uint32_t Seed, std::uint32_t Count, std::uint32_t Max) {
   const TLaneJumps& j = LaneJumps();
-  const TJump jump = JumpOf(16);
-  const __m512i a = _mm512_set1_epi32(static_cast<int>(jump.A)),
-                c = _mm512_set1_epi32(static_cast<int>(jump.C));
+  const __m512i a = _mm512_set1_epi32(static_cast<int>(j.By64.A)),
+                c = _mm512_set1_epi32(static_cast<int>(j.By64.C));
   const __m512i max = _mm512_set1_epi32(static_cast<int>(Max)),
                 seed = _mm512_set1_epi32(static_cast<int>(Seed));
-  __m512i s = _mm512_add_epi32(_mm512_mullo_epi32(_mm512_loadu_si512(j.A.data()), seed),
-                               _mm512_loadu_si512(j.C.data()));
-  __mmask16 hit = 0;
+  __m512i s[4];
+  for (int k = 0; k < 4; ++k)
+    s[k] = _mm512_add_epi32(_mm512_mullo_epi32(_mm512_loadu_si512(j.A.data() + 16 * k), seed),
+                            _mm512_loadu_si512(j.C.data() + 16 * k));
+  unsigned hit = 0;
   std::uint32_t i = 0;
-  for (; i + 16 <= Count; i += 16) {
-    hit = static_cast<__mmask16>(hit | _mm512_cmple_epu32_mask(s, max));
-    s = _mm512_add_epi32(_mm512_mullo_epi32(s, a), c);
+  for (; i + 64 <= Count; i += 64)
+    for (int k = 0; k < 4; ++k) {
+      hit |= _mm512_cmple_epu32_mask(s[k], max);
+      s[k] = _mm512_add_epi32(_mm512_mullo_epi32(s[k], a), c);
+    }
+  for (int k = 0; k < 4 && i + 16 * k < Count; ++k) {
+    const std::uint32_t left = Count - i - 16 * k;
+    hit |= _mm512_cmple_epu32_mask(s[k], max) & (left >= 16 ? 0xFFFFu : (1u << left) - 1u);
   }
-  if (i < Count)
-    hit = static_cast<__mmask16>(hit | (_mm512_cmple_epu32_mask(s, max) & ((1u << (Count - i)) - 1u)));
   return hit == 0;
 }
 
 __attribute__((target("avx2"))) bool NoneAtMostAvx2(std::uint32_t Seed, std::uint32_t Count,
                                                     std::uint32_t Max) {
   const TLaneJumps& j = LaneJumps();
-  const TJump jump = JumpOf(8);
-  const __m256i a = _mm256_set1_epi32(static_cast<int>(jump.A)),
-                c = _mm256_set1_epi32(static_cast<int>(jump.C));
+  const __m256i a = _mm256_set1_epi32(static_cast<int>(j.By32.A)),
+                c = _mm256_set1_epi32(static_cast<int>(j.By32.C));
   const __m256i max = _mm256_set1_epi32(static_cast<int>(Max)),
                 seed = _mm256_set1_epi32(static_cast<int>(Seed));
-  __m256i s = _mm256_add_epi32(
-      _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(j.A.data())), seed),
-      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(j.C.data())));
+  __m256i s[4];
+  for (int k = 0; k < 4; ++k)
+    s[k] = _mm256_add_epi32(
+        _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(j.A.data() + 8 * k)), seed),
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(j.C.data() + 8 * k)));
   __m256i hit = _mm256_setzero_si256();
   std::uint32_t i = 0;
-  for (; i + 8 <= Count; i += 8) {
-    hit = _mm256_or_si256(hit, _mm256_cmpeq_epi32(_mm256_min_epu32(s, max), s));
-    s = _mm256_add_epi32(_mm256_mullo_epi32(s, a), c);
-  }
+  for (; i + 32 <= Count; i += 32)
+    for (int k = 0; k < 4; ++k) {
+      hit = _mm256_or_si256(hit, _mm256_cmpeq_epi32(_mm256_min_epu32(s[k], max), s[k]));
+      s[k] = _mm256_add_epi32(_mm256_mullo_epi32(s[k], a), c);
+    }
   auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(hit)));
-  if (i < Count)
-    bits |= static_cast<unsigned>(
-                _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_min_epu32(s, max), s)))) &
-            ((1u << (Count - i)) - 1u);
+  for (int k = 0; k < 4 && i + 8 * k < Count; ++k) {
+    const std::uint32_t left = Count - i - 8 * k;
+    bits |= static_cast<unsigned>(_mm256_movemask_ps(
+                _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_min_epu32(s[k], max), s[k])))) &
+            (left >= 8 ? 0xFFu : (1u << left) - 1u);
+  }
   return bits == 0;
 }
 #endif

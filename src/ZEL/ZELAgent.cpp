@@ -176,17 +176,18 @@ void TZELAgent::DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std:
   }
   const int count = ZEL.FCount = std::clamp(BlockCount, 0, TZEL::MaxBlocks);
   const int head = std::min((Cut + 1) / BitsPerBlock, count);
-  int b = 0;
-  for (; b < head; ++b)
-    ZEL.Blocks[static_cast<std::size_t>(b)] = Head.ZEL.Blocks[static_cast<std::size_t>(b)];
+  std::memcpy(ZEL.Blocks.data(), Head.ZEL.Blocks.data(),
+              static_cast<std::size_t>(head) * sizeof(TFuzzyBlock));
+  int b = head;
   if (b < count && (Cut + 1) % BitsPerBlock != 0) {
     DecodeInto(
         ZEL.Blocks[static_cast<std::size_t>(b)], DecodeTables(),
         WindowAt(Chromosome.Bits.data(), Chromosome.Bits.size(), static_cast<std::size_t>(BitsPerBlock * b)));
     ++b;
   }
-  for (; b < count; ++b)
-    ZEL.Blocks[static_cast<std::size_t>(b)] = Tail.ZEL.Blocks[static_cast<std::size_t>(b)];
+  if (b < count)
+    std::memcpy(ZEL.Blocks.data() + b, Tail.ZEL.Blocks.data() + b,
+                static_cast<std::size_t>(count - b) * sizeof(TFuzzyBlock));
 }
 
 void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
