@@ -13,9 +13,14 @@ TWorkerPool::TShortfallHandler ShortfallHandler;
 // pool sleeps.
 constexpr auto SpinTime = std::chrono::microseconds(200);
 
+// After this much of it, a waiting thread offers its processor to others between looks: on a
+// busy machine the thread it waits for may be the one that needs it.
+constexpr auto YieldAfter = std::chrono::microseconds(20);
+
 // Whether Ready() comes true within the spin time.
 template <typename TReady> bool SpinFor(TReady Ready) {
-  const auto until = std::chrono::steady_clock::now() + SpinTime;
+  const auto start = std::chrono::steady_clock::now();
+  auto now = start;
   do {
     for (int i = 0; i < 16; ++i) {
       if (Ready()) return true;
@@ -24,7 +29,9 @@ template <typename TReady> bool SpinFor(TReady Ready) {
       __builtin_ia32_pause();
 #endif
     }
-  } while (std::chrono::steady_clock::now() < until);
+    now = std::chrono::steady_clock::now();
+    if (now - start > YieldAfter) std::this_thread::yield();
+  } while (now - start < SpinTime);
   return false;
 }
 } // namespace

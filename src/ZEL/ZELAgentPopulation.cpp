@@ -295,14 +295,15 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
   const int breedings = static_cast<int>(Breedings.size());
   const int tasks = breedings + (Environment != nullptr ? Unbred : 0);
   // Tasks are handed out in chunks as threads ask for them, each a share of what is left, so
-  // that the chunks shrink towards the end and no thread waits long for another's last.
-  const int share = 4 * Pool->Size();
+  // that the chunks shrink towards the end and no thread waits long for another's last; and
+  // none is large, so that a thread the system sets aside for a while holds up little.
+  const int share = 4 * Pool->Size(), largest = std::max(1, tasks / (16 * Pool->Size()));
   std::atomic<int> next{0};
   auto take = [&](int& First, int& Last) {
     int first = next.load(std::memory_order_relaxed);
     for (;;) {
       if (first >= tasks) return false;
-      const int size = std::max(1, (tasks - first) / share);
+      const int size = std::clamp((tasks - first) / share, 1, largest);
       if (next.compare_exchange_weak(first, first + size, std::memory_order_relaxed)) {
         First = first;
         Last = first + size;
