@@ -372,14 +372,18 @@ int HexCharToInt(char C) {
 }
 
 void TZEL::ToText(std::string& S) const {
-  std::string text, digit;
-  text.reserve(static_cast<std::size_t>(5 * FCount));
+  // Every block of a program is valid (Add validates, decoding and mutation give legal
+  // values): each field is one digit as IntToHexChar writes it.
+  static constexpr char digits[] = "0123456789ABCDEF";
+  std::string text(static_cast<std::size_t>(5 * FCount), '0');
   for (int i = 0; i < FCount; ++i) {
     const TFuzzyBlock& b = Block(i);
-    for (const std::int32_t field : {b.Shape, b.Position, b.Spread, b.Periods, b.Operator}) {
-      IntToHexChar(field, digit);
-      text += digit;
-    }
+    char* const at = text.data() + 5 * static_cast<std::ptrdiff_t>(i);
+    at[0] = digits[b.Shape & 15];
+    at[1] = digits[b.Position & 15];
+    at[2] = digits[b.Spread & 15];
+    at[3] = digits[b.Periods & 15];
+    at[4] = digits[b.Operator & 15];
   }
   S = std::move(text);
 }
