@@ -116,62 +116,84 @@ std::int32_t CombineDegrees(int Operator, std::int32_t A, std::int32_t B) {
 }
 
 namespace {
-// The even block shapes, each value as the quotient Num / Den of nonnegative integers to be
-// rounded, or a degree of its own (Den 0).
-struct TQuotient {
-  std::int32_t Num, Den;
-};
-
-TQuotient EvenQuotient(int Shape, std::int32_t w, std::int32_t d) {
-  const std::int32_t h = w / 2, q = w / 4, t = w / 3;
-  switch (Shape) {
-  case 0:
-    return {100 * d, w};
-  case 2:
-    return d <= h ? TQuotient{200 * d, w} : TQuotient{200 * (w - d), w};
-  case 4:
-    return {d <= h ? 25 : 75, 0};
-  case 6:
-    if (d <= q) return {400 * d, w};
-    if (4 * d <= 3 * w) return {100, 0};
-    return {400 * (w - d), w};
-  case 8:
-    if (d <= q) return {50 * w - 200 * d, w};
-    if (4 * d <= 3 * w) return {200 * d - 50 * w, w};
-    return {250 * w - 200 * d, w};
-  case 10:
-    return d <= h ? TQuotient{200 * d, w} : TQuotient{200 * d - 100 * w, w};
-  case 12:
-    if (d <= t) return {300 * d, 2 * w};
-    if (d <= 2 * t) return {50, 0};
-    return {300 * d - 100 * w, 2 * w};
-  default: // 14
-    return d <= h ? TQuotient{50 * w - 100 * d, w} : TQuotient{100 * d, w};
+// Out[d] for d = First .. Last of one piece of an even shape: the rounded quotient
+// (A d + B) / Den, whose numerator is nonnegative there, with the quotient and remainder
+// carried from one element to the next; a half-integer is left to ShapeValue. Complement
+// gives the odd shape after it.
+void Piece(int Shape, std::int32_t W, std::int32_t First, std::int32_t Last, std::int32_t A, std::int32_t B,
+           std::int32_t Den, std::uint8_t* Out) {
+  if (Last < First) return;
+  const bool complement = (Shape & 1) != 0;
+  const std::int32_t num = A * First + B, stepQ = A / Den, stepR = A % Den;
+  std::int32_t q = num / Den, r = num % Den;
+  for (std::int32_t d = First; d <= Last; ++d) {
+    if (2 * r == Den) {
+      Out[d] = static_cast<std::uint8_t>(ShapeValue(Shape, 0, W, d));
+    } else {
+      const std::int32_t degree = q + (2 * r > Den ? 1 : 0);
+      Out[d] = static_cast<std::uint8_t>(complement ? 100 - degree : degree);
+    }
+    q += stepQ;
+    r += stepR;
+    if (r >= Den) {
+      r -= Den;
+      ++q;
+    } else if (r < 0) {
+      r += Den;
+      --q;
+    }
   }
+}
+
+// Out[d] = Degree (or its complement) for d = First .. Last.
+void Level(int Shape, std::int32_t First, std::int32_t Last, std::int32_t Degree, std::uint8_t* Out) {
+  for (std::int32_t d = First; d <= Last; ++d)
+    Out[d] = static_cast<std::uint8_t>((Shape & 1) != 0 ? 100 - Degree : Degree);
 }
 } // namespace
 
 void ShapeRow(int Shape, std::int32_t W, std::uint8_t* Out) {
   if (Shape < 0 || Shape > 15) Shape = 0;
-  const int even = Shape & ~1;
-  const bool complement = (Shape & 1) != 0;
   if (W < 1) {
     Out[0] = static_cast<std::uint8_t>(ShapeValue(Shape, 0, W, 0));
     return;
   }
-  for (std::int32_t d = 0; d <= W; ++d) {
-    const TQuotient v = EvenQuotient(even, W, d);
-    std::int32_t degree;
-    if (v.Den == 0) {
-      degree = v.Num;
-    } else {
-      const std::int32_t whole = v.Num / v.Den, twice = 2 * (v.Num % v.Den);
-      if (twice == v.Den) { // on a half-integer: as the extended steps make it
-        Out[d] = static_cast<std::uint8_t>(ShapeValue(Shape, 0, W, d));
-        continue;
-      }
-      degree = whole + (twice > v.Den ? 1 : 0);
-    }
-    Out[d] = static_cast<std::uint8_t>(complement ? 100 - degree : degree);
+  // The pieces of each even shape, as its rule splits the sub-range.
+  const std::int32_t w = W, h = w / 2, q = w / 4, t = w / 3, threeQuarters = 3 * w / 4;
+  switch (Shape & ~1) {
+  case 0:
+    Piece(Shape, W, 0, w, 100, 0, w, Out);
+    break;
+  case 2:
+    Piece(Shape, W, 0, h, 200, 0, w, Out);
+    Piece(Shape, W, h + 1, w, -200, 200 * w, w, Out);
+    break;
+  case 4:
+    Level(Shape, 0, h, 25, Out);
+    Level(Shape, h + 1, w, 75, Out);
+    break;
+  case 6:
+    Piece(Shape, W, 0, q, 400, 0, w, Out);
+    Level(Shape, q + 1, threeQuarters, 100, Out);
+    Piece(Shape, W, std::max(q, threeQuarters) + 1, w, -400, 400 * w, w, Out);
+    break;
+  case 8:
+    Piece(Shape, W, 0, q, -200, 50 * w, w, Out);
+    Piece(Shape, W, q + 1, threeQuarters, 200, -50 * w, w, Out);
+    Piece(Shape, W, std::max(q, threeQuarters) + 1, w, -200, 250 * w, w, Out);
+    break;
+  case 10:
+    Piece(Shape, W, 0, h, 200, 0, w, Out);
+    Piece(Shape, W, h + 1, w, 200, -100 * w, w, Out);
+    break;
+  case 12:
+    Piece(Shape, W, 0, t, 300, 0, 2 * w, Out);
+    Level(Shape, t + 1, 2 * t, 50, Out);
+    Piece(Shape, W, std::max(t, 2 * t) + 1, w, 300, -100 * w, 2 * w, Out);
+    break;
+  default: // 14
+    Piece(Shape, W, 0, h, -100, 50 * w, w, Out);
+    Piece(Shape, W, h + 1, w, 100, 0, w, Out);
+    break;
   }
 }

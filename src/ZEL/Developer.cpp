@@ -24,7 +24,9 @@
 #endif
 
 namespace {
-constexpr int BlockShapes = 16;
+// The rows hold the even shapes only: an odd shape is the complement of the even one before
+// it, which the kernels apply as they read the row.
+constexpr int RowShapes = 8;
 
 int PlanIndex(int Position, int Spread, int Periods) {
   return (Position * 8 + Spread) * 8 + Periods;
@@ -41,13 +43,15 @@ public:
     std::int64_t Row = 0;    // offset of the row of shape 0
     std::int64_t Stride = 0; // from the row of one shape to the next
   };
-  // Rows start on this boundary, and a vector read of a row may reach this far before and
-  // after it (into the rows beside it, or the room at either end of the storage).
+  // The rows start on this boundary (and a row whose length is a multiple of it stays on it);
+  // a vector read of a row may reach this far before and after it, into the rows beside it or
+  // the room at either end of the storage.
   static constexpr int Align = 64;
 
   explicit TShapeTables(int N);
 
-  const std::uint8_t* Row(const TPlan& P, int Shape) const { return Rows + P.Row + Shape * P.Stride; }
+  // The row of the even shape Shape (or of the even shape before an odd one).
+  const std::uint8_t* Row(const TPlan& P, int Shape) const { return Rows + P.Row + (Shape >> 1) * P.Stride; }
 
   // One plan per Position, Spread and Periods.
   std::array<TPlan, 16 * 8 * 8> Plans{};
@@ -59,8 +63,9 @@ private:
 };
 
 TShapeTables::TShapeTables(int Elements) : N(Elements) {
-  auto roundUp = [](std::int64_t V) { return (V + Align - 1) / Align * Align; };
   // One set of rows per range length and number of periods; a row depends on nothing else.
+  // Rows are packed (a row of a multiple of the alignment stays aligned), and a range shorter
+  // than its periods, which is one stretch of the shape, shares the rows of no periods.
   struct TRowSet {
     int Count, Periods;
     std::int64_t Offset;
@@ -72,19 +77,19 @@ TShapeTables::TShapeTables(int Elements) : N(Elements) {
       const TBlockRange r = BlockRange(TFuzzyBlock{0, pos, spread, 0, 0}, N);
       if (!(r.Lo >= 0 && r.Lo <= r.Hi && r.Hi < N)) continue;
       const int n = r.Hi - r.Lo + 1;
-      auto found = std::find_if(sets.begin(), sets.end(), [n](const TRowSet& S) { return S.Count == n; });
-      const std::int64_t first = found != sets.end() ? found->Offset : size;
-      if (found == sets.end())
-        for (int periods = 0; periods < 8; ++periods) {
-          sets.push_back({n, periods, size});
-          size += BlockShapes * roundUp(n);
+      for (int periods = 0; periods < 8; ++periods) {
+        const int used = n / (periods + 1) == 0 ? 0 : periods;
+        auto found = std::find_if(sets.begin(), sets.end(),
+                                  [n, used](const TRowSet& S) { return S.Count == n && S.Periods == used; });
+        if (found == sets.end()) {
+          sets.push_back({n, used, size});
+          size += RowShapes * static_cast<std::int64_t>(n);
+          found = sets.end() - 1;
         }
-      for (int periods = 0; periods < 8; ++periods)
-        Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))] = {
-            r.Lo, n, first + periods * BlockShapes * roundUp(n), roundUp(n)};
+        Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))] = {r.Lo, n, found->Offset, n};
+      }
     }
-  // Room at both ends, and the alignment; the rows fill the rest but for the gaps that
-  // round each row up, which are cleared (a vector read may take them in).
+  // Room at both ends for the vector reads that reach past a row, and the alignment.
   Storage.reset(new std::uint8_t[static_cast<std::size_t>(size + 3 * Align)]);
   std::uint8_t* const base = Storage.get();
   const auto misalignment = reinterpret_cast<std::uintptr_t>(base) % Align;
@@ -92,39 +97,34 @@ TShapeTables::TShapeTables(int Elements) : N(Elements) {
   Rows = rows;
   std::memset(base, 0, static_cast<std::size_t>(rows - base));
   std::memset(rows + size, 0, static_cast<std::size_t>(base + size + 3 * Align - (rows + size)));
-  // The values of every shape over each sub-range width met, computed once.
+  // The values of every shape over each sub-range width met, computed once, with room for a
+  // whole chunk after them.
+  constexpr int chunk = 16;
   std::vector<std::vector<std::uint8_t>> widths(static_cast<std::size_t>(std::max(N, 1)));
-  auto valuesOf = [&](int W) -> const std::vector<std::uint8_t>& {
+  auto valuesOf = [&](int W) -> const std::uint8_t* {
     auto& v = widths[static_cast<std::size_t>(W)];
     if (v.empty()) {
-      v.resize(static_cast<std::size_t>(BlockShapes) * static_cast<std::size_t>(W + 1));
-      // An odd shape is the complement of the even one before it.
-      for (int shape = 0; shape < BlockShapes; shape += 2) {
-        std::uint8_t* const even = v.data() + static_cast<std::ptrdiff_t>(shape) * (W + 1);
-        ShapeRow(shape, W, even);
-        for (int d = 0; d <= W; ++d)
-          even[W + 1 + d] = static_cast<std::uint8_t>(100 - even[d]);
-      }
+      v.resize(static_cast<std::size_t>(RowShapes) * static_cast<std::size_t>(W + 1) + chunk);
+      for (int row = 0; row < RowShapes; ++row)
+        ShapeRow(2 * row, W, v.data() + static_cast<std::ptrdiff_t>(row) * (W + 1));
     }
-    return v;
+    return v.data();
   };
+  // Each row is written from its start to its end, its sub-ranges in order, a chunk at a
+  // time: a chunk that reaches past a sub-range is written over by what follows it (the next
+  // sub-range, the next row, the room after the last row).
   for (const TRowSet& set : sets) {
     const int n = set.Count, l = n / (set.Periods + 1);
-    const std::int64_t stride = roundUp(n);
-    std::uint8_t* const first = rows + set.Offset;
-    auto put = [&](int S, int E) { // elements S .. E of the range, as one sub-range
-      if (E < S) return;
-      const auto& values = valuesOf(E - S);
-      for (int shape = 0; shape < BlockShapes; ++shape)
-        std::memcpy(first + shape * stride + S,
-                    values.data() + static_cast<std::ptrdiff_t>(shape) * (E - S + 1),
-                    static_cast<std::size_t>(E - S + 1));
-    };
-    for (int p = 1; p <= set.Periods; ++p)
-      put((p - 1) * l, p * l - 1);
-    put(set.Periods * l, n - 1);
-    for (int shape = 0; shape < BlockShapes; ++shape)
-      std::memset(first + shape * stride + n, 0, static_cast<std::size_t>(stride - n));
+    std::uint8_t* row = rows + set.Offset;
+    for (int shape = 0; shape < RowShapes; ++shape, row += n)
+      for (int p = 0; p <= set.Periods; ++p) {
+        const int first = p * l, last = p < set.Periods ? first + l - 1 : n - 1; // the last takes the rest
+        if (last < first) continue;
+        const std::uint8_t* const values =
+            valuesOf(last - first) + static_cast<std::ptrdiff_t>(shape) * (last - first + 1);
+        for (int i = 0; i <= last - first; i += chunk)
+          std::memcpy(row + first + i, values + i, chunk);
+      }
   }
 }
 
