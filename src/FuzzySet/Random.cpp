@@ -151,6 +151,7 @@ __attribute__((target("avx2"))) void DrawMasksAvx2(TRandom& R, std::uint32_t Cou
 #endif
 
 // The seeds of the next 16 draws, each a step of its own from the current seed.
+#if defined(__x86_64__) && defined(__GNUC__)
 // The seeds of the next 64 draws, each a jump of its own from the current seed, and the jumps
 // of 32 and 64 draws that move a row of them on.
 struct TLaneJumps {
@@ -172,7 +173,6 @@ const TLaneJumps& LaneJumps() {
   return jumps;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
 // Four rows of lanes side by side, so that the multiplications of one step do not wait for
 // one another.
 __attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) bool
