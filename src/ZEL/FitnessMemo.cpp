@@ -134,7 +134,8 @@ TFitnessMemo::TFitnessMemo(int NewPrograms, int Blocks)
   Mask = capacity - 1;
   for (TTable& t : Tables) {
     t.Tags = std::make_unique<std::atomic<std::uint64_t>[]>(capacity);
-    t.Words = std::make_unique_for_overwrite<std::uint64_t[]>(capacity * static_cast<std::uint64_t>(Width));
+    t.Words.reset(
+        new std::uint64_t[capacity * static_cast<std::uint64_t>(Width)]); // each written before it is read
   }
 }
 
