@@ -24,7 +24,7 @@ constexpr int MaxProbes = 16;
 // for one pass the first time, and for twice as many each time again, up to MaxRest passes.
 // The pass after a rest only fills the memo again and is not judged.
 constexpr std::int64_t HitShare = 5;
-constexpr int MaxRest = 16;
+constexpr int MaxRest = 64;
 
 int WordsFor(int Blocks) {
   return std::max(1, (5 * Blocks + TProgramKey::FieldsPerWord - 1) / TProgramKey::FieldsPerWord);

@@ -63,7 +63,7 @@ public:
 
   // Whether looking programs up is worth its cost in the coming pass. Where programs seldom
   // recur, the keys, lookups and insertions cost more than the rare hits save: the memo then
-  // rests for a number of passes, and is tried again after them.
+  // rests for a number of passes (1, 2, 4, ... up to 64), and is tried again after them.
   bool InUse() const { return Resting == 0; }
   // What the lookups of a pass found; called while no Find or Insert runs.
   void Tell(std::int64_t Lookups, std::int64_t Hits);
