@@ -24,7 +24,7 @@ TFuzzySet ReadEnvironmentText(const std::string& Text, const std::string& FileNa
 }
 
 TFuzzySet LoadEnvironmentFile(const std::string& FileName) {
-  return ReadEnvironmentText(ReadWholeFile(EnvironmentFileKind, FileName), FileName);
+  return ReadEnvironmentText(ReadWholeFile(EnvironmentInput, FileName), FileName);
 }
 
 std::string EnvironmentText(const TFuzzySet& Environment) {

@@ -91,7 +91,7 @@ TExperimentFile ReadExperimentText(const std::string& Text, const std::string& F
 }
 
 TExperimentFile LoadExperimentFile(const std::string& FileName) {
-  return ReadExperimentText(ReadWholeFile(ExperimentFileKind, FileName), FileName);
+  return ReadExperimentText(ReadWholeFile(ExperimentInput, FileName), FileName);
 }
 
 void SaveExperimentFile(const std::string& FileName, const TExperimentFile& File) {

@@ -1,6 +1,8 @@
 #include "Experiment/JsonReader.h"
 
 #include <algorithm>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 std::string Escaped(const std::string& Key) {
@@ -21,20 +23,169 @@ std::string TypeOf(const TJson& V) {
 }
 } // namespace
 
+namespace {
+// Deeper than any file of ours, shallow enough that nothing built from it strains the stack.
+constexpr std::size_t MaxDepth = 64;
+
+// Builds the document as the parser reads it, refusing what the library's own builder lets
+// through (a member given twice, where the last one would win) and giving every error its
+// place: the JSON pointer of the value, or the line and column where the text stops being JSON.
+class TDocumentBuilder : public nlohmann::json_sax<TJson> {
+public:
+  TDocumentBuilder(const TJsonSource& Source, const std::string& Text, TJson& Root)
+      : Source(Source), Text(Text), Root(Root) {}
+
+  bool null() override { return Put(TJson(nullptr)); }
+  bool boolean(bool V) override { return Put(TJson(V)); }
+  bool number_integer(number_integer_t V) override { return Put(TJson(V)); }
+  bool number_unsigned(number_unsigned_t V) override { return Put(TJson(V)); }
+  bool number_float(number_float_t V, const string_t&) override { return Put(TJson(V)); }
+  bool string(string_t& V) override { return Put(TJson(std::move(V))); }
+  bool binary(binary_t&) override { return Fail(NextPointer(), "binary data where JSON text is expected"); }
+
+  bool start_object(std::size_t) override { return Open(TJson::object()); }
+  bool start_array(std::size_t) override { return Open(TJson::array()); }
+  bool end_object() override { return Close(); }
+  bool end_array() override { return Close(); }
+
+  bool key(string_t& Key) override {
+    TLevel& level = Levels.back();
+    const std::string pointer = level.Pointer + "/" + Escaped(Key);
+    if (!level.Keys.insert(Key).second)
+      return Fail(pointer, "the member \"" + Key + "\" is given more than once");
+    Key_ = std::move(Key);
+    return true;
+  }
+
+  bool parse_error(std::size_t Position, const std::string& LastToken,
+                   const nlohmann::detail::exception& Error) override {
+    // "[json.exception.parse_error.101] parse error at line 3, column 7: syntax error ...":
+    // the reason, without the library's tag and place, which are given as ours.
+    std::string what = Error.what();
+    const std::size_t tag = what.find("] ");
+    if (tag != std::string::npos) what.erase(0, tag + 2);
+    const std::size_t place = what.find(" at line ");
+    const std::size_t colon = place == std::string::npos ? place : what.find(": ", place);
+    if (colon != std::string::npos) what.erase(0, colon + 2);
+    if (Error.id == 406) {
+      // A number beyond the range of a double: JSON, but of no use here. A number standing
+      // alone has no pointer; it is placed where it begins.
+      const std::string pointer = NextPointer();
+      const std::string what = "the number " + LastToken + " is out of the range of a double";
+      if (!pointer.empty()) return Fail(pointer, what);
+      throw TFileError(Source.Kind, Source.FileName, LineAndColumn(Position + 1 - LastToken.size()), what);
+    }
+    throw TFileError(Source.Kind, Source.FileName, LineAndColumn(Position), "not JSON: " + what);
+  }
+
+private:
+  struct TLevel {
+    TJson* Value;
+    std::string Pointer;
+    std::unordered_set<std::string> Keys;
+  };
+
+  // The pointer of the value about to be read.
+  std::string NextPointer() const {
+    if (Levels.empty()) return "";
+    const TLevel& level = Levels.back();
+    if (level.Value->is_object()) return level.Pointer + "/" + Escaped(Key_);
+    return level.Pointer + "/" + std::to_string(level.Value->size());
+  }
+
+  // "at line 3, column 7" for the byte at Position (counted from 1), as the library counts.
+  std::string LineAndColumn(std::size_t Position) const {
+    const auto end = static_cast<std::ptrdiff_t>(std::min(Position, Text.size()));
+    const auto lines = std::count(Text.begin(), Text.begin() + end, '\n');
+    const std::size_t lineStart =
+        end == 0 ? std::string::npos : Text.rfind('\n', static_cast<std::size_t>(end - 1));
+    const std::size_t column = Position - (lineStart == std::string::npos ? 0 : lineStart + 1);
+    return "at line " + std::to_string(lines + 1) + ", column " + std::to_string(column);
+  }
+
+  bool Fail(const std::string& Pointer, const std::string& What) const {
+    throw TFileError(Source.Kind, Source.FileName, Pointer, What);
+  }
+
+  // Puts Value in its place; the place of an object or array it opens.
+  TJson* Place(TJson&& Value) {
+    if (Levels.empty()) {
+      Root = std::move(Value);
+      return &Root;
+    }
+    TJson& parent = *Levels.back().Value;
+    if (parent.is_array()) {
+      parent.push_back(std::move(Value));
+      return &parent.back();
+    }
+    // Appended without the linear search for the key, which key() has already made.
+    auto& members = parent.get_ref<TJson::object_t&>();
+    members.emplace_back(Key_, std::move(Value));
+    return &members.back().second;
+  }
+
+  bool Put(TJson&& Value) {
+    Place(std::move(Value));
+    return true;
+  }
+
+  bool Open(TJson&& Empty) {
+    const std::string pointer = NextPointer();
+    if (Levels.size() >= MaxDepth)
+      return Fail(pointer, "nested more than " + std::to_string(MaxDepth) + " levels deep");
+    TJson* value = Place(std::move(Empty));
+    Levels.push_back({value, pointer, {}});
+    return true;
+  }
+
+  bool Close() {
+    Levels.pop_back();
+    return true;
+  }
+
+  const TJsonSource& Source;
+  const std::string& Text;
+  TJson& Root;
+  std::vector<TLevel> Levels;
+  std::string Key_;
+};
+} // namespace
+
+namespace {
+// Takes a document apart from its last leaf up, so that nothing is allocated on the way: the
+// library's own destructor first gathers the elements of an array or object into a new
+// array, which fails when the memory has run out, and a failure in a destructor aborts.
+void Dismantle(TJson& Root) noexcept {
+  for (;;) {
+    TJson* parent = nullptr;
+    TJson* node = &Root;
+    while (node->is_structured() && !node->empty()) {
+      parent = node;
+      node = node->is_array() ? &node->get_ref<TJson::array_t&>().back()
+                              : &node->get_ref<TJson::object_t&>().back().second;
+    }
+    if (parent == nullptr) return;
+    if (parent->is_array())
+      parent->get_ref<TJson::array_t&>().pop_back();
+    else
+      parent->get_ref<TJson::object_t&>().pop_back();
+  }
+}
+} // namespace
+
 TJsonSource::TJsonSource(std::string K, std::string F, const std::string& Text)
     : Kind(std::move(K)), FileName(std::move(F)) {
   try {
-    Root = TJson::parse(Text);
-  } catch (const TJson::exception& e) {
-    // "[json.exception.parse_error.101] parse error at line 3, column 7: ...": the place and
-    // the reason, without the library's tag. A number too large for a double has no place.
-    std::string what = e.what();
-    what.erase(0, what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
-    const std::size_t at = what.find("at line ");
-    const std::size_t colon = at == std::string::npos ? at : what.find(": ", at);
-    if (colon == std::string::npos) throw TFileError(Kind, FileName, "", "not JSON: " + what);
-    throw TFileError(Kind, FileName, what.substr(at, colon - at), "not JSON: " + what.substr(colon + 2));
+    TDocumentBuilder builder(*this, Text, Root);
+    TJson::sax_parse(Text, &builder, TJson::input_format_t::json, true, false);
+  } catch (...) {
+    Dismantle(Root);
+    throw;
   }
+}
+
+TJsonSource::~TJsonSource() {
+  Dismantle(Root);
 }
 
 void TJsonPlace::Fail(const std::string& What) const {

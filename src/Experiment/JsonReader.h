@@ -19,8 +19,12 @@ struct TJsonSource {
   std::string Kind;
   std::string FileName;
   TJson Root;
-  // Parses Text; what is not JSON raises TFileError with the line and column.
+  // Parses Text; what is not JSON raises TFileError with the line and column (a number out
+  // of range, a member given twice or nesting deeper than 64 with the JSON pointer).
   TJsonSource(std::string Kind, std::string FileName, const std::string& Text);
+  ~TJsonSource();
+  TJsonSource(const TJsonSource&) = delete;
+  TJsonSource& operator=(const TJsonSource&) = delete;
 };
 
 class TJsonPlace {

@@ -1,6 +1,8 @@
 #include "Experiment/PopulationFile.h"
 
 #include "Experiment/JsonReader.h"
+#include "Experiment/ReportFormat.h"
+#include "FuzzySet/Extended.h"
 
 #include <algorithm>
 #include <cctype>
@@ -76,6 +78,34 @@ TZELAgent ReadAgent(const TJsonPlace& P, const TExperimentSettings& S) {
   }
   return a;
 }
+// The stored fitness must be the one the program scores against the population's environment:
+// selection and the reports believe it.
+void CheckScore(const TJsonPlace& Agent, std::int32_t Stored, std::int32_t Scored) {
+  if (Stored != Scored)
+    Agent.At("fitness").Fail("stored " + std::to_string(Stored) + ", the program scores " +
+                             std::to_string(Scored));
+}
+
+// Every agent scored as a generation is scored, by the engine's development on this thread:
+// a fraction of a generation's work.
+void CheckScores(const TJsonPlace& Agents, const TFrozenPopulation& F) {
+  TZELAgentPopulation population;
+  population.SetThreads(1);
+  population.Restore(F, F.Settings.Reproduction);
+  population.Evaluate(F.Environment);
+  for (int i = 0; i < population.Count(); ++i)
+    CheckScore(Agents.At(static_cast<std::size_t>(i)), F.Agents[static_cast<std::size_t>(i)].Fitness,
+               population.Agent(i).Fitness);
+}
+
+// One agent developed by the literal rules.
+std::int32_t Score(const TZELAgent& Agent, const TFuzzySet& Environment) {
+  TZELAgent scored = Agent;
+  TFuzzySet developed;
+  scored.Develop(developed);
+  scored.Evaluate(developed, Environment);
+  return scored.Fitness;
+}
 } // namespace
 
 std::string PopulationText(const TFrozenPopulation& F) {
@@ -124,8 +154,11 @@ TFrozenPopulation ReadPopulationText(const std::string& Text, const std::string&
                 std::to_string(s.PopSize));
   for (std::size_t i = 0; i < size; ++i)
     f.Agents.push_back(ReadAgent(agents.At(i), s));
+  CheckScores(agents, f);
   f.GenBest = ReadAgent(root.At("gen-best"), s);
+  CheckScore(root.At("gen-best"), f.GenBest.Fitness, Score(f.GenBest, f.Environment));
   f.BestAll = ReadAgent(root.At("best-all"), s);
+  CheckScore(root.At("best-all"), f.BestAll.Fitness, Score(f.BestAll, f.Environment));
 
   const TJsonPlace stats = root.At("statistics");
   stats.OnlyKeys({"avg-fitness", "gen-fit-max", "gen-fit-min", "max-fit-all", "fitness-sum"});
@@ -148,6 +181,10 @@ TFrozenPopulation ReadPopulationText(const std::string& Text, const std::string&
   agree("fitness-sum", f.FitnessSum, sum);
   agree("gen-fit-max", f.GenFitMax, most);
   agree("gen-fit-min", f.GenFitMin, least);
+  const double average = Extended::ToDouble(TExtended(sum) / TExtended(s.PopSize));
+  if (f.AvgFitness != average)
+    stats.At("avg-fitness")
+        .Fail(ShortestReal(f.AvgFitness) + " where the agents give " + ShortestReal(average));
   if (f.MaxFitAll < f.GenFitMax)
     stats.At("max-fit-all")
         .Fail(std::to_string(f.MaxFitAll) + " is below /statistics/gen-fit-max " +
@@ -162,11 +199,21 @@ TFrozenPopulation ReadPopulationText(const std::string& Text, const std::string&
         .At("fitness")
         .Fail(std::to_string(f.GenBest.Fitness) + " where /statistics/gen-fit-max is " +
               std::to_string(f.GenFitMax));
+  // The generation's best is the last of its fittest agents.
+  std::size_t fittest = 0;
+  for (std::size_t i = 0; i < f.Agents.size(); ++i)
+    if (f.Agents[i].Fitness == most) fittest = i;
+  const TZELAgent& best = f.Agents[fittest];
+  if (best.Genotype != f.GenBest.Genotype || !(best.ZEL == f.GenBest.ZEL) ||
+      BitText(best.Chromosome) != BitText(f.GenBest.Chromosome))
+    root.At("gen-best")
+        .Fail("differs from /agents/" + std::to_string(fittest) +
+              ", the last of the fittest agents, which is the generation's best");
   return f;
 }
 
 TFrozenPopulation LoadPopulationFile(const std::string& FileName) {
-  return ReadPopulationText(ReadWholeFile(PopulationFileKind, FileName), FileName);
+  return ReadPopulationText(ReadWholeFile(PopulationInput, FileName), FileName);
 }
 
 void SavePopulationFile(const std::string& FileName, const TFrozenPopulation& Frozen) {

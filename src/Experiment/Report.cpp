@@ -44,6 +44,8 @@ std::string ReportClosingMessage(const std::string& FileName) {
 
 TReportWriter::TReportWriter(const std::string& FileName) : File(FileName) {}
 
+TReportWriter::TReportWriter(TReportFile&& Claimed) : File(std::move(Claimed)) {}
+
 TRunObserver TReportWriter::Observer() {
   return {[this](const TRunStart& S) { WriteHeader(S); },
           [this](const TGenerationRecord& R) { File.WriteLine(GenerationLine(R)); },

@@ -27,6 +27,8 @@ class TReportWriter {
 public:
   // Creates the report file, or takes the one there (emptied by its first line).
   explicit TReportWriter(const std::string& FileName);
+  // Takes a report claimed before the run (TReportFile::Claim).
+  explicit TReportWriter(TReportFile&& File);
   TRunObserver Observer();
 
 private:

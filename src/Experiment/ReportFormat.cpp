@@ -72,9 +72,12 @@ double ProbabilityInRange(double P, double Fallback) {
 }
 
 namespace {
-[[noreturn]] void ReportError(const char* What, const std::string& Name, int Error) {
-  throw std::runtime_error(std::string(What) + " '" + Name +
-                           "': " + (Error ? std::strerror(Error) : "I/O error"));
+[[noreturn]] void ReportError(const char* What, const std::string& Name, int Error,
+                              const char* Reason = nullptr) {
+  throw std::runtime_error(std::string(What) + " '" + Name + "': " +
+                           (Reason  ? Reason
+                            : Error ? std::strerror(Error)
+                                    : "I/O error"));
 }
 
 // The lock marks a report being written; it goes with the descriptor when that is closed.
@@ -82,35 +85,90 @@ namespace {
 void LockOrRefuse(int File, const std::string& Name) {
   if (flock(File, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
   close(File);
-  throw std::runtime_error("Cannot write report file '" + Name + "': another process is writing it");
+  ReportError("Cannot write report file", Name, 0, "another process is writing it");
 }
 } // namespace
 
 TReportFile::TReportFile(const std::string& FileName) : Name(FileName) {
+  Open();
+}
+
+TReportFile::TReportFile(const std::string& FileName, TDeferred) : Name(FileName), Deferred(true) {}
+
+TReportFile TReportFile::Claim(const std::string& FileName) {
+  struct stat status {};
+  if (stat(FileName.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return TReportFile(FileName);
+  if (S_ISDIR(status.st_mode)) ReportError("Cannot create report file", FileName, EISDIR);
+  if (access(FileName.c_str(), W_OK) != 0) ReportError("Cannot create report file", FileName, errno);
+  return TReportFile(FileName, TDeferred{});
+}
+
+TReportFile::TReportFile(TReportFile&& Other) noexcept
+    : Name(std::move(Other.Name)), File(Other.File), Deferred(Other.Deferred), Regular(Other.Regular),
+      Created(Other.Created), Emptied(Other.Emptied), Written(Other.Written),
+      Leftover(std::move(Other.Leftover)) {
+  Other.File = -1;
+  Other.Deferred = false;
+}
+
+void TReportFile::Open() {
+  Deferred = false;
   // Opened without truncating, so that a report locked by another process keeps its lines.
-  File = open(FileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (File < 0) Fail("Cannot create report file", errno);
+  // Watched before it is made, so that a signal never leaves it behind empty.
+  Leftover.WatchWhileEmpty(Name);
+  File = open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  int error = errno;
+  Created = File >= 0;
+  if (Created) {
+    Leftover.Identify(File);
+  } else {
+    Leftover.Forget();
+    if (error == EEXIST) File = open(Name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    error = errno;
+  }
+  if (File < 0) Fail("Cannot create report file", error);
   struct stat status {};
   Regular = fstat(File, &status) == 0 && S_ISREG(status.st_mode);
-  if (!Regular) return;
-  LockOrRefuse(File, Name);
+  if (!Regular) {
+    Leftover.Forget();
+    return;
+  }
+  if (flock(File, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    Release();
+    ReportError("Cannot write report file", Name, 0, "another process is writing it");
+  }
   // Emptied with its first line (or at its close), so that a run that fails before it writes
   // anything leaves the report it would have replaced as it was.
   Emptied = false;
 }
 
+void TReportFile::Release() {
+  if (File >= 0) {
+    if (Created && Written == 0) {
+      // Made by this object and never written: the failed run leaves nothing behind.
+      struct stat mine {
+      }, now{};
+      if (fstat(File, &mine) == 0 && stat(Name.c_str(), &now) == 0 && mine.st_dev == now.st_dev &&
+          mine.st_ino == now.st_ino && now.st_size == 0)
+        unlink(Name.c_str());
+    }
+    close(File);
+  }
+  File = -1;
+  Leftover.Forget();
+}
+
 void TReportFile::Empty() {
   if (ftruncate(File, 0) != 0) {
     const int error = errno;
-    close(File);
-    File = -1;
+    Release();
     Fail("Cannot create report file", error);
   }
   Emptied = true;
 }
 
 TReportFile::~TReportFile() {
-  if (File >= 0) close(File);
+  Release();
 }
 
 void TReportFile::CheckWritable(const std::string& FileName) {
@@ -136,6 +194,7 @@ void TReportFile::CheckWritable(const std::string& FileName) {
 }
 
 void TReportFile::WriteLine(const std::string& Line) {
+  if (Deferred) Open();
   if (File < 0) Fail("Cannot write report file", EBADF);
   if (!Emptied) Empty();
   const std::string out = Line + "\r\n";
@@ -147,18 +206,23 @@ void TReportFile::WriteLine(const std::string& Line) {
       const int error = n < 0 ? errno : EIO;
       // Take the cut line back, so the file ends with the last complete one.
       const bool whole = !Regular || done == 0 || ftruncate(File, static_cast<off_t>(Written)) == 0;
-      close(File);
-      File = -1;
+      Release();
       Fail(whole ? "Cannot write report file" : "Cannot write report file (its last line is cut)", error);
     }
     done += static_cast<std::size_t>(n);
   }
   Written += static_cast<long long>(out.size());
+  // Written to, the report stays whatever happens.
+  Leftover.Forget();
 }
 
 void TReportFile::Close() {
+  if (Deferred) Open();
   if (File < 0) return;
   if (!Emptied) Empty();
+  // A report closed whole stays, even without a line.
+  Created = false;
+  Leftover.Forget();
   const int rc = close(File);
   const int error = errno;
   File = -1;

@@ -2,6 +2,8 @@
 // Number formats and line output of the run reports, and the shortest form of a double
 // that the files and messages write.
 
+#include "Experiment/FileText.h"
+
 #include <string>
 
 // An integer right-aligned in a field of at least Width characters (never cut).
@@ -20,11 +22,19 @@ double ProbabilityInRange(double P, double Fallback);
 // cannot be written whole is taken back, so the file always ends with a complete line.
 // While a report is open it holds an advisory lock, and a report that another process
 // holds is refused before anything in it is cut. A file that cannot be created or written
-// raises std::runtime_error naming the file and the reason.
+// raises std::runtime_error naming the file and the reason. A report that this object
+// created and never wrote a line to goes again when the object ends (or a signal ends the
+// process; see TLeftoverFile), so a run that fails before its first line leaves nothing.
 class TReportFile {
 public:
   explicit TReportFile(const std::string& FileName);
+  // A report held from now on, before the run that writes it: a regular file (or a missing
+  // one) is opened and locked now, a FIFO or a device only checked now and opened by the
+  // first line, since opening a FIFO waits for its reader.
+  static TReportFile Claim(const std::string& FileName);
   ~TReportFile();
+  TReportFile(TReportFile&& Other) noexcept;
+  TReportFile& operator=(TReportFile&&) = delete;
   TReportFile(const TReportFile&) = delete;
   TReportFile& operator=(const TReportFile&) = delete;
   void WriteLine(const std::string& Line);
@@ -34,13 +44,22 @@ public:
   static void CheckWritable(const std::string& FileName);
 
 private:
+  struct TDeferred {};
+  TReportFile(const std::string& FileName, TDeferred);
+  void Open();
   [[noreturn]] void Fail(const char* What, int Error);
   void Empty();
+  void Release();
   std::string Name;
   int File = -1;
+  // Opened by the first line.
+  bool Deferred = false;
   // Only a regular file can be locked against a second writer and cut back to its last line.
   bool Regular = false;
+  // Made by this object, and so removed again while nothing is written to it.
+  bool Created = false;
   // A regular file is emptied when its first line is written, or when it is closed.
   bool Emptied = true;
   long long Written = 0;
+  TLeftoverFile Leftover;
 };

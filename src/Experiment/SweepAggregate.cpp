@@ -271,7 +271,7 @@ TSweepAggregate AggregateSweep(const fs::path& Dir, const TAggregateOptions& Opt
   const fs::path planPath = SweepPlanPath(Dir);
   if (!fs::exists(planPath))
     throw TSweepError("'" + Dir.string() + "' has no plan.csv: it is not the output folder of a sweep run");
-  const TSweepPlan plan = ParseSweepPlan(ReadSweepFile(planPath), planPath.string());
+  const TSweepPlan plan = ParseSweepPlan(ReadSweepFile(planPath, SweepPlanInput), planPath.string());
 
   TSweepAggregate result;
   result.Foreign = ForeignResults(plan, Dir);
@@ -292,7 +292,7 @@ TSweepAggregate AggregateSweep(const fs::path& Dir, const TAggregateOptions& Opt
       result.Missing.push_back(run.RunId);
       continue;
     }
-    const TRunSeries series = ReadSweepResult(ReadSweepFile(path), path.string(), run);
+    const TRunSeries series = ReadSweepResult(ReadSweepFile(path, SweepResultInput), path.string(), run);
     if (series.Version != SweepProgramVersion())
       result.OtherVersions.push_back(path.filename().string() + " (" + series.Version + ")");
     for (std::size_t k = 0; k < measures.size(); ++k)

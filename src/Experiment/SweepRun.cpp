@@ -236,17 +236,12 @@ fs::path SweepResultPath(const fs::path& Dir, const std::string& RunId) {
   return Dir / "runs" / (RunId + ".csv");
 }
 
-std::string ReadSweepFile(const fs::path& Path) {
-  std::FILE* file = std::fopen(Path.c_str(), "rb");
-  if (!file) throw TSweepError("Cannot read file '" + Path.string() + "': " + std::strerror(errno));
-  std::string text;
-  char buffer[65536];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-    text.append(buffer, n);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) throw TSweepError("Cannot read file '" + Path.string() + "'");
-  return text;
+std::string ReadSweepFile(const fs::path& Path, const TInputKind& Kind) {
+  try {
+    return ReadWholeFile(Kind, Path.string());
+  } catch (const TFileError& e) {
+    throw TSweepError(e.what());
+  }
 }
 
 std::vector<std::string> ForeignResults(const TSweepPlan& Plan, const fs::path& Dir) {
@@ -275,7 +270,7 @@ TSweepRunResult RunSweep(const TSweepPlan& Plan, const fs::path& Dir, const TSwe
   const fs::path planPath = SweepPlanPath(Dir);
   std::error_code ec;
   const bool kept = fs::exists(planPath, ec);
-  if (kept && ReadSweepFile(planPath) != planText)
+  if (kept && ReadSweepFile(planPath, SweepPlanInput) != planText)
     throw TSweepError("'" + Dir.string() + "' holds the results of another plan (its plan.csv differs); " +
                       "choose another output folder");
   fs::create_directories(Dir / "runs", ec);

@@ -5,6 +5,7 @@
 // stopped resumes where it stopped.
 
 #include "Experiment/Experiment.h"
+#include "Experiment/FileText.h"
 #include "Experiment/RunLoop.h"
 #include "Experiment/SweepPlan.h"
 
@@ -74,8 +75,9 @@ std::filesystem::path SweepPlanPath(const std::filesystem::path& Dir);
 std::filesystem::path SweepResultPath(const std::filesystem::path& Dir, const std::string& RunId);
 
 // Every file of a sweep that comes from outside (a plan, a result, an aggregate) is read
-// here, as a whole. A file that cannot be read raises TSweepError naming it.
-std::string ReadSweepFile(const std::filesystem::path& Path);
+// here, as a whole, through the bounded reader of input files with the limit of its kind.
+// A file that cannot be read, or is too large, raises TSweepError naming it.
+std::string ReadSweepFile(const std::filesystem::path& Path, const TInputKind& Kind = SweepTableInput);
 
 // The files in DIR/runs that look like results (NAME.csv) but whose NAME is no run_id of
 // Plan, sorted by name.

@@ -67,7 +67,7 @@ void RunSweepCommand(const TSweepSettings& S, TConsole Console) {
   TSweepCommandRecord record = Record(S, "run");
   record.Shard = std::to_string(S.Shard) + "/" + std::to_string(S.Shards);
   // The whole plan is read and checked before the first run starts.
-  const std::string planText = ReadSweepFile(S.Plan);
+  const std::string planText = ReadSweepFile(S.Plan, SweepPlanInput);
   const TSweepPlan plan = ParseSweepPlan(planText, S.Plan);
   for (const std::string& w : plan.Warnings)
     Warn(Console, w);
@@ -110,7 +110,7 @@ void RunSweepCommand(const TSweepSettings& S, TConsole Console) {
     record.Error = e.what();
     try {
       if (std::filesystem::exists(SweepPlanPath(dir)) &&
-          ReadSweepFile(SweepPlanPath(dir)) == SweepPlanCsv(plan))
+          ReadSweepFile(SweepPlanPath(dir), SweepPlanInput) == SweepPlanCsv(plan))
         RecordSweepCommand(dir, record);
     } catch (const std::exception&) {
       // The error that stopped the sweep is the one to tell.

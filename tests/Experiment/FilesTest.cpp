@@ -14,10 +14,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "../ScratchDir.h"
 
 namespace {
 TRandom Seeded(std::uint32_t Seed) {
@@ -390,7 +399,7 @@ TEST(Files, BadFilesNameTheFileThePlaceAndTheFault) {
             std::string::npos);
   EXPECT_NE(ErrorOf(ReadPopulationText, "").find("not JSON"), std::string::npos);
   EXPECT_EQ(ErrorOf(ReadEnvironmentText, R"({"degrees": [1e999]})"),
-            "environment file 'f.json': not JSON: number overflow parsing '1e999'");
+            "environment file 'f.json', at /degrees/0: the number 1e999 is out of the range of a double");
   EXPECT_NE(ErrorOf(ReadExperimentText, "settings:\n  pop-size: 3\n").find("at line 1, column 1: not JSON"),
             std::string::npos);
 
@@ -434,9 +443,319 @@ TEST(Files, DevicesAndFoldersAreRefusedWithoutReading) {
       LoadEnvironmentFile(name);
       ADD_FAILURE() << name;
     } catch (const TFileError& e) {
-      EXPECT_EQ(std::string(e.what()), "environment file '" + name + "': is not a file");
+      EXPECT_EQ(std::string(e.what()), "environment file '" + name + "': is neither a file nor a pipe");
     }
   }
   const std::string folder = std::filesystem::temp_directory_path().string();
   EXPECT_THROW(LoadExperimentFile(folder), TFileError);
+}
+
+namespace {
+using namespace std::chrono_literals;
+
+std::string Slurp(const std::string& Path) {
+  std::ostringstream text;
+  text << std::ifstream(Path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+void Spit(const std::string& Path, const std::string& Text) {
+  std::ofstream(Path, std::ios::binary) << Text;
+}
+
+std::vector<std::string> Listing(const std::string& Dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(Dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The error of Read, run on a thread of its own and awaited ten seconds at most: a read that
+// has not returned by then fails the test, and is freed by a writer that opens and closes
+// the FIFO.
+std::string BoundedError(const std::string& Fifo, std::function<void()> Read) {
+  auto done = std::make_shared<std::promise<std::string>>();
+  std::future<std::string> result = done->get_future();
+  std::thread([done, Read] {
+    try {
+      Read();
+      done->set_value("");
+    } catch (const std::exception& e) {
+      done->set_value(e.what());
+    }
+  }).detach();
+  if (result.wait_for(10s) != std::future_status::ready) {
+    ADD_FAILURE() << "reading " << Fifo << " did not return";
+    const int writer = open(Fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+  }
+  return result.get();
+}
+
+// Restores the usual limits and waits at the end of a test.
+struct TTestLimits {
+  TTestLimits(std::size_t Bytes, std::chrono::milliseconds Wait) {
+    SetInputLimitForTests(Bytes);
+    SetPipeWaitForTests(Wait);
+  }
+  ~TTestLimits() {
+    SetInputLimitForTests(0);
+    SetPipeWaitForTests(0ms);
+  }
+};
+} // namespace
+
+TEST(InputFiles, APipeIsReadAsItsWriterSendsAndGivenUpWhenItFallsSilent) {
+  const TTestLimits limits(0, 300ms);
+  TScratchDir dir;
+  const std::string fifo = dir / "env.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const auto load = [fifo] { LoadEnvironmentFile(fifo); };
+
+  // Nobody writes.
+  EXPECT_EQ(BoundedError(fifo, load),
+            "environment file '" + fifo + "': is a pipe that nothing was written to in 300 ms");
+
+  // A writer that sends in pieces and closes: all of it is read.
+  std::atomic<bool> release{false};
+  std::thread writer([&] {
+    const int w = open(fifo.c_str(), O_WRONLY);
+    for (const std::string piece : {"{\"degrees\": [1, 2,", " 3]}"}) {
+      if (write(w, piece.data(), piece.size()) < 0) break;
+      std::this_thread::sleep_for(50ms);
+    }
+    close(w);
+  });
+  std::vector<std::int32_t> degrees;
+  EXPECT_EQ(BoundedError(fifo, [&] { degrees = LoadEnvironmentFile(fifo).Values(); }), "");
+  writer.join();
+  EXPECT_EQ(degrees, (std::vector<std::int32_t>{1, 2, 3}));
+
+  // A writer that stops part way and keeps the pipe open.
+  writer = std::thread([&] {
+    const int w = open(fifo.c_str(), O_WRONLY);
+    if (write(w, "{\"degrees\"", 10) < 0) release = true;
+    while (!release)
+      std::this_thread::sleep_for(10ms);
+    close(w);
+  });
+  EXPECT_EQ(BoundedError(fifo, load),
+            "environment file '" + fifo + "': is a pipe whose writer sent nothing more for 300 ms");
+  release = true;
+  writer.join();
+}
+
+TEST(InputFiles, SizeLimitsRefuseAFileBeforeReadingAndAPipeAsSoonAsItSendsMore) {
+  TScratchDir dir;
+  {
+    const TTestLimits limits(64, 2000ms);
+    const std::string env = R"({"degrees": [7]})";
+    Spit(dir / "fits.json", env + std::string(64 - env.size(), ' '));
+    EXPECT_EQ(LoadEnvironmentFile(dir / "fits.json").Values(), std::vector<std::int32_t>{7});
+    Spit(dir / "over.json", env + std::string(65 - env.size(), ' '));
+    EXPECT_EQ(ErrorOf([](const std::string& F, const char*) { LoadEnvironmentFile(F); }, dir / "over.json"),
+              "environment file '" + (dir / "over.json") + "': is 65 bytes, more than the limit of 64 bytes");
+    // A pipe's size is known only as it comes.
+    const std::string fifo = dir / "big.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+      const int w = open(fifo.c_str(), O_WRONLY);
+      const std::string text(1000, ' ');
+      if (write(w, text.data(), text.size()) < 0) ADD_FAILURE() << "the pipe was not read";
+      close(w);
+    });
+    EXPECT_EQ(BoundedError(fifo, [&] { LoadExperimentFile(fifo); }),
+              "experiment file '" + fifo + "': sends more than the limit of 64 bytes");
+    writer.join();
+  }
+  // Each kind has its own limit, checked from the size alone: a sparse file one byte larger
+  // is refused without a byte being read.
+  const std::vector<std::pair<TInputKind, std::function<void(const std::string&)>>> kinds = {
+      {ExperimentInput, [](const std::string& F) { LoadExperimentFile(F); }},
+      {EnvironmentInput, [](const std::string& F) { LoadEnvironmentFile(F); }},
+      {PopulationInput, [](const std::string& F) { LoadPopulationFile(F); }},
+      {SweepPlanInput, [](const std::string& F) { ReadWholeFile(SweepPlanInput, F); }},
+      {SweepResultInput, [](const std::string& F) { ReadWholeFile(SweepResultInput, F); }},
+  };
+  for (const auto& [kind, load] : kinds) {
+    const std::string name = dir / "sparse";
+    Spit(name, "");
+    std::filesystem::resize_file(name, kind.Limit + 1);
+    chmod(name.c_str(), 0);
+    std::string error;
+    try {
+      load(name);
+    } catch (const TFileError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, std::string(kind.Name) + " '" + name + "': is " + std::to_string(kind.Limit + 1) +
+                         " bytes, more than the limit of " + ByteSizeText(kind.Limit));
+    std::filesystem::remove(name);
+  }
+  EXPECT_EQ(ByteSizeText(256 * KiB), "256 KiB");
+  EXPECT_EQ(ByteSizeText(4 * MiB), "4 MiB");
+  EXPECT_EQ(ByteSizeText(1000), "1000 bytes");
+}
+
+TEST(Files, EveryJsonErrorNamesItsPlace) {
+  const std::vector<std::pair<std::string, std::string>> environment = {
+      // A number beyond a double: at its pointer, or where it begins when it stands alone.
+      {"{\"degrees\":\n  [1, 1e400]}", "environment file 'f.json', at /degrees/1: the number 1e400 is out of "
+                                       "the range of a double"},
+      {"\n  -1e400", "environment file 'f.json', at line 2, column 3: the number -1e400 is out of the range"},
+      // A member given twice is refused, wherever it is.
+      {R"({"degrees": [1], "degrees": [2]})",
+       "environment file 'f.json', at /degrees: the member \"degrees\" is given more than once"},
+      {R"({"degrees": [1], "x": {"a~/b": 1, "a~/b": 2}})", "at /x/a~0~1b: the member \"a~/b\" is given more"},
+      {std::string(65, '[') + std::string(65, ']'),
+       "at /0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/"
+       "0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/"
+       "0: nested more than 64 levels deep"},
+      {std::string(64, '[') + std::string(64, ']'), "environment file 'f.json': an array where an object"},
+      {"{\"degrees\": [1,\n 2,\n x]}",
+       "environment file 'f.json', at line 3, column 2: not JSON: syntax error"},
+  };
+  for (const auto& [bad, message] : environment) {
+    const std::string error = ErrorOf(ReadEnvironmentText, bad);
+    EXPECT_NE(error.find(message), std::string::npos) << error << "\n  expected: " << message;
+  }
+  // The issue of the last one winning: the settings of the file are those it names once.
+  EXPECT_NE(ErrorOf(ReadExperimentText, R"({"format": "zelworld experiment", "version": 1,
+                                           "settings": {"pop-size": 5000, "pop-size": 50}})")
+                .find("at /settings/pop-size: the member \"pop-size\" is given more than once"),
+            std::string::npos);
+}
+
+TEST(Files, APopulationWhoseFitnessIsNotWhatItsProgramScoresIsRefused) {
+  TExperimentSettings s;
+  s.PopSize = 6;
+  s.Blocks = 2;
+  s.Elements = 20;
+  s.Generations = 3;
+  s.Reproduction = TReproduction::Phenotype;
+  const TJson good = TJson::parse(PopulationText(RunAndFreeze(s, 5)));
+  ASSERT_EQ(ErrorOf(ReadPopulationText, good.dump()), "");
+  auto fitness = [&](const TJson& Agent) { return Agent["fitness"].get<int>(); };
+
+  // A fitness raised to 100 with the statistics and the best agents made to agree.
+  TJson raised = good;
+  TJson& agent = raised["agents"][3];
+  const int was = fitness(agent);
+  ASSERT_LT(was, 100);
+  agent["fitness"] = 100;
+  TJson& stats = raised["statistics"];
+  stats["fitness-sum"] = stats["fitness-sum"].get<int>() + 100 - was;
+  stats["avg-fitness"] = stats["fitness-sum"].get<double>() / 6;
+  stats["gen-fit-max"] = stats["max-fit-all"] = 100;
+  raised["gen-best"] = raised["best-all"] = agent;
+  EXPECT_EQ(ErrorOf(ReadPopulationText, raised.dump()),
+            "population file 'f.json', at /agents/3/fitness: stored 100, the program scores " +
+                std::to_string(was));
+
+  // A program edited with its fitness left as it was (a program-only agent's, which has no
+  // chromosome to disagree with).
+  TJson edited = good;
+  std::size_t phenotype = 0;
+  while (phenotype < 6 && edited["agents"][phenotype]["kind"] != "phenotype")
+    ++phenotype;
+  ASSERT_LT(phenotype, 6u);
+  std::string program = edited["agents"][phenotype]["program"];
+  program = program.substr(0, 5) == "00000" ? "A310F" + program.substr(5) : "00000" + program.substr(5);
+  edited["agents"][phenotype]["program"] = program;
+  EXPECT_NE(ErrorOf(ReadPopulationText, edited.dump())
+                .find("at /agents/" + std::to_string(phenotype) + "/fitness: stored "),
+            std::string::npos);
+
+  // The best agents are scored too, and the generation's best is the last of the fittest.
+  TJson best = good;
+  best["best-all"]["fitness"] = fitness(best["best-all"]) == 5 ? 6 : 5;
+  best["statistics"]["max-fit-all"] = best["best-all"]["fitness"];
+  EXPECT_NE(ErrorOf(ReadPopulationText, best.dump()).find("at /best-all/fitness: stored "),
+            std::string::npos);
+  TJson other = good;
+  int fittest = 0;
+  for (int i = 0; i < 6; ++i)
+    if (fitness(other["agents"][i]) == other["statistics"]["gen-fit-max"].get<int>()) fittest = i;
+  other["agents"][fittest == 0 ? 1 : 0] = other["gen-best"] = other["agents"][fittest];
+  other["gen-best"] = other["agents"][(fittest + 1) % 6];
+  other["gen-best"]["fitness"] = other["agents"][fittest]["fitness"];
+  const std::string error = ErrorOf(ReadPopulationText, other.dump());
+  EXPECT_TRUE(error.find("at /gen-best/fitness: stored ") != std::string::npos ||
+              error.find("at /gen-best: differs from /agents/") != std::string::npos)
+      << error;
+  TJson average = good;
+  average["statistics"]["avg-fitness"] = average["statistics"]["avg-fitness"].get<double>() + 0.5;
+  EXPECT_NE(ErrorOf(ReadPopulationText, average.dump()).find("at /statistics/avg-fitness: "),
+            std::string::npos);
+}
+
+TEST(OutputHolds, EveryWholeFileOutputTakesTheReportsLock) {
+  TScratchDir dir;
+  const std::string held = dir / "held.txt";
+  {
+    TReportFile report(held);
+    report.WriteLine("a line of the report");
+    EXPECT_THROW(TWholeFileOutput{held}, std::runtime_error);
+    try {
+      WriteWholeFile(held, "replaced");
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot write file '" + held + "': another process is writing it");
+    }
+    EXPECT_EQ(Slurp(held), "a line of the report\r\n");
+  }
+  // A missing file is claimed by an empty one, held until the output is in place, and goes
+  // again when the output is dropped.
+  const std::string claimed = dir / "claimed.csv";
+  {
+    TWholeFileOutput output(claimed, true, true);
+    EXPECT_TRUE(std::filesystem::exists(claimed));
+    EXPECT_THROW(TReportFile{claimed}, std::runtime_error);
+  }
+  EXPECT_EQ(Listing(dir.Path), std::vector<std::string>{"held.txt"});
+  {
+    TWholeFileOutput output(claimed, true, true);
+    output.Commit("new text\n");
+    TReportFile report(claimed);
+    EXPECT_EQ(Slurp(claimed), "new text\n") << "the lock went with the file replaced";
+  }
+  // An output that did not claim its missing file does not replace one that another process
+  // took meanwhile.
+  const std::string late = dir / "late.txt";
+  TWholeFileOutput unclaimed(late);
+  TReportFile other(late);
+  other.WriteLine("the other one's line");
+  EXPECT_THROW(unclaimed.Commit("mine"), std::runtime_error);
+  EXPECT_EQ(Slurp(late), "the other one's line\r\n");
+}
+
+TEST(OutputHolds, AReportMadeAndNeverWrittenGoesAndAFifoIsOpenedByTheFirstLine) {
+  TScratchDir dir;
+  const std::string report = dir / "r.txt";
+  { TReportFile unused(report); }
+  EXPECT_FALSE(std::filesystem::exists(report)) << "made and never written";
+  Spit(report, "old\r\n");
+  { TReportFile unused(report); }
+  EXPECT_EQ(Slurp(report), "old\r\n") << "an older report stays whole";
+
+  // Claimed, a FIFO is not opened, since that would wait for a reader.
+  const std::string fifo = dir / "r.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(BoundedError(fifo, [&] { TReportFile claimedFifo = TReportFile::Claim(fifo); }), "");
+  EXPECT_NE(BoundedError(fifo, [&] { TReportFile::Claim(dir.Path); }).find("Is a directory"),
+            std::string::npos);
+}
+
+TEST(OutputHolds, ASignalRemovesTemporaryFilesAndEmptyClaimsButNotWrittenLines) {
+  TScratchDir dir;
+  Spit(dir / "old.txt", "old\n");
+  TWholeFileOutput replaced(dir / "old.txt");
+  TWholeFileOutput claimed(dir / "new.csv", true, true);
+  TReportFile empty(dir / "empty.txt");
+  TReportFile written(dir / "written.txt");
+  written.WriteLine("kept");
+  EXPECT_EQ(Listing(dir.Path).size(), 6u) << "two temporary files besides the four";
+  RemoveLeftoversNow();
+  EXPECT_EQ(Listing(dir.Path), (std::vector<std::string>{"old.txt", "written.txt"}));
+  EXPECT_EQ(Slurp(dir / "old.txt"), "old\n");
 }
