@@ -15,6 +15,11 @@
 #include <cmath>
 #include <set>
 #include <string_view>
+#include <thread>
+
+#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+#include <sched.h>
+#endif
 
 namespace ZelCli {
 
@@ -126,7 +131,36 @@ void CheckDistinctOutputs(const std::vector<const TTextOption*>& Outputs) {
   }
 }
 
-TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
+// An input read before the run would be lost if an output replaced it. A population is the
+// exception: it is read whole before the run, and continuing one into its own file is the
+// way to go on from change to change.
+void CheckInputsAreNotOutputs(const TRunOptions& R) {
+  for (const TTextOption* input : {&R.Config, &R.LoadPopulation, &R.Environment}) {
+    if (!input->Given() || input->Text.empty()) continue;
+    for (const TTextOption* output : {&R.Report, &R.BestList, &R.Series, &R.Metadata, &R.SavePopulation}) {
+      if (!output->Given() || output->Text.empty()) continue;
+      if (input == &R.LoadPopulation && output == &R.SavePopulation) continue;
+      if (SameFile(input->Text, output->Text))
+        throw TUsageError(output->Name() + " and " + input->Name() + " name the same file '" + output->Text +
+                          "'; the output would replace the input");
+    }
+  }
+}
+
+// The cores this process may run on (those of its affinity mask, as a batch system or taskset
+// sets it), at least one.
+int UsableCores() {
+#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+#endif
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings,
+                     std::vector<std::string>& Notes) {
+  CheckInputsAreNotOutputs(R);
   TRunSettings S;
   // The options override what the files set.
   StartFromFiles({R.Config.Text, R.Metadata.Text, R.SavePopulation.Text, R.LoadPopulation.Text,
@@ -166,6 +200,14 @@ TRunSettings ReadRun(const TRunOptions& R, std::vector<std::string>& Warnings) {
   S.BestList = R.BestList.Text;
   S.Series = R.Series.Text;
   ReadInt(R.Threads, 0, 1024, S.Threads);
+  // More threads than cores only wait for each other (the results are the same).
+  const int cores = UsableCores();
+  if (S.Threads > cores) {
+    Notes.push_back(R.Threads.Name() + " " + R.Threads.Text + ": " + std::to_string(cores) +
+                    (cores == 1 ? " core is" : " cores are") + " available; the run uses " +
+                    std::to_string(cores) + (cores == 1 ? " thread" : " threads"));
+    S.Threads = cores;
+  }
   return S;
 }
 
@@ -287,8 +329,8 @@ void CheckArguments(const CLI::App& App, int Argc, const char* const* Argv) {
       throw TUsageError("'" + argument +
                         "' belongs to no option; a value follows its option, as in --seed 5");
     }
-    if (!TakesValue(*opt)) continue;
     if (!given.insert(name).second && !Repeatable(*opt)) throw TUsageError(name + " is given more than once");
+    if (!TakesValue(*opt)) continue;
     if (argument.find('=') != std::string::npos) continue;
     if (i + 1 == Argc) throw TUsageError(name + " needs a value (" + opt->get_type_name() + ")");
     const std::string next = OptionName(Argv[i + 1]);
@@ -378,7 +420,7 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
   const std::string name = chosen->get_name();
   if (name == "run" || name == "batch") {
     result.Command = name == "run" ? TCommand::Run : TCommand::Batch;
-    result.Run = ReadRun(name == "run" ? run : batch, result.Warnings);
+    result.Run = ReadRun(name == "run" ? run : batch, result.Warnings, result.Notes);
   } else if (name == "environment") {
     result.Command = TCommand::Environment;
     result.Environment.World = ReadWorld(envWorld);

@@ -71,7 +71,9 @@ struct TCommandLine {
   std::vector<std::string> Notes;
 };
 
-// Reads the arguments (Argv[0] being the program name). Throws TUsageError.
+// Reads the arguments (Argv[0] being the program name), and the files that the options name.
+// Throws TUsageError; a file that there is not enough memory to read raises
+// std::runtime_error naming it.
 TCommandLine ParseCommandLine(int Argc, const char* const* Argv);
 
 // An integer Lo..Hi; Option names the option in the error message.

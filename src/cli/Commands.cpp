@@ -13,6 +13,7 @@
 #include "cli/SweepCommand.h"
 
 #include <exception>
+#include <new>
 
 namespace ZelCli {
 
@@ -74,14 +75,14 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
       TBatch batch(S.Experiment, random);
       batch.SetThreads(S.Threads);
       if (S.Files.OwnEnvironment) batch.SetEnvironment(*S.Files.OwnEnvironment);
-      TReportWriter report(S.Report);
+      TReportWriter report(outputs.TakeReport());
       observers.insert(observers.begin(), report.Observer());
       TRunLoop(batch, std::move(observers)).Run();
       used = batch.Experiment().Settings();
     } else {
       TExperiment experiment(S.Experiment, random);
       experiment.SetThreads(S.Threads);
-      RunOrContinue(experiment, S, seed.value_or(0), std::move(observers));
+      RunOrContinue(experiment, S, seed.value_or(0), std::move(observers), outputs);
       used = experiment.Settings();
     }
   } catch (...) {
@@ -93,7 +94,8 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   // Put in place only after the run, so a failed run leaves earlier files as they were. The
   // closing message waits until the report is closed and every other file is in place.
   outputs.Commit(bestList, series);
-  WriteMetadata(S, Batch ? "batch" : "run", used, seed, start);
+  if (outputs.WantsMetadata())
+    outputs.CommitMetadata(MetadataText(S, Batch ? "batch" : "run", used, seed, start));
   WriteOut(Console.Out, Escape(ReportClosingMessage(S.Report)) + "\n");
 }
 
@@ -114,11 +116,18 @@ void DevelopCommand(const TDevelopSettings& S, TConsole Console) {
 
 int Main(int Argc, const char* const* Argv, TConsole Console) {
   TCommandLine line;
+  // Files are read while the command line is, so a failure there may be one of the work.
   try {
     line = ParseCommandLine(Argc, Argv);
   } catch (const TUsageError& e) {
     Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
     return 2;
+  } catch (const std::bad_alloc&) {
+    Console.Err << Program << ": error: out of memory while reading the command line's files\n";
+    return 1;
+  } catch (const std::exception& e) {
+    Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
+    return 1;
   }
   for (const std::string& warning : line.Warnings)
     Console.Err << Program << ": warning: " << Escape(warning) << "\n";
@@ -149,6 +158,9 @@ int Main(int Argc, const char* const* Argv, TConsole Console) {
     // An input file found unusable while working counts as a bad command line.
     Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
     return 2;
+  } catch (const std::bad_alloc&) {
+    Console.Err << Program << ": error: out of memory\n";
+    return 1;
   } catch (const std::exception& e) {
     Console.Err << Program << ": error: " << Escape(e.what()) << "\n";
     return 1;

@@ -7,11 +7,14 @@
 #include "Experiment/Report.h"
 #include "cli/CommandLine.h"
 #include "cli/Output.h"
+#include "cli/OutputFiles.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 #ifndef ZEL_VERSION
@@ -21,12 +24,18 @@
 namespace ZelCli {
 
 namespace {
-// A file that cannot be used is a fault of the command line that named it.
-template <typename Read> auto ReadOption(const std::string& Option, Read R) -> decltype(R()) {
+// A file that cannot be used is a fault of the command line that named it; a lack of memory
+// to read it is not.
+template <typename Read>
+auto ReadOption(const std::string& Option, const TInputKind& Kind, const std::string& FileName, Read R)
+    -> decltype(R()) {
   try {
     return R();
   } catch (const TFileError& e) {
     throw TUsageError(Option + ": " + e.what());
+  } catch (const std::bad_alloc&) {
+    throw std::runtime_error(Option + ": " + Kind.Name + " '" + FileName +
+                             "': there is not enough memory to read it");
   }
 }
 
@@ -37,7 +46,7 @@ void Refuse(const std::string& Option, const std::string& Why) {
 } // namespace
 
 TFuzzySet ReadEnvironmentOption(const std::string& Option, const std::string& FileName) {
-  return ReadOption(Option, [&] { return LoadEnvironmentFile(FileName); });
+  return ReadOption(Option, EnvironmentInput, FileName, [&] { return LoadEnvironmentFile(FileName); });
 }
 
 void StartFromFiles(const TFileOptionTexts& T, TRunSettings& S) {
@@ -46,7 +55,8 @@ void StartFromFiles(const TFileOptionTexts& T, TRunSettings& S) {
     throw TUsageError("--config and --load-population do not go together: a continued run takes its "
                       "settings from the population file");
   if (!T.Config.empty()) {
-    const TExperimentFile f = ReadOption("--config", [&] { return LoadExperimentFile(T.Config); });
+    const TExperimentFile f =
+        ReadOption("--config", ExperimentInput, T.Config, [&] { return LoadExperimentFile(T.Config); });
     if (!f.ContinuedFrom.empty())
       Refuse("--config", "'" + T.Config + "' is the record of a run continued from '" + f.ContinuedFrom +
                              "'; repeat it with --load-population");
@@ -56,7 +66,8 @@ void StartFromFiles(const TFileOptionTexts& T, TRunSettings& S) {
   }
   if (!T.LoadPopulation.empty()) {
     S.Files.Frozen = std::make_shared<const TFrozenPopulation>(
-        ReadOption("--load-population", [&] { return LoadPopulationFile(T.LoadPopulation); }));
+        ReadOption("--load-population", PopulationInput, T.LoadPopulation,
+                   [&] { return LoadPopulationFile(T.LoadPopulation); }));
     S.Experiment = S.Files.Frozen->Settings;
   }
   if (!T.Environment.empty()) S.Files.OwnEnvironment = ReadEnvironmentOption("--environment", T.Environment);
@@ -134,7 +145,7 @@ bool DrawsSeed(const TRunSettings& S) {
 }
 
 void RunOrContinue(TExperiment& E, const TRunSettings& S, std::uint32_t Seed,
-                   std::vector<TRunObserver> Observers) {
+                   std::vector<TRunObserver> Observers, TRunOutputs& Outputs) {
   if (!S.Files.Frozen) {
     if (S.Files.OwnEnvironment) E.SetEnvironment(*S.Files.OwnEnvironment);
   } else {
@@ -146,11 +157,10 @@ void RunOrContinue(TExperiment& E, const TRunSettings& S, std::uint32_t Seed,
         *S.Files.Frozen, choice, S.Files.OwnEnvironment ? &*S.Files.OwnEnvironment : nullptr, Seed);
     E.Thaw(*S.Files.Frozen, changed ? &*changed : nullptr);
   }
-  TReportWriter report(S.Report);
+  TReportWriter report(Outputs.TakeReport());
   Observers.insert(Observers.begin(), report.Observer());
   TRunLoop(E, S.Files.Frozen != nullptr, std::move(Observers)).Run();
-  if (!S.Files.Given.SavePopulation.empty())
-    WriteWholeFile(S.Files.Given.SavePopulation, PopulationText(E.Freeze()));
+  if (!S.Files.Given.SavePopulation.empty()) Outputs.CommitPopulation(PopulationText(E.Freeze()));
 }
 
 std::string UtcNow() {
@@ -166,10 +176,9 @@ std::string UtcNow() {
   return text;
 }
 
-void WriteMetadata(const TRunSettings& S, const char* Command, const TExperimentSettings& Used,
-                   std::optional<std::uint32_t> Seed, const std::string& Start) {
+std::string MetadataText(const TRunSettings& S, const char* Command, const TExperimentSettings& Used,
+                         std::optional<std::uint32_t> Seed, const std::string& Start) {
   const TFileOptionTexts& t = S.Files.Given;
-  if (t.Metadata.empty()) return;
   TExperimentFile f;
   f.Settings = Used;
   f.Seed = Seed;
@@ -191,7 +200,7 @@ void WriteMetadata(const TRunSettings& S, const char* Command, const TExperiment
     if (!name.empty()) run.Outputs.emplace_back(role, name);
   run.ContinuedGeneration = S.Files.Frozen ? S.Files.Frozen->Generation : 0;
   run.End = UtcNow();
-  WriteWholeFile(t.Metadata, ExperimentText(f, &run));
+  return ExperimentText(f, &run);
 }
 
 } // namespace ZelCli

@@ -61,19 +61,21 @@ TFuzzySet ReadEnvironmentOption(const std::string& Option, const std::string& Fi
 
 namespace ZelCli {
 
+class TRunOutputs;
+
 // A run from its beginning (with the environment of one's own, if any), or the continuation
 // of the frozen population (under a new random environment from Seed when one was asked
-// for), reported to the report file and told to Observers. Then the population is saved if
-// --save-population asks for it.
+// for), reported to the report of Outputs and told to Observers. Then the population is
+// saved if --save-population asks for it.
 void RunOrContinue(TExperiment& Experiment, const TRunSettings& Settings, std::uint32_t Seed,
-                   std::vector<TRunObserver> Observers);
+                   std::vector<TRunObserver> Observers, TRunOutputs& Outputs);
 // Whether the command draws from a seed: a continued run only for a new random environment.
 bool DrawsSeed(const TRunSettings& Settings);
 // The time of day, UTC, ISO 8601 with milliseconds.
 std::string UtcNow();
-// The record of --metadata, if asked for: Used are the settings the run used, Seed the seed
-// it took (none for a continued run under the same environment).
-void WriteMetadata(const TRunSettings& Settings, const char* Command, const TExperimentSettings& Used,
-                   std::optional<std::uint32_t> Seed, const std::string& Start);
+// The record that --metadata asks for: Used are the settings the run used, Seed the seed it
+// took (none for a continued run under the same environment).
+std::string MetadataText(const TRunSettings& Settings, const char* Command, const TExperimentSettings& Used,
+                         std::optional<std::uint32_t> Seed, const std::string& Start);
 
 } // namespace ZelCli

@@ -51,18 +51,33 @@ void CheckOut(std::ostream& Out) {
 }
 
 TRunOutputs::TRunOutputs(const TRunSettings& Settings) {
-  TReportFile::CheckWritable(Settings.Report);
-  if (!Settings.BestList.empty()) BestList.emplace(Settings.BestList);
-  if (!Settings.Series.empty()) Series.emplace(Settings.Series);
-  // The metadata and the frozen population are written after the run, as whole files; a
-  // path that cannot take them fails now, before any work.
-  for (const std::string* name : {&Settings.Files.Given.Metadata, &Settings.Files.Given.SavePopulation})
-    if (!name->empty()) TWholeFileOutput check(*name);
+  Report.emplace(TReportFile::Claim(Settings.Report));
+  const auto hold = [](std::optional<TWholeFileOutput>& Output, const std::string& Name) {
+    if (!Name.empty()) Output.emplace(Name, true, true);
+  };
+  hold(BestList, Settings.BestList);
+  hold(Series, Settings.Series);
+  hold(Metadata, Settings.Files.Given.Metadata);
+  hold(Population, Settings.Files.Given.SavePopulation);
+}
+
+TReportFile TRunOutputs::TakeReport() {
+  TReportFile report(std::move(*Report));
+  Report.reset();
+  return report;
+}
+
+void TRunOutputs::CommitPopulation(const std::string& Text) {
+  if (Population) Population->Commit(Text);
 }
 
 void TRunOutputs::Commit(const TBestList& List, const TSeries& Points) {
   if (BestList) BestList->Commit(List.Text());
   if (Series) Series->Commit(Points.Csv());
+}
+
+void TRunOutputs::CommitMetadata(const std::string& Text) {
+  if (Metadata) Metadata->Commit(Text);
 }
 
 } // namespace ZelCli

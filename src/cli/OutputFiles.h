@@ -4,6 +4,7 @@
 // written as a whole replace the older file only once they are complete.
 
 #include "Experiment/FileText.h"
+#include "Experiment/ReportFormat.h"
 #include "Experiment/RunObservers.h"
 
 #include <optional>
@@ -24,16 +25,26 @@ void WriteOut(std::ostream& Out, const std::string& Text);
 // Raises the same error when an earlier write to Out failed.
 void CheckOut(std::ostream& Out);
 
-// What a run or batch writes, checked before it starts: the report can be created and is not
-// being written by another process; the best list and the series have their temporary files.
+// What a run or batch writes, checked and held before it starts: the report can be created
+// and is not being written by another process; the best list, the series, the metadata and
+// the population to save have their temporary files, and their names are held against other
+// ZELWorld processes (an existing file by its lock, a missing one by an empty file that goes
+// again if the command fails). Dropped without their commits, they leave the older files as
+// they were.
 class TRunOutputs {
 public:
   explicit TRunOutputs(const TRunSettings& Settings);
-  // After the run: puts the best list and the series in place.
+  // The report for the run's report writer; taken once.
+  TReportFile TakeReport();
+  // After the run, in this order: the population, the best list and the series, the record.
+  void CommitPopulation(const std::string& Text);
   void Commit(const TBestList& BestList, const TSeries& Series);
+  void CommitMetadata(const std::string& Text);
+  bool WantsMetadata() const { return Metadata.has_value(); }
 
 private:
-  std::optional<TWholeFileOutput> BestList, Series;
+  std::optional<TReportFile> Report;
+  std::optional<TWholeFileOutput> BestList, Series, Metadata, Population;
 };
 
 } // namespace ZelCli

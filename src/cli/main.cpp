@@ -1,5 +1,6 @@
 // zelworld-cli: ZELWorld's simulations without a window.
 
+#include "Experiment/FileText.h"
 #include "cli/Commands.h"
 
 #include <iostream>
@@ -22,5 +23,7 @@ int main(int argc, char** argv) {
 #ifdef __EMSCRIPTEN__
   umask(static_cast<mode_t>(NodeUmask()));
 #endif
+  // Temporary files and files made to hold an output's name go with an interrupted command.
+  RemoveLeftoversOnSignals();
   return ZelCli::Main(argc, argv, {std::cout, std::cerr, StderrIsTerminal() == 1});
 }

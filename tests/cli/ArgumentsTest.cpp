@@ -63,8 +63,10 @@ TEST(Arguments, RepeatedStrayAndMisplacedArgumentsAreNamedInWords) {
                    {"--seed comes before the subcommand", "zelworld-cli run --seed"});
   ExpectUsageError("run --report r --json", {"--json is not an option of run"});
   ExpectUsageError("walk", {"'walk' is not a subcommand"});
-  // A repeated flag changes nothing and stays allowed.
-  EXPECT_EQ(RunCli("environment --elements 3 --seed 1 --json --json").Code, 0);
+  // A flag too, though repeating it would change nothing.
+  ExpectUsageError("environment --elements 3 --seed 1 --json --json", {"--json is given more than once"});
+  ExpectUsageError("run --report r --rates-selection --rates-selection",
+                   {"--rates-selection is given more than once"});
 }
 
 TEST(Arguments, MessagesStayOnOneLineAndShowWhatTheUserTyped) {

@@ -143,3 +143,45 @@ TEST(Cli, RealBinaryExitStatusesAndStreams) {
   EXPECT_EQ(r.Code, 0);
   EXPECT_EQ(r.Out, "zelworld-cli " ZEL_VERSION "\n");
 }
+
+TEST(Cli, TheRecordHoldsTheProbabilitiesAsTheRunUsedThemAndRepeatsItWithoutAWarning) {
+  TScratchDir dir;
+  const std::string small = " --seed 8 --pop-size 6 --generations 3 --rates-selection";
+  const TCliResult first = RunCli("run --report " + (dir / "a.txt") + " --metadata " + (dir / "m.json") +
+                                  small + " --p-crossover 1.5 --p-mutation -0.2 --p-noise 2");
+  ASSERT_EQ(first.Code, 0);
+  EXPECT_EQ(std::count(first.Err.begin(), first.Err.end(), '\n'), 3) << first.Err;
+  const std::string record = ReadFile(dir / "m.json");
+  EXPECT_NE(record.find("\"p-crossover\": 1.0,"), std::string::npos) << record;
+  EXPECT_NE(record.find("\"p-mutation\": 0.0,"), std::string::npos) << record;
+  EXPECT_NE(record.find("\"p-noise\": 0.0\n"), std::string::npos) << record;
+  const TCliResult again = RunCli("run --report " + (dir / "b.txt") + " --config " + (dir / "m.json"));
+  EXPECT_EQ(again.Code, 0);
+  EXPECT_EQ(again.Err, "") << "nothing left to correct";
+  EXPECT_EQ(ReadFile(dir / "b.txt"), ReadFile(dir / "a.txt"));
+}
+
+TEST(Cli, ThreadsRangeOverZeroTo1024AndStopAtTheCores) {
+  TScratchDir dir;
+  for (const char* bad : {"-1", "1025"}) {
+    const TCliResult r = RunCli("run --report " + (dir / "r.txt") + " --threads " + bad);
+    EXPECT_EQ(r.Code, 2) << bad;
+    EXPECT_NE(r.Err.find(std::string("--threads: ") + bad + " is outside 0..1024"), std::string::npos)
+        << r.Err;
+  }
+  const TRunFiles one = RunInto(dir, "run", "--seed 5 --threads 1");
+  EXPECT_EQ(RunInto(dir, "run", "--seed 5 --threads 0"), one);
+  // More threads than cores only wait for each other: the run uses the cores, and says so.
+  const TCliResult many =
+      RunCli("run --report " + (dir / "m.txt") + " --metadata " + (dir / "m.json") +
+             " --pop-size 12 --generations=6 --elements 40 --blocks 3 --seed 5 --threads 1024");
+  EXPECT_EQ(many.Code, 0);
+  EXPECT_EQ(ReadFile(dir / "m.txt"), one.Report);
+  const std::size_t at = many.Err.find(" available; the run uses ");
+  ASSERT_NE(at, std::string::npos) << many.Err;
+  EXPECT_EQ(many.Err.rfind("zelworld-cli: --threads 1024: ", 0), 0u) << many.Err;
+  const int used = std::stoi(many.Err.substr(at + 25));
+  EXPECT_GE(used, 1);
+  EXPECT_LT(used, 1024);
+  EXPECT_NE(ReadFile(dir / "m.json").find("\"threads\": " + std::to_string(used) + ","), std::string::npos);
+}

@@ -7,12 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #ifndef __EMSCRIPTEN__
 #include <sys/mount.h>
 #endif
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +43,36 @@ void ExpectOldKept(const TScratchDir& Dir) {
   EXPECT_EQ(ReadFile(Dir / "s.csv"), "old series\n");
   EXPECT_EQ(Listing(Dir.Path), (std::vector<std::string>{"b.txt", "r.txt", "s.csv"}))
       << "no files left behind";
+}
+
+// Starts the real binary with the given arguments, its standard streams on /dev/null, the
+// signals a shell may have set to be ignored back at their defaults, and no core dumps.
+pid_t Start(const std::vector<std::string>& Args) {
+  std::vector<const char*> argv = {ZELWORLD_CLI};
+  for (const std::string& a : Args)
+    argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) _exit(120);
+    for (const int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM})
+      std::signal(s, SIG_DFL);
+    const rlimit core{0, 0};
+    setrlimit(RLIMIT_CORE, &core);
+    execv(argv[0], const_cast<char* const*>(argv.data()));
+    _exit(123);
+  }
+  return child;
+}
+
+// Waits up to twenty seconds for Ready.
+bool WaitFor(const std::function<bool()>& Ready) {
+  for (int i = 0; i < 2000; ++i) {
+    if (Ready()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 // A 64 KiB file system of its own, where mounting one is allowed.
@@ -198,4 +232,88 @@ TEST(OutputFiles, FifosAndStandardOutputAreWrittenThroughNotReplaced) {
   EXPECT_EQ(out.Code, 0) << out.Err;
   EXPECT_EQ(std::count(out.Out.begin(), out.Out.end(), '\n'), 4) << out.Out;
   EXPECT_NE(out.Out.find("\nYour Report on file "), std::string::npos) << out.Out;
+}
+
+TEST(OutputFiles, EveryOutputTakesTheLockOfTheReportAndIsRefusedWhereAnotherHoldsIt) {
+  TScratchDir dir, streams;
+  const std::string same = dir / "same.txt";
+  {
+    // A report being written by another process.
+    TReportFile writer(same);
+    writer.WriteLine("a line of the first run");
+    for (const char* option : {"--series", "--best-list", "--metadata", "--save-population"}) {
+      const TCliResult r = RunBinary(streams, std::string("run --report '") + (dir / "r.txt") +
+                                                  "' --pop-size 6 " + option + " '" + same + "'");
+      EXPECT_EQ(r.Code, 1) << option;
+      EXPECT_EQ(r.Out, "");
+      // Refused before any work: no seed was taken.
+      EXPECT_EQ(r.Err,
+                "zelworld-cli: error: Cannot write file '" + same + "': another process is writing it\n")
+          << option;
+      EXPECT_EQ(ReadFile(same), "a line of the first run\r\n");
+      EXPECT_EQ(Listing(dir.Path), std::vector<std::string>{"same.txt"}) << option << ": nothing left behind";
+    }
+  }
+  // The other way round: an output of another process, held before the file existed.
+  {
+    TWholeFileOutput held(dir / "s.csv", true, true);
+    for (const std::string& outputs :
+         {"--report '" + (dir / "s.csv") + "'",
+          "--report '" + (dir / "r.txt") + "' --best-list '" + (dir / "s.csv") + "'"}) {
+      const TCliResult r = RunBinary(streams, "run --seed 1 --pop-size 6 " + outputs);
+      EXPECT_EQ(r.Code, 1) << outputs;
+      EXPECT_NE(r.Err.find("'" + (dir / "s.csv") + "': another process is writing it"), std::string::npos)
+          << r.Err;
+    }
+  }
+  EXPECT_EQ(Listing(dir.Path), std::vector<std::string>{"same.txt"});
+}
+
+TEST(OutputFiles, TwoProcessesNeverWriteOneFile) {
+  TScratchDir dir;
+  // The first run holds its outputs to the end, and waits at its end for a reader of its
+  // best list.
+  const std::string fifo = dir / "best.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t first = Start({"run", "--seed", "1", "--pop-size", "6", "--generations", "3", "--report",
+                             dir / "a.txt", "--best-list", fifo, "--metadata", dir / "m.json"});
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(dir / "m.json"); }));
+  for (const std::string& outputs :
+       {"--report '" + (dir / "m.json") + "'",
+        "--report '" + (dir / "b.txt") + "' --series '" + (dir / "m.json") + "'"}) {
+    const TCliResult second = RunBinary(dir, "run --seed 2 " + outputs);
+    EXPECT_EQ(second.Code, 1) << outputs;
+    EXPECT_NE(second.Err.find("another process is writing it"), std::string::npos) << second.Err;
+  }
+  // Read, the best list lets the first run end; its record is its own.
+  const int reader = open(fifo.c_str(), O_RDONLY);
+  char buffer[4096];
+  while (read(reader, buffer, sizeof buffer) > 0) {
+  }
+  close(reader);
+  int status = 0;
+  waitpid(first, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_NE(ReadFile(dir / "m.json").find("\"report\": \"" + (dir / "a.txt") + "\""), std::string::npos);
+}
+
+TEST(OutputFiles, ASignalLeavesNoTemporaryFileBehind) {
+  TScratchDir dir;
+  // The report is a FIFO that nobody reads: the run waits at its first line, with its other
+  // outputs claimed and their temporary files made.
+  const std::string fifo = dir / "report.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  WriteFile(dir / "b.txt", "old best list\n");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    const pid_t run =
+        Start({"run", "--seed", "1", "--report", fifo, "--best-list", dir / "b.txt", "--series",
+               dir / "s.csv", "--metadata", dir / "m.json", "--save-population", dir / "p.json"});
+    ASSERT_TRUE(WaitFor([&] { return Listing(dir.Path).size() == 9; })) << "the run did not reach its report";
+    kill(run, signal);
+    int status = 0;
+    waitpid(run, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "the signal still ends the run";
+    EXPECT_EQ(Listing(dir.Path), (std::vector<std::string>{"b.txt", "report.fifo"})) << strsignal(signal);
+    EXPECT_EQ(ReadFile(dir / "b.txt"), "old best list\n");
+  }
 }

@@ -57,6 +57,8 @@ TEST(ThreadStart, RefusedThreadsNeitherHangNorChangeTheRun) {
 #ifdef ZEL_UNDER_EMULATOR
   GTEST_SKIP() << "the emulator itself cannot start its threads under a process limit";
 #endif
+  // Threads beyond the cores are not started at all (the command line caps them).
+  if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one core: a run asks for no second thread";
   TScratchDir dir;
   const std::vector<std::string> common = {"--pop-size", "30", "--generations", "5", "--seed", "3"};
   for (const char* command : {"run", "batch"})
@@ -76,7 +78,10 @@ TEST(ThreadStart, RefusedThreadsNeitherHangNorChangeTheRun) {
         continue;
       }
       ASSERT_EQ(code, 0) << err;
-      EXPECT_NE(err.find("evaluation threads"), std::string::npos) << "the shortfall is told: " << err;
+      // Under a limit of one process every thread beyond the first is refused.
+      if (limit == 1) {
+        EXPECT_NE(err.find("evaluation threads"), std::string::npos) << "the shortfall is told: " << err;
+      }
       EXPECT_EQ(ReadFile(dir / "limited.txt"), ReadFile(dir / command)) << command;
     }
   }
