@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
 # Proves scripts/slurm/sweep.sbatch on this one machine (as root, no systemd needed):
-# installs Slurm and MUNGE if missing, writes a one-node configuration for this host in a
-# folder of its own, starts munged, slurmctld and slurmd, submits a sweep as an array with
-# a dependent aggregation, waits, compares the aggregate with that of a local sweep run,
-# and stops the daemons it started. Not part of CI.
-# Usage: scripts/slurm/smoke.sh [path/to/zelworld-cli]   (run from the repository root)
+# installs Slurm and MUNGE if missing, writes a one-node configuration in a folder of its
+# own, starts munged, slurmctld and slurmd there, submits a sweep as an array with a
+# dependent aggregation, waits, compares the aggregate with that of a local sweep run, and
+# stops the daemons it started. Not part of CI.
+#
+# Nothing depends on the host's name resolving: the daemons talk over the loopback address,
+# and munged runs on a socket of its own. Every wait is bounded (SMOKE_WAIT seconds for the
+# sweep's jobs, 600 by default; far less for the daemons). The daemons it started are
+# stopped for certain: SIGTERM, then SIGKILL after ten seconds, and so is any process left
+# running under the smoke's configuration. A failed smoke keeps its folder (the daemons'
+# logs, the jobs' outputs) and prints the tail of each log; KEEP=1 keeps it after a success
+# too.
+#
+# Usage: [KEEP=1] [SMOKE_WAIT=S] scripts/slurm/smoke.sh [path/to/zelworld-cli]
+#        (from anywhere; the command line defaults to build/bin/zelworld-cli of this clone)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cli=$(realpath "${1:-build/bin/zelworld-cli}")
 [ -x "$cli" ] || { echo "smoke: $cli is missing; build first" >&2; exit 2; }
 [ "$(id -u)" = 0 ] || { echo "smoke: run as root (it starts the Slurm daemons)" >&2; exit 2; }
+job_wait=${SMOKE_WAIT:-600}
 
 missing=()
 for p in slurm-wlm munge; do
@@ -22,46 +33,129 @@ fi
 
 work=$(mktemp -d /tmp/zelworld-slurm-XXXXXX)
 chmod 755 "$work"
-started=()
-stop() {
-  local pid
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${started[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+repo=$PWD
+export SLURM_CONF=$work/slurm.conf
+daemons=()   # "name pid" of every daemon started here
+jobs_submitted=()
+
+say() { echo "smoke: $*" >&2; }
+
+# Runs the shell command $2 every half second until it succeeds, for at most $1 seconds; each
+# try is itself bounded to five seconds, so that a command that hangs (a name lookup) cannot
+# stretch the wait.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  while [ $SECONDS -lt "$deadline" ]; do
+    if timeout 5 bash -c "$2" >/dev/null 2>&1; then return 0; fi
+    sleep 0.5
   done
-  [ "${KEEP:-0}" = 1 ] || rm -rf "$work"
+  return 1
 }
-trap stop EXIT
-# Waits until the pid file $1 names a running process, and records it as started here.
-started_from() {
+
+# SIGTERM, then SIGKILL for what is still there after ten seconds.
+stop_pids() {
+  local pid alive=()
+  for pid in "$@"; do kill -TERM "$pid" 2>/dev/null && alive+=("$pid"); done
+  [ ${#alive[@]} -gt 0 ] || return 0
   for _ in $(seq 100); do
-    if [ -s "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; then started+=("$(cat "$1")"); return; fi
+    local left=()
+    for pid in "${alive[@]}"; do kill -0 "$pid" 2>/dev/null && left+=("$pid"); done
+    [ ${#left[@]} -eq 0 ] && return 0
+    alive=("${left[@]}")
     sleep 0.1
   done
-  echo "smoke: $2 did not start" >&2
-  [ -f "$3" ] && tail -20 "$3" >&2
-  exit 1
+  for pid in "${alive[@]}"; do
+    say "process $pid ignored SIGTERM; killing it"
+    kill -KILL "$pid" 2>/dev/null || true
+  done
 }
 
-# MUNGE: a key if there is none, and munged as user munge unless one already runs.
-[ -s /etc/munge/munge.key ] || { mungekey --create --keyfile /etc/munge/munge.key && chown munge:munge /etc/munge/munge.key && chmod 400 /etc/munge/munge.key; }
-if ! munge -n >/dev/null 2>&1; then
-  install -d -o munge -g munge -m 755 /run/munge "$work/munge"
-  runuser -u munge -- /usr/sbin/munged --pid-file="$work/munge/munged.pid"
-  started_from "$work/munge/munged.pid" munged /var/log/munge/munged.log
+# Processes that run under this smoke's configuration (job steps, the jobs themselves): their
+# environment names it.
+strays() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    [ "$pid" != $$ ] || continue
+    { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF "SLURM_CONF=$SLURM_CONF" && echo "$pid"
+  done
+  return 0
+}
+
+finish() {
+  local status=$?
+  trap - EXIT INT TERM HUP
+  # The aggregation's job, submitted with --wait, is named in its log.
+  local aggregation
+  aggregation=$(head -n 1 "$work/aggregate-job.log" 2>/dev/null | tr -dc 0-9)
+  [ -z "$aggregation" ] || jobs_submitted+=("$aggregation")
+  if [ ${#jobs_submitted[@]} -gt 0 ]; then timeout 10 scancel "${jobs_submitted[@]}" >/dev/null 2>&1 || true; fi
+  # The node first, then the controller, then MUNGE, which both need until they end.
+  local i pids=()
+  for ((i = ${#daemons[@]} - 1; i >= 0; i--)); do
+    stop_pids "${daemons[i]#* }"
+  done
+  mapfile -t pids < <(strays)
+  if [ ${#pids[@]} -gt 0 ]; then
+    say "stopping ${#pids[@]} process(es) left under the smoke's configuration"
+    stop_pids "${pids[@]}"
+  fi
+  if [ $status -ne 0 ]; then
+    local log
+    for log in "$work"/*.log "$work"/zelworld-sweep-*.out; do
+      [ -s "$log" ] || continue
+      echo "---- tail of $log" >&2
+      tail -n 20 "$log" >&2
+    done
+    say "FAILED; the logs are kept in $work"
+  elif [ "${KEEP:-0}" = 1 ]; then
+    say "kept $work"
+  else
+    rm -rf "$work"
+  fi
+  exit $status
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+# Starts a daemon in the foreground of a background job, so that its process id is known for
+# certain, with its output in its log.
+start() {
+  local name=$1
+  shift
+  "$@" >>"$work/$name.log" 2>&1 &
+  daemons+=("$name $!")
+}
+
+# MUNGE: a key if there is none, and a munged of our own on its own socket, as user munge.
+if [ ! -s /etc/munge/munge.key ]; then
+  mungekey --create --keyfile /etc/munge/munge.key
+  chown munge:munge /etc/munge/munge.key
+  chmod 400 /etc/munge/munge.key
 fi
+install -d -o munge -g munge -m 755 "$work/munge"
+export socket=$work/munge/munge.socket
+start munged setpriv --reuid=munge --regid=munge --init-groups /usr/sbin/munged --foreground \
+  --socket="$socket" --pid-file="$work/munge/munged.pid" --seed-file="$work/munge/seed" \
+  --key-file=/etc/munge/munge.key --origin=127.0.0.1 --force
+wait_until 20 'munge -n -S "$socket" | unmunge -S "$socket"' || { say "munged did not answer on $socket"; exit 1; }
 
 host=$(hostname -s)
+cpus=$(nproc)
 mkdir -p "$work/state" "$work/spool"
-export SLURM_CONF=$work/slurm.conf
 cat >"$SLURM_CONF" <<CONF
 ClusterName=zelsmoke
-SlurmctldHost=$host
+SlurmctldHost=$host(127.0.0.1)
 SlurmUser=root
 SlurmdUser=root
 SlurmctldPort=16817
 SlurmdPort=16818
 AuthType=auth/munge
+AuthInfo=socket=$socket
+CredType=cred/munge
 StateSaveLocation=$work/state
 SlurmdSpoolDir=$work/spool
 SlurmctldPidFile=$work/slurmctld.pid
@@ -78,18 +172,16 @@ MpiDefault=none
 JobCompType=jobcomp/none
 AccountingStorageType=accounting_storage/none
 JobAcctGatherType=jobacct_gather/none
-NodeName=$host CPUs=$(nproc) RealMemory=1000 State=UNKNOWN
+NodeName=$host NodeAddr=127.0.0.1 NodeHostname=$host CPUs=$cpus RealMemory=1000 State=UNKNOWN
 PartitionName=smoke Nodes=$host Default=YES MaxTime=INFINITE State=UP
 CONF
-slurmctld -f "$SLURM_CONF"
-started_from "$work/slurmctld.pid" slurmctld "$work/slurmctld.log"
-slurmd -f "$SLURM_CONF"
-started_from "$work/slurmd.pid" slurmd "$work/slurmd.log"
-for _ in $(seq 100); do
-  [ "$(sinfo -h -o %t 2>/dev/null)" = idle ] && break
-  sleep 0.2
-done
-[ "$(sinfo -h -o %t)" = idle ] || { echo "smoke: the node is not idle: $(sinfo -h)" >&2; exit 1; }
+start slurmctld slurmctld -D -i -f "$SLURM_CONF"
+wait_until 30 'scontrol ping | grep -q UP' || { say "slurmctld did not answer on 127.0.0.1:16817"; exit 1; }
+start slurmd slurmd -D -f "$SLURM_CONF" -N "$host"
+if ! wait_until 60 '[ "$(sinfo -h -o %t)" = idle ]'; then
+  say "the node is not idle after 60 s: $(timeout 5 sinfo -h -o '%t %E' 2>&1 || echo 'sinfo did not answer')"
+  exit 1
+fi
 
 # A small sweep: three conditions, four seeds, in four array tasks.
 "$cli" sweep plan --vary reproduction=phenotype,genotype,both --set pop-size=20 --set generations=20 \
@@ -99,16 +191,22 @@ done
 
 cd "$work"
 export ZELWORLD_CLI=$cli ZELWORLD_BOOTSTRAP=100
-sbatch_script=$OLDPWD/scripts/slurm/sweep.sbatch
-array=$(sbatch --parsable --array=0-3 --cpus-per-task=1 "$sbatch_script" plan.csv cluster)
-sbatch --wait --dependency=afterany:"$array" "$sbatch_script" plan.csv cluster >/dev/null
+sbatch_script=$repo/scripts/slurm/sweep.sbatch
+array=$(timeout 30 sbatch --parsable --array=0-3 --cpus-per-task=1 "$sbatch_script" plan.csv cluster)
+jobs_submitted+=("$array")
+if ! timeout "$job_wait" sbatch --parsable --wait --dependency=afterany:"$array" "$sbatch_script" plan.csv \
+  cluster >"$work/aggregate-job.log" 2>&1; then
+  say "the sweep's jobs did not end within $job_wait s"
+  timeout 5 squeue >&2 || true
+  exit 1
+fi
 
 failed=0
 for f in aggregate.csv comparison.csv; do
   if cmp -s local/$f cluster/$f; then echo "smoke: $f of the Slurm array equals the local one"; else
-    echo "smoke: FAIL: $f differs" >&2
+    say "FAIL: $f differs"
     failed=1
   fi
 done
-[ $failed = 0 ] || { cat zelworld-sweep-*.out >&2 || true; exit 1; }
+[ $failed = 0 ] || exit 1
 echo "slurm smoke: 1 passed, 0 failed"

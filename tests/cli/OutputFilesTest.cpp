@@ -45,6 +45,24 @@ void ExpectOldKept(const TScratchDir& Dir) {
       << "no files left behind";
 }
 
+// A child process that is killed and reaped at the end of the test if it is still there.
+struct TChild {
+  pid_t Pid = -1;
+  ~TChild() {
+    if (Pid > 0 && waitpid(Pid, nullptr, WNOHANG) == 0) {
+      kill(Pid, SIGKILL);
+      waitpid(Pid, nullptr, 0);
+    }
+  }
+  // Its status, once it has ended.
+  int Wait() {
+    int status = 0;
+    waitpid(Pid, &status, 0);
+    Pid = -1;
+    return status;
+  }
+};
+
 // Starts the real binary with the given arguments, its standard streams on /dev/null, the
 // signals a shell may have set to be ignored back at their defaults, and no core dumps.
 pid_t Start(const std::vector<std::string>& Args) {
@@ -275,8 +293,8 @@ TEST(OutputFiles, TwoProcessesNeverWriteOneFile) {
   // best list.
   const std::string fifo = dir / "best.fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const pid_t first = Start({"run", "--seed", "1", "--pop-size", "6", "--generations", "3", "--report",
-                             dir / "a.txt", "--best-list", fifo, "--metadata", dir / "m.json"});
+  TChild first{Start({"run", "--seed", "1", "--pop-size", "6", "--generations", "3", "--report",
+                      dir / "a.txt", "--best-list", fifo, "--metadata", dir / "m.json"})};
   ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(dir / "m.json"); }));
   for (const std::string& outputs :
        {"--report '" + (dir / "m.json") + "'",
@@ -291,8 +309,7 @@ TEST(OutputFiles, TwoProcessesNeverWriteOneFile) {
   while (read(reader, buffer, sizeof buffer) > 0) {
   }
   close(reader);
-  int status = 0;
-  waitpid(first, &status, 0);
+  const int status = first.Wait();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_NE(ReadFile(dir / "m.json").find("\"report\": \"" + (dir / "a.txt") + "\""), std::string::npos);
 }
@@ -305,13 +322,11 @@ TEST(OutputFiles, ASignalLeavesNoTemporaryFileBehind) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   WriteFile(dir / "b.txt", "old best list\n");
   for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-    const pid_t run =
-        Start({"run", "--seed", "1", "--report", fifo, "--best-list", dir / "b.txt", "--series",
-               dir / "s.csv", "--metadata", dir / "m.json", "--save-population", dir / "p.json"});
+    TChild run{Start({"run", "--seed", "1", "--report", fifo, "--best-list", dir / "b.txt", "--series",
+                      dir / "s.csv", "--metadata", dir / "m.json", "--save-population", dir / "p.json"})};
     ASSERT_TRUE(WaitFor([&] { return Listing(dir.Path).size() == 9; })) << "the run did not reach its report";
-    kill(run, signal);
-    int status = 0;
-    waitpid(run, &status, 0);
+    kill(run.Pid, signal);
+    const int status = run.Wait();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "the signal still ends the run";
     EXPECT_EQ(Listing(dir.Path), (std::vector<std::string>{"b.txt", "report.fifo"})) << strsignal(signal);
     EXPECT_EQ(ReadFile(dir / "b.txt"), "old best list\n");
