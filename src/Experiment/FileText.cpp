@@ -1,6 +1,5 @@
 #include "Experiment/FileText.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
