@@ -253,6 +253,9 @@ TEST(OutputFiles, FifosAndStandardOutputAreWrittenThroughNotReplaced) {
 }
 
 TEST(OutputFiles, EveryOutputTakesTheLockOfTheReportAndIsRefusedWhereAnotherHoldsIt) {
+#ifdef __EMSCRIPTEN__
+  GTEST_SKIP() << "the WebAssembly build has no advisory locks";
+#endif
   TScratchDir dir, streams;
   const std::string same = dir / "same.txt";
   {
@@ -288,6 +291,9 @@ TEST(OutputFiles, EveryOutputTakesTheLockOfTheReportAndIsRefusedWhereAnotherHold
 }
 
 TEST(OutputFiles, TwoProcessesNeverWriteOneFile) {
+#ifdef __EMSCRIPTEN__
+  GTEST_SKIP() << "the WebAssembly build has no advisory locks and starts no process of its own";
+#endif
   TScratchDir dir;
   // The first run holds its outputs to the end, and waits at its end for a reader of its
   // best list.
@@ -315,6 +321,9 @@ TEST(OutputFiles, TwoProcessesNeverWriteOneFile) {
 }
 
 TEST(OutputFiles, ASignalLeavesNoTemporaryFileBehind) {
+#ifdef __EMSCRIPTEN__
+  GTEST_SKIP() << "the WebAssembly build starts no process of its own to signal";
+#endif
   TScratchDir dir;
   // The report is a FIFO that nobody reads: the run waits at its first line, with its other
   // outputs claimed and their temporary files made.
