@@ -86,25 +86,22 @@ void CheckScore(const TJsonPlace& Agent, std::int32_t Stored, std::int32_t Score
                              std::to_string(Scored));
 }
 
-// Every agent scored as a generation is scored, by the engine's development on this thread:
-// a fraction of a generation's work.
-void CheckScores(const TJsonPlace& Agents, const TFrozenPopulation& F) {
+// Every agent, and the two best ones after them, scored as a generation is scored, by the
+// engine's development on this thread: about the work of one generation, less than reading the
+// file's text.
+void CheckScores(const TJsonPlace& Root, const TFrozenPopulation& F) {
+  TPopulationState all;
+  all.Agents = F.Agents;
+  all.Agents.push_back(F.GenBest);
+  all.Agents.push_back(F.BestAll);
   TZELAgentPopulation population;
   population.SetThreads(1);
-  population.Restore(F, F.Settings.Reproduction);
+  population.Restore(all, F.Settings.Reproduction);
   population.Evaluate(F.Environment);
-  for (int i = 0; i < population.Count(); ++i)
-    CheckScore(Agents.At(static_cast<std::size_t>(i)), F.Agents[static_cast<std::size_t>(i)].Fitness,
-               population.Agent(i).Fitness);
-}
-
-// One agent developed by the literal rules.
-std::int32_t Score(const TZELAgent& Agent, const TFuzzySet& Environment) {
-  TZELAgent scored = Agent;
-  TFuzzySet developed;
-  scored.Develop(developed);
-  scored.Evaluate(developed, Environment);
-  return scored.Fitness;
+  const std::size_t agents = F.Agents.size();
+  for (std::size_t i = 0; i < all.Agents.size(); ++i)
+    CheckScore(i < agents ? Root.At("agents").At(i) : Root.At(i == agents ? "gen-best" : "best-all"),
+               all.Agents[i].Fitness, population.Agent(static_cast<int>(i)).Fitness);
 }
 } // namespace
 
@@ -154,11 +151,9 @@ TFrozenPopulation ReadPopulationText(const std::string& Text, const std::string&
                 std::to_string(s.PopSize));
   for (std::size_t i = 0; i < size; ++i)
     f.Agents.push_back(ReadAgent(agents.At(i), s));
-  CheckScores(agents, f);
   f.GenBest = ReadAgent(root.At("gen-best"), s);
-  CheckScore(root.At("gen-best"), f.GenBest.Fitness, Score(f.GenBest, f.Environment));
   f.BestAll = ReadAgent(root.At("best-all"), s);
-  CheckScore(root.At("best-all"), f.BestAll.Fitness, Score(f.BestAll, f.Environment));
+  CheckScores(root, f);
 
   const TJsonPlace stats = root.At("statistics");
   stats.OnlyKeys({"avg-fitness", "gen-fit-max", "gen-fit-min", "max-fit-all", "fitness-sum"});
