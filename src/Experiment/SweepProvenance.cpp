@@ -9,9 +9,12 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -50,6 +53,27 @@ std::string PartName(const TSweepCommandRecord& R) {
 fs::path PartsFolder(const fs::path& Dir) {
   return Dir / "provenance";
 }
+
+// Shards that end together gather the record one after another: each waits for the folder
+// of parts, so that the last to write has read every part and none is refused the whole
+// record because another shard is writing it.
+class TGatherTurn {
+public:
+  explicit TGatherTurn(const fs::path& Folder)
+      : File(open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (File >= 0)
+      while (flock(File, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~TGatherTurn() {
+    if (File >= 0) close(File);
+  }
+  TGatherTurn(const TGatherTurn&) = delete;
+  TGatherTurn& operator=(const TGatherTurn&) = delete;
+
+private:
+  int File;
+};
 
 std::string JsonText(const TJson& J) {
   // Arguments are bytes as typed; what is not UTF-8 is replaced rather than refused.
@@ -113,6 +137,7 @@ std::string KeepPlanRecord(const fs::path& PlanFile, const std::string& PlanText
   if (!record.is_object() || record.value("plan_sha1", "") != Sha1Hex(PlanText))
     return path.string() + " belongs to another version of the plan; it is left out of the sweep's record";
   fs::create_directories(PartsFolder(Dir), ec);
+  const TGatherTurn turn(PartsFolder(Dir));
   WriteWholeFile((PartsFolder(Dir) / "plan.json").string(), JsonText(record));
   return "";
 }
@@ -126,6 +151,7 @@ void RecordSweepCommand(const fs::path& Dir, const TSweepCommandRecord& Record) 
   WriteWholeFile((PartsFolder(Dir) / PartName(Record)).string(), JsonText(CommandJson(Record, planSha1)));
 
   // The whole record, gathered from the parts.
+  const TGatherTurn turn(PartsFolder(Dir));
   TJson plan;
   std::vector<std::pair<std::string, TJson>> runs, aggregates;
   for (fs::directory_iterator it(PartsFolder(Dir), ec), end; !ec && it != end; it.increment(ec)) {

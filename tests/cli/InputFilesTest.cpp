@@ -45,7 +45,8 @@ struct TTestLimits {
 };
 
 // Every input of every command, given Input for the file under test, the exit status of its
-// failure and the kind of file it reads. A sweep's run file is met by sweep aggregate in the
+// failure (an unusable input is a fault of the command line that named it: 2) and the kind of
+// file it reads. A sweep's run file is met by sweep aggregate in the
 // results of a small sweep.
 struct TInput {
   std::string Args;
@@ -58,8 +59,8 @@ std::vector<TInput> EveryInput(const TScratchDir& Dir, const std::string& Input)
           {"run --load-population " + Input + report, 2, PopulationInput},
           {"batch --environment " + Input + report, 2, EnvironmentInput},
           {"develop --program A310F --environment " + Input, 2, EnvironmentInput},
-          {"sweep run " + Input + " --out " + (Dir / "fresh"), 1, SweepPlanInput},
-          {"sweep aggregate " + (Dir / "sweep"), 1, SweepResultInput}};
+          {"sweep run " + Input + " --out " + (Dir / "fresh"), 2, SweepPlanInput},
+          {"sweep aggregate " + (Dir / "sweep"), 2, SweepResultInput}};
 }
 
 // A sweep of one run whose result file is Input.
