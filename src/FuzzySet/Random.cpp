@@ -8,6 +8,9 @@
 #include <immintrin.h>
 #endif
 #include <memory>
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 namespace Rng {
 
@@ -150,8 +153,49 @@ __attribute__((target("avx2"))) void DrawMasksAvx2(TRandom& R, std::uint32_t Cou
 }
 #endif
 
-// The seeds of the next 16 draws, each a step of its own from the current seed.
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__wasm_simd128__)
+// The same with WebAssembly's vectors: the draws of a group lie in four lanes per mask
+// byte and stride, arranged so that each vector's lanes are consecutive bits of one mask.
+void DrawMasksWasm(TRandom& R, std::uint32_t Count, int Stride, const TDrawThreshold& Threshold,
+                   std::uint8_t* const* Out) {
+  const std::uint32_t groups = Count / 8; // whole bytes of every mask
+  // Lane j of row 2k + h holds draw Stride * (4h + j) + k of the group: bit 4h + j of mask k.
+  std::uint32_t first[4][4];
+  std::uint32_t seed = R.GetSeed();
+  for (int d = 0; d < 8 * Stride; ++d) {
+    seed = seed * Multiplier + 1u;
+    const int bit = d / Stride, k = d % Stride;
+    first[2 * k + bit / 4][bit % 4] = seed;
+  }
+  const TJump jump = JumpOf(static_cast<std::uint64_t>(8 * Stride));
+  const v128_t a = wasm_i32x4_splat(static_cast<int>(jump.A)), c = wasm_i32x4_splat(static_cast<int>(jump.C));
+  const v128_t max = wasm_i32x4_splat(static_cast<int>(Threshold.Max));
+  v128_t s[4];
+  for (int r = 0; r < 2 * Stride; ++r)
+    s[r] = wasm_v128_load(first[r]);
+  for (std::uint32_t g = 0; g < groups; ++g)
+    for (int k = 0; k < Stride; ++k) {
+      const std::uint32_t m = wasm_i32x4_bitmask(wasm_u32x4_le(s[2 * k], max)) |
+                              wasm_i32x4_bitmask(wasm_u32x4_le(s[2 * k + 1], max)) << 4;
+      Out[k][g] = Threshold.Never ? 0 : static_cast<std::uint8_t>(m);
+      s[2 * k] = wasm_i32x4_add(wasm_i32x4_mul(s[2 * k], a), c);
+      s[2 * k + 1] = wasm_i32x4_add(wasm_i32x4_mul(s[2 * k + 1], a), c);
+    }
+  // The last, partial byte draw by draw.
+  R.Skip(static_cast<std::uint64_t>(groups) * 8 * Stride);
+  const std::uint32_t rest = Count % 8;
+  if (rest > 0) {
+    std::uint8_t last[2] = {0, 0};
+    for (std::uint32_t j = 0; j < rest; ++j)
+      for (int k = 0; k < Stride; ++k)
+        if (Threshold.Holds(R.NextSeed())) last[k] = static_cast<std::uint8_t>(last[k] | (1u << j));
+    for (int k = 0; k < Stride; ++k)
+      Out[k][groups] = last[k];
+  }
+}
+#endif
+
+#if (defined(__x86_64__) && defined(__GNUC__)) || defined(__wasm_simd128__)
 // The seeds of the next 64 draws, each a jump of its own from the current seed, and the jumps
 // of 32 and 64 draws that move a row of them on.
 struct TLaneJumps {
@@ -172,7 +216,9 @@ const TLaneJumps& LaneJumps() {
   }();
   return jumps;
 }
+#endif
 
+#if defined(__x86_64__) && defined(__GNUC__)
 // Four rows of lanes side by side, so that the multiplications of one step do not wait for
 // one another.
 __attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) bool
@@ -229,6 +275,37 @@ __attribute__((target("avx2"))) bool NoneAtMostAvx2(std::uint32_t Seed, std::uin
   return bits == 0;
 }
 #endif
+
+#if defined(__wasm_simd128__)
+// Eight rows of four lanes side by side, so that the multiplications of one step do not wait
+// for one another. Each lane keeps the least of its seeds, which is compared once at the end.
+bool NoneAtMostWasm(std::uint32_t Seed, std::uint32_t Count, std::uint32_t Max) {
+  if (Max == 0xFFFFFFFFu) return false; // every seed is at most Max (and Count > 0)
+  const TLaneJumps& j = LaneJumps();
+  const v128_t a = wasm_i32x4_splat(static_cast<int>(j.By32.A)),
+               c = wasm_i32x4_splat(static_cast<int>(j.By32.C));
+  const v128_t seed = wasm_i32x4_splat(static_cast<int>(Seed));
+  v128_t s[8];
+  for (int k = 0; k < 8; ++k)
+    s[k] = wasm_i32x4_add(wasm_i32x4_mul(wasm_v128_load(j.A.data() + 4 * k), seed),
+                          wasm_v128_load(j.C.data() + 4 * k));
+  v128_t least = wasm_i32x4_splat(-1);
+  std::uint32_t i = 0;
+  for (; i + 32 <= Count; i += 32)
+    for (int k = 0; k < 8; ++k) {
+      least = wasm_u32x4_min(least, s[k]);
+      s[k] = wasm_i32x4_add(wasm_i32x4_mul(s[k], a), c);
+    }
+  const v128_t lane = wasm_u32x4_const(0, 1, 2, 3);
+  for (int k = 0; k < 8 && i + 4 * k < Count; ++k) {
+    // Lanes beyond the last draw count as the greatest seed, which Max is not.
+    const std::uint32_t left = Count - i - 4 * k;
+    least = wasm_u32x4_min(least,
+                           wasm_v128_or(s[k], wasm_u32x4_ge(lane, wasm_i32x4_splat(static_cast<int>(left)))));
+  }
+  return !wasm_v128_any_true(wasm_u32x4_le(least, wasm_i32x4_splat(static_cast<int>(Max))));
+}
+#endif
 } // namespace
 
 std::uint32_t TimeOfDayMilliseconds() {
@@ -252,6 +329,9 @@ void TRandom::DrawMasks(std::uint32_t Count, int Stride, const Rng::TDrawThresho
     Rng::DrawMasksAvx2(*this, Count, Stride == 2 ? 2 : 1, Threshold, Out);
     return;
   }
+#elif defined(__wasm_simd128__)
+  Rng::DrawMasksWasm(*this, Count, Stride == 2 ? 2 : 1, Threshold, Out);
+  return;
 #endif
   if (Stride == 2)
     Rng::DrawMasksOf<2>(*this, Count, Threshold, Out);
@@ -264,6 +344,8 @@ bool TRandom::NoneAtMost(std::uint32_t Count, const Rng::TDrawThreshold& Thresho
 #if defined(__x86_64__) && defined(__GNUC__)
   if (Cpu::Level() == Cpu::TLevel::Avx512) return Rng::NoneAtMostAvx512(Seed, Count, Threshold.Max);
   if (Cpu::UseAvx2()) return Rng::NoneAtMostAvx2(Seed, Count, Threshold.Max);
+#elif defined(__wasm_simd128__)
+  return Rng::NoneAtMostWasm(Seed, Count, Threshold.Max);
 #endif
   std::uint32_t seed = Seed;
   for (std::uint32_t i = 0; i < Count; ++i)

@@ -9,13 +9,19 @@
 #include <map>
 #include <memory>
 #include <mutex>
-// The vector kernels are written for x86 (SSE2, AVX2, AVX-512); elsewhere, or when the
-// build asks for it, the portable kernel takes their place.
+// The vector kernels are written for x86 (SSE2, AVX2, AVX-512) and for WebAssembly's 128-bit
+// vectors; elsewhere, or when the build asks for it, the portable kernel takes their place.
 #if defined(__x86_64__) && !defined(ZEL_PORTABLE_KERNELS)
 #define ZEL_X86_KERNELS 1
 #include <immintrin.h>
 #else
 #define ZEL_X86_KERNELS 0
+#endif
+#if defined(__wasm_simd128__) && !defined(ZEL_PORTABLE_KERNELS)
+#define ZEL_WASM_KERNELS 1
+#include <wasm_simd128.h>
+#else
+#define ZEL_WASM_KERNELS 0
 #endif
 
 // The vector helpers below are internal and inlined: no calling convention is at stake.
@@ -165,6 +171,21 @@ namespace Avx512Kernels {
 #undef ZEL_KERNEL_WIDTH
 #undef ZEL_KERNEL_TARGET
 } // namespace Avx512Kernels
+#elif ZEL_WASM_KERNELS
+// WebAssembly's 128-bit vectors, chosen when the module is built with them; every choice
+// leads here.
+namespace WasmKernels {
+#define ZEL_KERNEL_WIDTH 16
+#define ZEL_KERNEL_TARGET
+#define ZEL_KERNEL_WASM
+#include "ZEL/CombineKernels.inc"
+#undef ZEL_KERNEL_WASM
+#undef ZEL_KERNEL_WIDTH
+#undef ZEL_KERNEL_TARGET
+} // namespace WasmKernels
+namespace Sse2Kernels = WasmKernels;
+namespace Avx2Kernels = WasmKernels;
+namespace Avx512Kernels = WasmKernels;
 #else
 // The compiler's generic 16-byte vectors, on every processor; every choice leads here.
 namespace PortableKernels {

@@ -8,6 +8,9 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 #include <utility>
 
 namespace {
@@ -94,6 +97,26 @@ PackFieldsAvx512(const std::int32_t* Fields, int Count, std::uint64_t* Words) {
   }
   return _mm512_test_epi32_mask(any, _mm512_set1_epi32(~15)) == 0;
 }
+#elif defined(__wasm_simd128__)
+// As with SSE2, in WebAssembly's vectors.
+bool PackFieldsWasm(const std::int32_t* Fields, int Count, std::uint64_t* Words) {
+  v128_t any = wasm_i32x4_splat(0);
+  const v128_t lane = wasm_i32x4_const(0, 1, 2, 3), low = wasm_i16x8_splat(0xFF);
+  for (int first = 0, w = 0; first < Count; first += TProgramKey::FieldsPerWord, ++w) {
+    v128_t v[4];
+    for (int k = 0; k < 4; ++k)
+      v[k] = wasm_v128_load(Fields + first + 4 * k);
+    if (Count - first < TProgramKey::FieldsPerWord) // the room after the last block is not the program's
+      for (int k = 0; k < 4; ++k)
+        v[k] = wasm_v128_and(v[k], wasm_i32x4_lt(lane, wasm_i32x4_splat(Count - first - 4 * k)));
+    any = wasm_v128_or(any, wasm_v128_or(wasm_v128_or(v[0], v[1]), wasm_v128_or(v[2], v[3])));
+    const v128_t bytes =
+        wasm_u8x16_narrow_i16x8(wasm_i16x8_narrow_i32x4(v[0], v[1]), wasm_i16x8_narrow_i32x4(v[2], v[3]));
+    const v128_t halves = wasm_v128_and(wasm_v128_or(bytes, wasm_u16x8_shr(bytes, 4)), low);
+    wasm_v128_store64_lane(Words + w, wasm_u8x16_narrow_i16x8(halves, halves), 0);
+  }
+  return !wasm_v128_any_true(wasm_v128_and(any, wasm_i32x4_splat(~15)));
+}
 #endif
 } // namespace
 
@@ -107,6 +130,8 @@ TProgramKey::TProgramKey(const TZEL& Program, int B) {
 #if defined(__x86_64__) && defined(__GNUC__)
   const std::uint32_t seen = Cpu::Level() == Cpu::TLevel::Avx512 ? PackFieldsAvx512(fields, count, Words)
                                                                  : PackFieldsSse2(fields, count, Words);
+#elif defined(__wasm_simd128__)
+  const std::uint32_t seen = PackFieldsWasm(fields, count, Words) ? 0u : 16u;
 #else
   const std::uint32_t seen = PackFields(fields, count, Words);
 #endif

@@ -7,6 +7,9 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -124,6 +127,8 @@ struct TCrossPlan {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (Cpu::Level() == Cpu::TLevel::Avx512) return StrikesAvx512(Seed, Noise.Max);
     if (Cpu::UseAvx2()) return StrikesAvx2(Seed, Noise.Max);
+#elif defined(__wasm_simd128__)
+    return StrikesWasm(Seed, Noise.Max);
 #endif
     std::uint32_t strikes = 0;
     for (int k = 0; k < Moves; ++k)
@@ -161,6 +166,21 @@ struct TCrossPlan {
       strikes |= hit & (left >= 8 ? 0xFFu : (1u << left) - 1u);
     }
     return strikes != 0;
+  }
+#elif defined(__wasm_simd128__)
+  // The same, four moves at a time.
+  bool StrikesWasm(std::uint32_t Seed, std::uint32_t Max) const {
+    const v128_t seed = wasm_i32x4_splat(static_cast<int>(Seed)),
+                 max = wasm_i32x4_splat(static_cast<int>(Max));
+    const v128_t lane = wasm_u32x4_const(0, 1, 2, 3);
+    v128_t strikes = wasm_i32x4_splat(0);
+    for (int k = 0; k < Moves; k += 4) {
+      const v128_t s = wasm_i32x4_add(wasm_i32x4_mul(wasm_v128_load(NoiseA.data() + k), seed),
+                                      wasm_v128_load(NoiseC.data() + k));
+      const v128_t counted = wasm_u32x4_lt(lane, wasm_i32x4_splat(Moves - k));
+      strikes = wasm_v128_or(strikes, wasm_v128_and(wasm_u32x4_le(s, max), counted));
+    }
+    return wasm_v128_any_true(strikes);
   }
 #endif
 };

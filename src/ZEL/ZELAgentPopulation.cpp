@@ -318,12 +318,17 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
   // The unbred agents are parents too: breedings read them (their fitness among the rest)
   // while they are evaluated, so their new fitness is kept aside until every thread is done.
   std::vector<std::int32_t> unbredFitness(static_cast<std::size_t>(tasks - breedings));
+  // Each part reseeds a generator of its own for every task. One made within the loop would
+  // be an object to destroy at every task, and where exceptions unwind through JavaScript
+  // (WebAssembly) every call made while it lives would take a detour to make that possible.
+  std::vector<TRandom> generators(static_cast<std::size_t>(Pool->Size()));
   Pool->Run([&](int Part, int) {
     const bool evaluating = Environment != nullptr;
     auto evaluate = [&](TZELAgent& A) { A.Fitness = Score(A, Part); };
+    TRandom& random = generators[static_cast<std::size_t>(Part)];
     for (int s = nextShuffle.fetch_add(1); s < shuffles; s = nextShuffle.fetch_add(1)) {
       const TShuffle& shuffle = Shuffles[static_cast<std::size_t>(s)];
-      TRandom random(shuffle.Seed);
+      random.SetSeed(shuffle.Seed);
       Agent(shuffle.Agent).ZEL.Shuffle(random);
       shufflesDone.fetch_add(1, std::memory_order_release);
     }
@@ -337,7 +342,7 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
           continue;
         }
         const TBreeding& b = Breedings[static_cast<std::size_t>(t)];
-        TRandom random(b.Seed);
+        random.SetSeed(b.Seed);
         TZELAgent& child1 = *Target[static_cast<std::size_t>(b.Child1)];
         TZELAgent& child2 = b.Child2 >= 0 ? *Target[static_cast<std::size_t>(b.Child2)] : Spare;
         if (&Target == &Nursery) {
