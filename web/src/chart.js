@@ -1,6 +1,7 @@
 // The charts of the page on uPlot: "Agent Evolution" (best fitness and genotype percentage
 // per generation or run, with the faded curves of up to three earlier runs), and the chart
-// of a sweep's aggregate (the mean curve of every condition over its 95% band).
+// of a sweep's aggregate (a panel a measure, with the mean curve of every condition over its
+// 95% band).
 import uPlot from './uPlot.esm.js';
 
 const Red = 'rgb(255, 0, 0)';
@@ -225,71 +226,150 @@ const Palette = [
   [0, 170, 170], [120, 80, 40], [230, 80, 170], [90, 90, 90], [170, 170, 0],
 ];
 
-// The chart of a sweep: curves as the engine read them from aggregate.csv.
+// Past the palette, the same colours again with other lines: dashed, dotted, dash-dot.
+const Dashes = [[], [8, 5], [2, 4], [8, 4, 2, 4]];
+
+// What each measure of a sweep is: its panel's title, its axis, and the range its values can
+// take (the axis fitted to the bands stays within it; no upper bound is null).
+const MeasureTexts = {
+  best_fitness: ['Best fitness', 'fitness', 0, 100],
+  avg_fitness: ['Average fitness', 'fitness', 0, 100],
+  min_fitness: ['Lowest fitness', 'fitness', 0, 100],
+  best_so_far: ['Best fitness so far', 'fitness', 0, 100],
+  genotype_percent: ['Genotype agents', '% of the population', 0, 100],
+  distinct_programs: ['Distinct programs', 'programs', 0, null],
+  mean_hamming: ['Mean Hamming distance', 'bits between two programs', 0, null],
+};
+const MeasureOrder = Object.keys(MeasureTexts);
+
+// An axis from Lo to a round value above the highest band, within the measure's range.
+function fittedRange(lo, hi, highest) {
+  if (hi !== null) return [lo, hi];
+  const top = Math.max(1, highest);
+  let step = 1;
+  for (let base = 1; top / step > 10; base *= 10) {
+    for (const m of [1, 2, 5]) if (top / step > 10) step = m * base;
+  }
+  return [lo, Math.ceil((top * 1.02) / step) * step];
+}
+
+// The chart of a sweep: one panel a measure, each with the mean curve of every condition
+// over its 95% band, from the curves as the engine read them from aggregate.csv. The
+// colour of a condition is the same in every panel. Returns what destroy() takes away.
 export function drawSweepChart(element, curves, title) {
   element.textContent = '';
   const labels = [];
   for (const c of curves) if (!labels.includes(c.label)) labels.push(c.label);
+  const measures = [...new Set(curves.map((c) => c.measure))].sort((a, b) => {
+    const ia = MeasureOrder.indexOf(a), ib = MeasureOrder.indexOf(b);
+    return (ia < 0 ? MeasureOrder.length : ia) - (ib < 0 ? MeasureOrder.length : ib) || (a < b ? -1 : a > b ? 1 : 0);
+  });
   const xs = [...new Set(curves.flatMap((c) => c.generation))].sort((a, b) => a - b);
   const index = new Map(xs.map((x, i) => [x, i]));
-  const data = [xs];
-  const series = [{ label: 'Generation' }];
-  const bands = [];
-  const hidden = [];
-  const both = curves.some((c) => c.measure !== curves[0].measure);
-  const named = new Set();
-  for (const c of curves) {
-    const colour = Palette[labels.indexOf(c.label) % Palette.length];
-    const row = (values) => {
-      const out = new Array(xs.length).fill(null);
-      c.generation.forEach((g, i) => {
-        out[index.get(g)] = values[i];
-      });
-      return out;
-    };
-    const genotype = c.measure === 'genotype_percent';
-    data.push(row(c.high), row(c.low), row(c.mean));
-    const high = data.length - 3;
-    series.push(
-      { label: `${c.label} upper`, stroke: 'transparent', points: { show: false } },
-      { label: `${c.label} lower`, stroke: 'transparent', points: { show: false } },
-      {
-        label: named.has(c.label) ? `${c.label} (${genotype ? '% genotype' : 'best fitness'})` : c.label,
-        stroke: `rgb(${colour.join(',')})`,
-        width: 2,
-        dash: genotype ? [8, 5] : [],
-        points: { show: false },
-      },
-    );
-    hidden.push(high, high + 1);
-    if (named.has(c.label)) hidden.push(high + 2);
-    named.add(c.label);
-    bands.push({ series: [high, high + 1], fill: `rgba(${colour.join(',')}, ${genotype ? 0.14 : 0.24})` });
-  }
   const last = xs.length ? Math.max(1, xs[xs.length - 1]) : 1;
-  const plot = new uPlot(
-    {
-      ...sizeOf(element, window.innerWidth < 700 ? 0.8 : 0.55),
-      title,
-      scales: { x: { time: false, range: () => [0, last] }, y: { range: [0, 100] } },
-      axes: [
-        { label: 'Generations', labelFont: 'bold 12px sans-serif', stroke: '#800000', splits: wholeSplits, grid: { show: false } },
-        fitnessAxis(both ? 'Best fitness (solid) / % genotype (dashed)' : `Fitness/Ratio: ${curves[0].measure === 'genotype_percent' ? '% genotype' : 'best fitness'}`),
-      ],
-      series,
-      bands,
-      legend: { live: false },
-      cursor: { drag: { x: false, y: false } },
-    },
-    data,
-    element,
-  );
-  // One legend entry a condition: the colour names it, the line style the measure.
-  const rows = plot.root.querySelectorAll('.u-legend .u-series');
-  for (const i of hidden) if (rows[i]) rows[i].style.display = 'none';
+  const heading = document.createElement('p');
+  heading.className = 'sweep-caption';
+  heading.textContent = title;
+  element.append(heading);
+  const grid = document.createElement('div');
+  grid.className = 'sweep-panels';
+  element.append(grid);
+  const plots = [];
+  // Two panels side by side where there is room for them.
+  const across = measures.length > 1 && grid.clientWidth >= 700 ? 2 : 1;
+  const width = Math.max(200, Math.floor((grid.clientWidth - (across - 1) * 16) / across));
+  for (const measure of measures) {
+    const [panelTitle, axisTitle, lo, hi] = MeasureTexts[measure] ?? [measure, measure, null, null];
+    const mine = curves.filter((c) => c.measure === measure);
+    const data = [xs];
+    const series = [{ label: 'Generation' }];
+    const bands = [];
+    let highest = 0;
+    let lowest = Infinity;
+    for (const c of mine) {
+      const colour = Palette[labels.indexOf(c.label) % Palette.length];
+      const row = (values) => {
+        const out = new Array(xs.length).fill(null);
+        c.generation.forEach((g, i) => {
+          out[index.get(g)] = values[i];
+        });
+        return out;
+      };
+      for (const v of c.high) highest = Math.max(highest, v);
+      for (const v of c.low) lowest = Math.min(lowest, v);
+      data.push(row(c.high), row(c.low), row(c.mean));
+      const high = data.length - 3;
+      series.push(
+        { label: `${c.label} upper`, stroke: 'transparent', points: { show: false } },
+        { label: `${c.label} lower`, stroke: 'transparent', points: { show: false } },
+        {
+          label: c.label,
+          stroke: `rgb(${colour.join(',')})`,
+          width: 2,
+          dash: Dashes[Math.floor(labels.indexOf(c.label) / Palette.length) % Dashes.length],
+          points: { show: false },
+        },
+      );
+      bands.push({ series: [high, high + 1], fill: `rgba(${colour.join(',')}, 0.2)` });
+    }
+    const range = lo === null ? [Math.min(0, lowest), Math.max(1, highest)] : fittedRange(lo, hi, highest);
+    const panel = document.createElement('figure');
+    panel.className = 'sweep-panel';
+    panel.dataset.measure = measure;
+    grid.append(panel);
+    const plot = new uPlot(
+      {
+        width,
+        height: Math.round(Math.max(160, Math.min(width * 0.62, 320))),
+        title: panelTitle,
+        scales: { x: { time: false, range: () => [0, last] }, y: { range: () => range } },
+        axes: [
+          { label: 'Generations', labelFont: 'bold 12px sans-serif', stroke: '#800000', splits: wholeSplits, grid: { show: false } },
+          hi === 100 && lo === 0
+            ? fitnessAxis(axisTitle)
+            : { label: axisTitle, labelFont: 'bold 12px sans-serif', stroke: '#000080', splits: wholeSplits },
+        ],
+        series,
+        bands,
+        legend: { show: false },
+        cursor: { drag: { x: false, y: false } },
+      },
+      data,
+      panel,
+    );
+    panel.setAttribute('role', 'img');
+    panel.setAttribute(
+      'aria-label',
+      `${panelTitle}: ${mine.length} conditions, ${axisTitle} from ${range[0]} to ${range[1]} over generations 0 to ${last}`,
+    );
+    plots.push(plot);
+  }
+  // One legend for every panel: a condition's colour and line are the same in each.
+  const legend = document.createElement('ul');
+  legend.className = 'sweep-legend';
+  labels.forEach((label, i) => {
+    const entry = document.createElement('li');
+    const sample = document.createElement('canvas');
+    const ratio = window.devicePixelRatio || 1;
+    sample.width = Math.round(36 * ratio);
+    sample.height = Math.round(10 * ratio);
+    sample.setAttribute('aria-hidden', 'true');
+    const g = sample.getContext('2d');
+    g.scale(ratio, ratio);
+    g.strokeStyle = `rgb(${Palette[i % Palette.length].join(',')})`;
+    g.lineWidth = 2.5;
+    g.setLineDash(Dashes[Math.floor(i / Palette.length) % Dashes.length]);
+    g.beginPath();
+    g.moveTo(0, 5);
+    g.lineTo(36, 5);
+    g.stroke();
+    entry.append(sample, document.createTextNode(label));
+    legend.append(entry);
+  });
+  element.append(legend);
   element.setAttribute(
     'aria-label',
-    `${title}: ${labels.length} conditions (${labels.join('; ')}), mean curves with their 95% bands`,
+    `${title}: ${labels.length} conditions (${labels.join('; ')}), ${measures.length} measures, mean curves with their 95% bands`,
   );
-  return plot;
+  return { destroy: () => plots.forEach((p) => p.destroy()) };
 }

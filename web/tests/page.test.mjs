@@ -270,24 +270,32 @@ test('the list re-develops a program by double-click or keyboard; earlier runs s
     assert.doesNotMatch(await page.locator('#EvolChart .u-legend').textContent(), /pop 100/);
   }));
 
-test('sweep results are drawn from an aggregate.csv; a bad one is refused naming line and column', () =>
+test('sweep results are drawn from an aggregate.csv, a panel a measure; a bad one is refused naming line and column', () =>
   withPage(async (page) => {
     const header = 'condition,reproduction,measure,generation,runs,planned,mean,sd,median,ci_low,ci_high';
     const rows = [];
+    // Listed in another order than the panels', with a measure (programs) that goes past 100.
     for (const [condition, reproduction] of [['c0', 'genotype'], ['c1', 'both']]) {
-      for (const measure of ['best_fitness', 'genotype_percent']) {
+      for (const measure of ['distinct_programs', 'best_fitness', 'genotype_percent']) {
         for (let g = 0; g <= 10; ++g) {
-          const mean = measure === 'best_fitness' ? 20 + g * (condition === 'c0' ? 2 : 1.5) : condition === 'c0' ? 100 : 50 + g;
+          const c0 = condition === 'c0';
+          const mean = { best_fitness: 20 + g * (c0 ? 2 : 1.5), genotype_percent: c0 ? 100 : 50 + g, distinct_programs: c0 ? 150 - g : 40 }[measure];
           rows.push(`${condition},${reproduction},${measure},${g},5,5,${mean},1,${mean},${mean - 2},${mean + 2}`);
         }
       }
     }
     await openWith(page, '#OpenSweepButton', 'aggregate.csv', `${header}\n${rows.join('\n')}\n`);
-    await page.waitForSelector('#SweepPanel:not([hidden]) .u-legend');
+    await page.waitForSelector('#SweepPanel:not([hidden]) .sweep-legend');
     assert.equal(await text(page, 'SweepTitle'), 'Sweep Results: aggregate.csv');
-    const legend = await page.locator('#SweepChart .u-legend .u-series:visible').allTextContents();
-    assert.ok(legend.some((l) => l.includes('reproduction=genotype')));
-    assert.ok(legend.some((l) => l.includes('reproduction=both')));
+    const panels = await page.locator('#SweepChart .sweep-panel').evaluateAll((figures) =>
+      figures.map((f) => ({ title: f.querySelector('.u-title').textContent, label: f.getAttribute('aria-label') })));
+    assert.deepEqual(panels.map((p) => p.title), ['Best fitness', 'Genotype agents', 'Distinct programs']);
+    // One legend for the panels: an entry a condition.
+    assert.deepEqual(await page.locator('#SweepChart .sweep-legend li').allTextContents(), ['reproduction=genotype', 'reproduction=both']);
+    // Fitness and percentages keep their fixed scale; programs get an axis that holds their bands.
+    assert.match(panels[0].label, /^Best fitness: 2 conditions, fitness from 0 to 100 over generations 0 to 10$/);
+    const top = Number(panels[2].label.match(/programs from 0 to (\d+)/)[1]);
+    assert.ok(top >= 152 && top <= 200, panels[2].label);
     await page.click('#CloseSweepButton');
 
     await openWith(page, '#OpenSweepButton', 'broken.csv', `${header}\nc0,genotype,best_fitness,0,5,5,many,1,1,1,1\n`);
