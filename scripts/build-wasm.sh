@@ -22,7 +22,7 @@ node=$(command -v node)
 # tests of the fast paths against the literal rules run on the kernel the page runs.
 compile="-fexceptions -msimd128"
 project="$compile -include $root/cmake/emscripten/charconv-compat.h"
-link="-fexceptions -sENVIRONMENT=node -sNODERAWFS=1 -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1"
+link="-O3 -fexceptions -sENVIRONMENT=node -sNODERAWFS=1 -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1"
 
 # GoogleTest from the sources Debian ships, built once with emscripten, without threads.
 if [ ! -f "$out/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then

@@ -60,7 +60,31 @@ try {
       `ratio of medians ${(median(inPage) / median(native)).toFixed(2)}`,
   );
 
-  // 3. The page during the largest run: the event loop's lateness, then Stop.
+  // The same in each way of breeding, in a fresh page (the first pair above is the default's).
+  const modes = [
+    ['genotype', []], ['both', []], ['phenotype', []],
+    ['genotype', ['--rates-selection']], ['both', ['--rates-selection']], ['phenotype', ['--rates-selection']],
+  ];
+  for (const [reproduction, rates] of modes) {
+    const more = ['--reproduction', reproduction, ...rates];
+    await page.reload();
+    await page.waitForSelector('body[data-ready=true]');
+    await setControls(page, [...largest, ...more]);
+    const start = process.hrtime.bigint();
+    execFileSync(cli, ['run', '--threads', '1', ...largest, ...more, '--report', join(dir, 'native.txt')]);
+    const alone = Number(process.hrtime.bigint() - start) / 1e6;
+    // The first run of a fresh page runs partly in the browser's quick first compilation.
+    const first = await clickToShown(page);
+    const shown = await clickToShown(page);
+    console.log(
+      `  ${more.join(' ')}: native ${ms(alone)}, page ${ms(shown)} (the page's first run ${ms(first)}), ratio ${(shown / alone).toFixed(2)}`,
+    );
+  }
+
+  // 3. The page during the largest run of the slowest kind: the event loop's lateness, then Stop.
+  await page.reload();
+  await page.waitForSelector('body[data-ready=true]');
+  await setControls(page, [...largest, '--reproduction', 'phenotype', '--rates-selection']);
   await page.evaluate(() => {
     window.zelTimings = {};
     window.zelLate = 0;
@@ -73,7 +97,7 @@ try {
   });
   await page.click('#StartToolButton');
   await page.waitForFunction(() => !document.getElementById('StopToolButton').disabled);
-  await page.waitForTimeout(1500);
+  await page.waitForTimeout(1000);
   await page.click('#StopToolButton');
   await page.waitForFunction(() => window.zelTimings.shown !== undefined, null, { polling: 5 });
   const responsive = await page.evaluate(() => {
