@@ -288,7 +288,7 @@ TSweepAggregate AggregateSweep(const fs::path& Dir, const TAggregateOptions& Opt
     ++c.Planned;
     ++result.Planned;
     const fs::path path = SweepResultPath(Dir, run.RunId);
-    if (!fs::exists(path)) {
+    if (SweepResultMissing(path)) {
       result.Missing.push_back(run.RunId);
       continue;
     }

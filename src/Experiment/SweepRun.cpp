@@ -236,6 +236,16 @@ fs::path SweepResultPath(const fs::path& Dir, const std::string& RunId) {
   return Dir / "runs" / (RunId + ".csv");
 }
 
+bool SweepResultMissing(const fs::path& Path) {
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(Path, ec);
+  if (!fs::exists(status)) return true;
+  // A result is written whole under its name, without waiting for the disk: after a crash of
+  // the system it may be there but empty. Anything else that is there is read, and refused
+  // by the reader if it is no result.
+  return fs::is_regular_file(status) && fs::file_size(Path, ec) == 0 && !ec;
+}
+
 std::string ReadSweepFile(const fs::path& Path, const TInputKind& Kind) {
   try {
     return ReadWholeFile(Kind, Path.string());
@@ -283,7 +293,7 @@ TSweepRunResult RunSweep(const TSweepPlan& Plan, const fs::path& Dir, const TSwe
   for (std::size_t i = 0; i < Plan.Runs.size(); ++i) {
     if (i % static_cast<std::size_t>(Options.Shards) != static_cast<std::size_t>(Options.Shard)) continue;
     ++progress.Total;
-    if (fs::exists(SweepResultPath(Dir, Plan.Runs[i].RunId)))
+    if (!SweepResultMissing(SweepResultPath(Dir, Plan.Runs[i].RunId)))
       ++progress.Skipped;
     else
       pending.push_back(&Plan.Runs[i]);

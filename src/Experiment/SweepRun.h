@@ -79,6 +79,10 @@ std::filesystem::path SweepResultPath(const std::filesystem::path& Dir, const st
 // A file that cannot be read, or is too large, raises TSweepError naming it.
 std::string ReadSweepFile(const std::filesystem::path& Path, const TInputKind& Kind = SweepTableInput);
 
+// True when a run's result is not there, or is an empty file (what a crash of the system can
+// leave of a result written without waiting for the disk): the run is to be made.
+bool SweepResultMissing(const std::filesystem::path& Path);
+
 // The files in DIR/runs that look like results (NAME.csv) but whose NAME is no run_id of
 // Plan, sorted by name.
 std::vector<std::string> ForeignResults(const TSweepPlan& Plan, const std::filesystem::path& Dir);

@@ -79,8 +79,13 @@ struct TSweepFolder {
 
 TEST(SweepAggregate, EveryMeasurePerGenerationAndMissingRunsNamed) {
   TSweepFolder f({{10, 20, 60}, {40, 60}});
-  // b has one run of the two planned.
+  // b has one run of the two planned; a's third is empty, as a crash of the system can leave
+  // a result written without waiting for the disk.
   fs::remove(SweepResultPath(f.Dir.Path, "b2"));
+  const std::string third = f.Result("a3");
+  fs::resize_file(SweepResultPath(f.Dir.Path, "a3"), 0);
+  EXPECT_EQ(AggregateSweep(f.Dir.Path, {}).Missing, (std::vector<std::string>{"a3", "b2"}));
+  WriteWholeFile(SweepResultPath(f.Dir.Path, "a3").string(), third);
   const TSweepAggregate a = AggregateSweep(f.Dir.Path, {});
   EXPECT_EQ(a.Planned, 5);
   EXPECT_EQ(a.Missing, std::vector<std::string>{"b2"});
