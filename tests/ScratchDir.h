@@ -1,10 +1,13 @@
 #pragma once
-// A fresh folder for one test under the system's temporary folder, removed afterwards.
+// A fresh folder for one test under the system's temporary folder, removed afterwards, and
+// the sorted names of what a folder holds.
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 struct TScratchDir {
   TScratchDir() : Path((std::filesystem::temp_directory_path() / "zeltest-XXXXXX").string()) {
@@ -17,3 +20,11 @@ struct TScratchDir {
   std::string Path;
   std::error_code Error;
 };
+
+inline std::vector<std::string> Listing(const std::string& Dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(Dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}

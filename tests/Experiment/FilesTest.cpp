@@ -6,6 +6,7 @@
 #include "Experiment/Experiment.h"
 #include "Experiment/ExperimentFile.h"
 #include "Experiment/FileText.h"
+#include "../InputLimits.h"
 #include "Experiment/JsonReader.h"
 #include "Experiment/PopulationFile.h"
 #include "Experiment/Report.h"
@@ -463,14 +464,6 @@ void Spit(const std::string& Path, const std::string& Text) {
   std::ofstream(Path, std::ios::binary) << Text;
 }
 
-std::vector<std::string> Listing(const std::string& Dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(Dir))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // The error of Read, run on a thread of its own and awaited ten seconds at most: a read that
 // has not returned by then fails the test, and is freed by a writer that opens and closes
 // the FIFO.
@@ -493,17 +486,6 @@ std::string BoundedError(const std::string& Fifo, std::function<void()> Read) {
   return result.get();
 }
 
-// Restores the usual limits and waits at the end of a test.
-struct TTestLimits {
-  TTestLimits(std::size_t Bytes, std::chrono::milliseconds Wait) {
-    SetInputLimitForTests(Bytes);
-    SetPipeWaitForTests(Wait);
-  }
-  ~TTestLimits() {
-    SetInputLimitForTests(0);
-    SetPipeWaitForTests(0ms);
-  }
-};
 } // namespace
 
 TEST(InputFiles, APipeIsReadAsItsWriterSendsAndGivenUpWhenItFallsSilent) {

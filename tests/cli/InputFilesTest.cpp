@@ -4,6 +4,7 @@
 
 #include "CliTestSupport.h"
 #include "Experiment/FileText.h"
+#include "../InputLimits.h"
 
 #include <gtest/gtest.h>
 
@@ -33,16 +34,6 @@ TCliResult RunBounded(const std::string& Args, const std::string& Fifo) {
   return result.get();
 }
 
-struct TTestLimits {
-  TTestLimits(std::size_t Bytes, std::chrono::milliseconds Wait) {
-    SetInputLimitForTests(Bytes);
-    SetPipeWaitForTests(Wait);
-  }
-  ~TTestLimits() {
-    SetInputLimitForTests(0);
-    SetPipeWaitForTests(0ms);
-  }
-};
 
 // Every input of every command, given Input for the file under test, the exit status of its
 // failure (an unusable input is a fault of the command line that named it: 2) and the kind of

@@ -22,14 +22,6 @@
 namespace {
 const std::string Small = " --pop-size 6 --seed 2 --blocks 4";
 
-std::vector<std::string> Listing(const std::string& Dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(Dir))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Old outputs in Dir, to be kept.
 void WriteOld(const TScratchDir& Dir) {
   WriteFile(Dir / "r.txt", "old report\r\n");

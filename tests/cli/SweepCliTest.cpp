@@ -38,14 +38,6 @@ std::string Read(const std::string& Path) {
   return ReadSweepFile(Path);
 }
 
-std::vector<std::string> Listing(const std::string& Dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(Dir))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // The real binary in a child limited to Limit processes of its user (root is exempt from
 // the limit, so a root test runs the child as nobody); at most a minute. The exit status,
 // or -1 when the child had to be killed.
