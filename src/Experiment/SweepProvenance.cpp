@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <random>
+#include <set>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -44,7 +46,12 @@ TJson CommandJson(const TSweepCommandRecord& R, const std::string& PlanSha1) {
 
 // A part's name: the command, its start and where it ran, so that no two commands share one.
 std::string PartName(const TSweepCommandRecord& R) {
-  std::string name = R.Command + "-" + R.Start + "-" + R.Host + "-" + std::to_string(getpid());
+  // The process id alone does not tell shards apart where every process has the same one
+  // (WebAssembly under Node), nor does the start, to the millisecond.
+  char tag[9];
+  std::snprintf(tag, sizeof tag, "%08x", static_cast<unsigned>(std::random_device{}()));
+  std::string name =
+      R.Command + "-" + R.Start + "-" + R.Host + "-" + std::to_string(getpid()) + "-" + tag;
   for (char& c : name)
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '_') c = '_';
   return name + ".json";
@@ -55,8 +62,7 @@ fs::path PartsFolder(const fs::path& Dir) {
 }
 
 // Shards that end together gather the record one after another: each waits for the folder
-// of parts, so that the last to write has read every part and none is refused the whole
-// record because another shard is writing it.
+// of parts, so that none is refused the whole record because another shard is writing it.
 class TGatherTurn {
 public:
   explicit TGatherTurn(const fs::path& Folder)
@@ -78,6 +84,52 @@ private:
 std::string JsonText(const TJson& J) {
   // Arguments are bytes as typed; what is not UTF-8 is replaced rather than refused.
   return J.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+// The names of the parts in Folder: the JSON files, not the temporary ones.
+std::set<std::string> PartNames(const fs::path& Folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.ends_with(".json") && name[0] != '.') names.insert(name);
+  }
+  return names;
+}
+
+// The whole record of the parts Names, runs and aggregates in the order they started.
+TJson GatherParts(const fs::path& Dir, const std::set<std::string>& Names, const std::string& PlanSha1) {
+  TJson plan;
+  std::vector<std::pair<std::string, TJson>> runs, aggregates;
+  for (const std::string& name : Names) {
+    TJson part;
+    try {
+      part = TJson::parse(ReadSweepFile(PartsFolder(Dir) / name));
+    } catch (const std::exception&) {
+      continue; // not one of ours
+    }
+    if (!part.is_object()) continue;
+    if (name == "plan.json") {
+      plan = part;
+      continue;
+    }
+    const std::string command = part.value("command", "");
+    if (command == "run") runs.emplace_back(part.value("start", "") + name, part);
+    if (command == "aggregate") aggregates.emplace_back(part.value("start", "") + name, part);
+  }
+  TJson whole;
+  whole["program"] = Program;
+  whole["version"] = SweepProgramVersion();
+  whole["plan_sha1"] = PlanSha1;
+  whole["plan"] = plan;
+  for (auto* list : {&runs, &aggregates}) {
+    std::sort(list->begin(), list->end(), [](const auto& A, const auto& B) { return A.first < B.first; });
+    TJson array = TJson::array();
+    for (auto& [key, part] : *list)
+      array.push_back(std::move(part));
+    whole[list == &runs ? "runs" : "aggregates"] = std::move(array);
+  }
+  return whole;
 }
 
 } // namespace
@@ -150,39 +202,13 @@ void RecordSweepCommand(const fs::path& Dir, const TSweepCommandRecord& Record) 
     throw std::runtime_error("Cannot create folder '" + PartsFolder(Dir).string() + "': " + ec.message());
   WriteWholeFile((PartsFolder(Dir) / PartName(Record)).string(), JsonText(CommandJson(Record, planSha1)));
 
-  // The whole record, gathered from the parts.
-  const TGatherTurn turn(PartsFolder(Dir));
-  TJson plan;
-  std::vector<std::pair<std::string, TJson>> runs, aggregates;
-  for (fs::directory_iterator it(PartsFolder(Dir), ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (!name.ends_with(".json") || name[0] == '.') continue;
-    TJson part;
-    try {
-      part = TJson::parse(ReadSweepFile(it->path()));
-    } catch (const std::exception&) {
-      continue; // not one of ours
-    }
-    if (!part.is_object()) continue;
-    if (name == "plan.json") {
-      plan = part;
-      continue;
-    }
-    const std::string command = part.value("command", "");
-    if (command == "run") runs.emplace_back(part.value("start", "") + name, part);
-    if (command == "aggregate") aggregates.emplace_back(part.value("start", "") + name, part);
+  // The whole record, gathered from the parts. Where the file system has no locks (WebAssembly
+  // under Node), shards may gather at once: each gathers again until no part has come while it
+  // gathered, so that the last record written holds every part written before it.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const TGatherTurn turn(PartsFolder(Dir));
+    const std::set<std::string> names = PartNames(PartsFolder(Dir));
+    WriteWholeFile((Dir / "provenance.json").string(), JsonText(GatherParts(Dir, names, planSha1)));
+    if (PartNames(PartsFolder(Dir)) == names) break;
   }
-  TJson whole;
-  whole["program"] = Program;
-  whole["version"] = SweepProgramVersion();
-  whole["plan_sha1"] = planSha1;
-  whole["plan"] = plan;
-  for (auto* list : {&runs, &aggregates}) {
-    std::sort(list->begin(), list->end(), [](const auto& A, const auto& B) { return A.first < B.first; });
-    TJson array = TJson::array();
-    for (auto& [key, part] : *list)
-      array.push_back(std::move(part));
-    whole[list == &runs ? "runs" : "aggregates"] = std::move(array);
-  }
-  WriteWholeFile((Dir / "provenance.json").string(), JsonText(whole));
 }

@@ -4,6 +4,7 @@
 
 #include "Experiment/FileText.h"
 #include "Experiment/SweepPlan.h"
+#include "Experiment/SweepProvenance.h"
 #include "Experiment/SweepRun.h"
 
 #include "../ScratchDir.h"
@@ -309,4 +310,19 @@ TEST(SweepRun, AnotherPlansFolderIsRefusedBeforeAnythingIsMadeAndForeignResultsN
   EXPECT_EQ(done.Progress.Done, 1);
   EXPECT_EQ(done.Workers, 1);
   EXPECT_EQ(ForeignResults(plan, dir.Path), std::vector<std::string>{"old-run.csv"});
+}
+
+TEST(SweepRecord, ShardsOfOneHostStartedInOneMillisecondKeepAPartEach) {
+  // Under WebAssembly every process has the same id; two shards that start in the same
+  // millisecond on one host must still both be in the gathered record.
+  TScratchDir dir;
+  fs::create_directories(fs::path(dir.Path) / "runs");
+  WriteWholeFile(SweepPlanPath(dir.Path).string(), "run_id\n");
+  TSweepCommandRecord record{"run", {"sweep", "run"}, "2026-01-01T00:00:00.000Z", "", "host", 1, "0/2", ""};
+  RecordSweepCommand(dir.Path, record);
+  record.Shard = "1/2";
+  RecordSweepCommand(dir.Path, record);
+  const std::string whole = ReadSweepFile(fs::path(dir.Path) / "provenance.json");
+  EXPECT_NE(whole.find("\"shard\": \"0/2\""), std::string::npos) << whole;
+  EXPECT_NE(whole.find("\"shard\": \"1/2\""), std::string::npos) << whole;
 }
