@@ -14,8 +14,10 @@ TWorkerPool::TShortfallHandler ShortfallHandler;
 constexpr auto SpinTime = std::chrono::microseconds(200);
 
 // After this much of it, a waiting thread offers its processor to others between looks: on a
-// busy machine the thread it waits for may be the one that needs it.
-constexpr auto YieldAfter = std::chrono::microseconds(20);
+// busy machine the thread it waits for may be the one that needs it. Not sooner: where a
+// generation takes a fraction of a millisecond (programs scored from the memo), yielding
+// after 20 us made two threads slower than one.
+constexpr auto YieldAfter = std::chrono::microseconds(100);
 
 // Whether Ready() comes true within the spin time.
 template <typename TReady> bool SpinFor(TReady Ready) {
