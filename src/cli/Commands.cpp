@@ -4,6 +4,7 @@
 #include "Experiment/Experiment.h"
 #include "Experiment/Report.h"
 #include "Experiment/RunObservers.h"
+#include "Experiment/SweepProvenance.h"
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
 #include "ZEL/WorkerPool.h"
@@ -60,7 +61,7 @@ struct TShortfallNotice {
 
 void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   TRunOutputs outputs(S);
-  const std::string start = UtcNow();
+  const std::string start = UtcTimestamp();
   std::optional<std::uint32_t> seed;
   TRandom random = DrawsSeed(S) ? SeededGenerator(S.Seed, Console, &seed) : TRandom();
   TBestList bestList;

@@ -5,6 +5,7 @@
 #include "Experiment/FileText.h"
 #include "Experiment/PopulationFile.h"
 #include "Experiment/Report.h"
+#include "Experiment/SweepProvenance.h"
 #include "cli/CommandLine.h"
 #include "cli/Output.h"
 #include "cli/OutputFiles.h"
@@ -163,19 +164,6 @@ void RunOrContinue(TExperiment& E, const TRunSettings& S, std::uint32_t Seed,
   if (!S.Files.Given.SavePopulation.empty()) Outputs.CommitPopulation(PopulationText(E.Freeze()));
 }
 
-std::string UtcNow() {
-  using namespace std::chrono;
-  const auto now = system_clock::now();
-  const std::time_t seconds = system_clock::to_time_t(now);
-  const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[80];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(ms));
-  return text;
-}
-
 std::string MetadataText(const TRunSettings& S, const char* Command, const TExperimentSettings& Used,
                          std::optional<std::uint32_t> Seed, const std::string& Start) {
   const TFileOptionTexts& t = S.Files.Given;
@@ -199,7 +187,7 @@ std::string MetadataText(const TRunSettings& S, const char* Command, const TExpe
                                    {"metadata", t.Metadata}})
     if (!name.empty()) run.Outputs.emplace_back(role, name);
   run.ContinuedGeneration = S.Files.Frozen ? S.Files.Frozen->Generation : 0;
-  run.End = UtcNow();
+  run.End = UtcTimestamp();
   return ExperimentText(f, &run);
 }
 

@@ -71,8 +71,6 @@ void RunOrContinue(TExperiment& Experiment, const TRunSettings& Settings, std::u
                    std::vector<TRunObserver> Observers, TRunOutputs& Outputs);
 // Whether the command draws from a seed: a continued run only for a new random environment.
 bool DrawsSeed(const TRunSettings& Settings);
-// The time of day, UTC, ISO 8601 with milliseconds.
-std::string UtcNow();
 // The record that --metadata asks for: Used are the settings the run used, Seed the seed it
 // took (none for a continued run under the same environment).
 std::string MetadataText(const TRunSettings& Settings, const char* Command, const TExperimentSettings& Used,

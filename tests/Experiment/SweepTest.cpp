@@ -8,6 +8,7 @@
 #include "Experiment/SweepRun.h"
 
 #include "../ScratchDir.h"
+#include "SweepTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,18 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::string ThrownBy(const std::function<void()>& F) {
-  try {
-    F();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(nothing thrown)";
-}
-
-const std::string Header = "run_id,condition,seed,pop-size,generations,elements,blocks,reproduction,"
-                           "random-environment,rates-selection,p-crossover,p-mutation,p-noise\n";
-
 TSweepFactor Factor(const std::string& Parameter, const std::vector<std::string>& Values) {
   TSweepFactor f{{Parameter}, {}};
   for (const std::string& v : Values)

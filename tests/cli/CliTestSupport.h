@@ -18,6 +18,12 @@
 // Runs Command through the shell; its exit status, or -1 when it did not exit.
 int ShellStatus(const std::string& Command);
 
+// Starts the real binary in a child limited to Limit processes of its user (root is exempt
+// from the limit, so a root test runs the child as nobody), its standard output and error in
+// the files out and err of Dir, and waits at most a minute. Returns the exit status, or -1
+// when the child had to be killed.
+int RunLimited(const TScratchDir& Dir, unsigned long Limit, const std::vector<std::string>& Args);
+
 struct TCliResult {
   int Code = 0;
   std::string Out, Err;
