@@ -211,15 +211,20 @@ void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, T
 
 void TZELAgent::SkipBreed(TRandom& R, const TZELAgent& A, const TZELAgent& B,
                           const TBreedingProbabilities& P) {
+  SkipBreed(R, A.ParentShape(), B.ParentShape(), P);
+}
+
+void TZELAgent::SkipBreed(TRandom& R, const TParentShape& A, const TParentShape& B,
+                          const TBreedingProbabilities& P) {
   if (A.Genotype && B.Genotype) {
-    TChromosome::SkipCrossover(R, A.Chromosome.BitCount, P.Crossover);
+    TChromosome::SkipCrossover(R, A.Bits, P.Crossover);
   } else if (!A.Genotype && !B.Genotype) {
-    TZEL::SkipCrossover(R, A.ZEL.Count(), B.ZEL.Count(), P.Crossover, P.Noise);
+    TZEL::SkipCrossover(R, A.Blocks, B.Blocks, P.Crossover, P.Noise);
   } else {
-    for (const TZELAgent* parent : {&A, &B})
+    for (const TParentShape* parent : {&A, &B})
       if (parent->Genotype)
-        TChromosome::SkipMutateFrom(R, parent->Chromosome.BitCount);
+        TChromosome::SkipMutateFrom(R, parent->Bits);
       else
-        TZEL::SkipReproduce(R, parent->ZEL.Count(), P.Noise);
+        TZEL::SkipReproduce(R, parent->Blocks, P.Noise);
   }
 }

@@ -53,6 +53,15 @@ public:
   // Advances R exactly as A.Breed(R, B, ...) would, breeding nothing: the draws that decide
   // how many draws follow are made, the others skipped in constant time.
   static void SkipBreed(TRandom& R, const TZELAgent& A, const TZELAgent& B, const TBreedingProbabilities& P);
+  // What SkipBreed reads of a parent: its kind and the lengths of its program and chromosome,
+  // which a shuffle of its program leaves as they are.
+  struct TParentShape {
+    bool Genotype = false;
+    int Blocks = 0;
+    int Bits = 0;
+  };
+  TParentShape ParentShape() const { return {Genotype, ZEL.Count(), Chromosome.BitCount}; }
+  static void SkipBreed(TRandom& R, const TParentShape& A, const TParentShape& B, const TBreedingProbabilities& P);
   // This agent is the first parent; the children's contents are overwritten.
   void Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
              const TBreedingProbabilities& P) const;

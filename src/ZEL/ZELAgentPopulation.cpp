@@ -279,21 +279,56 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
   else
     PreparePool();
   if (RatesSelection) {
-    PlanByRates(R, P);
-    Breed(Nursery, 0, P, Environment);
+    SelectByRates(R);
+    Breed(R, true, Nursery, 0, P, Environment);
     Agents.swap(Nursery);
   } else {
-    PlanByElite(R, P);
-    Breed(Agents, EliteSize(Count()), P, Environment);
+    SelectElite(R);
+    Breed(R, false, Agents, EliteSize(Count()), P, Environment);
   }
 }
 
 // Each breeding starts at the seed the plan found for it, so they can be done in any order
 // and on any thread: the children are the same, and so is every later draw.
-void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingProbabilities& P,
-                                const TFuzzySet* Environment) {
-  const int breedings = static_cast<int>(Breedings.size());
-  const int tasks = breedings + (Environment != nullptr ? Unbred : 0);
+void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int Unbred,
+                                const TBreedingProbabilities& P, const TFuzzySet* Environment) {
+  const int n = Count();
+  const int parents = Rates ? n : Unbred;
+  const int breedings = (n - Unbred + 1) / 2;
+  // The unbred agents are evaluated first (they need no plan), then the breedings.
+  const int evaluations = Environment != nullptr ? Unbred : 0;
+  const int tasks = evaluations + breedings;
+  Breedings.resize(static_cast<std::size_t>(breedings));
+  // The calling thread plans the breedings in order and says how many are planned; a thread
+  // that takes a breeding not yet planned waits for it. Planning takes a small part of the
+  // time of a breeding, so that the others seldom wait, and the planning is done while they breed.
+  std::atomic<int> planned{0};
+  std::atomic<bool> abandoned{false};
+  auto plan = [&] {
+    try {
+      for (int k = 0; k < breedings; ++k) {
+        Breedings[static_cast<std::size_t>(k)] = PlanBreeding(R, Rates, Unbred + 2 * k, parents, P);
+        planned.store(k + 1, std::memory_order_release);
+      }
+      // The agents that the copies of the population made under rates selection.
+      if (Rates) R.Skip(static_cast<std::uint64_t>(n) * TZELAgent::CreateDraws(Agents[0]->BlockCount));
+    } catch (...) {
+      abandoned.store(true, std::memory_order_release);
+      throw;
+    }
+  };
+  // Waits until the breeding K is planned; false when it never will be.
+  auto await = [&](int K) {
+    while (planned.load(std::memory_order_acquire) <= K) {
+      if (abandoned.load(std::memory_order_acquire)) return false;
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#else
+      std::this_thread::yield();
+#endif
+    }
+    return true;
+  };
   // Tasks are handed out in chunks as threads ask for them, each a share of what is left, so
   // that the chunks shrink towards the end and no thread waits long for another's last; and
   // none is large, so that a thread the system sets aside for a while holds up little.
@@ -311,20 +346,19 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
       }
     }
   };
-  // The shuffles come first: breedings read the shuffled programs. Each thread takes shuffles
-  // while any are left, then waits for those the others took to be done.
+  // The shuffles come first: breedings and evaluations read the shuffled programs. Each thread
+  // takes shuffles while any are left, then waits for those the others took to be done.
   const int shuffles = static_cast<int>(Shuffles.size());
   std::atomic<int> nextShuffle{0}, shufflesDone{0};
   // The unbred agents are parents too: breedings read them (their fitness among the rest)
   // while they are evaluated, so their new fitness is kept aside until every thread is done.
-  std::vector<std::int32_t> unbredFitness(static_cast<std::size_t>(tasks - breedings));
+  std::vector<std::int32_t> unbredFitness(static_cast<std::size_t>(evaluations));
   // Each part reseeds a generator of its own for every task. One made within the loop would
   // be an object to destroy at every task, and where exceptions unwind through JavaScript
   // (WebAssembly) every call made while it lives would take a detour to make that possible.
   std::vector<TRandom> generators(static_cast<std::size_t>(Pool->Size()));
   Pool->Run([&](int Part, int) {
-    const bool evaluating = Environment != nullptr;
-    auto evaluate = [&](TZELAgent& A) { A.Fitness = Score(A, Part); };
+    if (Part == 0) plan();
     TRandom& random = generators[static_cast<std::size_t>(Part)];
     for (int s = nextShuffle.fetch_add(1); s < shuffles; s = nextShuffle.fetch_add(1)) {
       const TShuffle& shuffle = Shuffles[static_cast<std::size_t>(s)];
@@ -336,12 +370,13 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
       std::this_thread::yield();
     for (int first = 0, last = 0; take(first, last);) {
       for (int t = first; t < last; ++t) {
-        if (t >= breedings) {
-          const auto k = static_cast<std::size_t>(t - breedings);
-          unbredFitness[k] = Score(*Target[k], Part);
+        if (t < evaluations) {
+          unbredFitness[static_cast<std::size_t>(t)] = Score(*Target[static_cast<std::size_t>(t)], Part);
           continue;
         }
-        const TBreeding& b = Breedings[static_cast<std::size_t>(t)];
+        const int k = t - evaluations;
+        if (!await(k)) return;
+        const TBreeding& b = Breedings[static_cast<std::size_t>(k)];
         random.SetSeed(b.Seed);
         TZELAgent& child1 = *Target[static_cast<std::size_t>(b.Child1)];
         TZELAgent& child2 = b.Child2 >= 0 ? *Target[static_cast<std::size_t>(b.Child2)] : Spare;
@@ -353,9 +388,9 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
           if (b.Child2 >= 0) child2.Chromosome.Bits = Agent(b.Child2).Chromosome.Bits;
         }
         Agent(b.A).Breed(random, Agent(b.B), child1, child2, P);
-        if (!evaluating) continue;
-        evaluate(child1);
-        if (b.Child2 >= 0) evaluate(child2);
+        if (Environment == nullptr) continue;
+        child1.Fitness = Score(child1, Part);
+        if (b.Child2 >= 0) child2.Fitness = Score(child2, Part);
       }
     }
   });
@@ -364,12 +399,28 @@ void TZELAgentPopulation::Breed(TAgentList& Target, int Unbred, const TBreedingP
   if (Environment != nullptr) EndScoring();
 }
 
+TZELAgentPopulation::TBreeding TZELAgentPopulation::PlanBreeding(TRandom& R, bool Rates, int J, int Parents,
+                                                                 const TBreedingProbabilities& P) {
+  int a = 0, b = 0;
+  if (Rates) {
+    a = WheelIndex(RunningSums, WheelPoint(R.Random(), FitnessSum));
+    b = WheelIndex(RunningSums, WheelPoint(R.Random(), FitnessSum));
+  } else {
+    a = RandomInt(R, 0, Parents - 1);
+    b = RandomInt(R, 0, Parents - 1);
+  }
+  const TBreeding plan{a, b, J, J < Count() - 1 ? J + 1 : -1, R.GetSeed()};
+  TZELAgent::SkipBreed(R, ParentShapes[static_cast<std::size_t>(a)], ParentShapes[static_cast<std::size_t>(b)], P);
+  return plan;
+}
+
 // The selection step brought, for i = 0, 1, ..., the first of the fittest remaining agents to
 // position i, shifting the others up: a stable sort by fitness, highest first. The agents are
 // moved rather than copied, and the draws of the agents that the copying would have created
 // (a second population of Count agents and its two holders, and the Count agents appended by
-// each of the two population copies) are skipped over in the random sequence.
-void TZELAgentPopulation::PlanByRates(TRandom& R, const TBreedingProbabilities& P) {
+// each of the two population copies) are skipped over in the random sequence; those of the
+// last Count agents after the breedings are planned.
+void TZELAgentPopulation::SelectByRates(TRandom& R) {
   const int n = Count();
   TAgentList sorted;
   sorted.reserve(static_cast<std::size_t>(n));
@@ -382,22 +433,17 @@ void TZELAgentPopulation::PlanByRates(TRandom& R, const TBreedingProbabilities& 
   while (static_cast<int>(Nursery.size()) < n)
     Nursery.push_back(std::make_unique<TZELAgent>(BlankAgent(*Agents[0])));
   Nursery.resize(static_cast<std::size_t>(n));
-  std::vector<std::int64_t> runningSums(static_cast<std::size_t>(n));
+  RunningSums.resize(static_cast<std::size_t>(n));
+  ParentShapes.resize(static_cast<std::size_t>(n));
   std::int64_t sum = 0;
-  for (int i = 0; i < n; ++i)
-    runningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
-  Shuffles.clear();
-  Breedings.clear();
-  for (int j = 0; j < n; j += 2) {
-    const int a = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
-    const int b = WheelIndex(runningSums, WheelPoint(R.Random(), FitnessSum));
-    Breedings.push_back({a, b, j, j < n - 1 ? j + 1 : -1, R.GetSeed()});
-    TZELAgent::SkipBreed(R, Agent(a), Agent(b), P);
+  for (int i = 0; i < n; ++i) {
+    RunningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
+    ParentShapes[static_cast<std::size_t>(i)] = Agent(i).ParentShape();
   }
-  R.Skip(static_cast<std::uint64_t>(n) * perAgent);
+  Shuffles.clear();
 }
 
-void TZELAgentPopulation::PlanByElite(TRandom& R, const TBreedingProbabilities& P) {
+void TZELAgentPopulation::SelectElite(TRandom& R) {
   const int n = Count();
   const int e = EliteSize(n);
 
@@ -407,6 +453,7 @@ void TZELAgentPopulation::PlanByElite(TRandom& R, const TBreedingProbabilities& 
   std::vector<char> elite(static_cast<std::size_t>(n), 0);
   TAgentList next;
   next.reserve(static_cast<std::size_t>(n));
+  ParentShapes.resize(static_cast<std::size_t>(e));
   // A program-only elite agent is shuffled: a shuffle of C blocks draws C - 1 times (the last
   // pick has no choice), so it is planned like a breeding and done with them.
   Shuffles.clear();
@@ -414,6 +461,7 @@ void TZELAgentPopulation::PlanByElite(TRandom& R, const TBreedingProbabilities& 
     const auto k = static_cast<std::size_t>(order[static_cast<std::size_t>(i)]);
     elite[k] = 1;
     next.push_back(std::move(Agents[k]));
+    ParentShapes[static_cast<std::size_t>(i)] = next.back()->ParentShape();
     if (next.back()->Genotype) continue;
     Shuffles.push_back({i, R.GetSeed()});
     R.Skip(static_cast<std::uint64_t>(std::max(next.back()->ZEL.Count() - 1, 0)));
@@ -421,14 +469,6 @@ void TZELAgentPopulation::PlanByElite(TRandom& R, const TBreedingProbabilities& 
   for (std::size_t k = 0; k < Agents.size(); ++k)
     if (!elite[k]) next.push_back(std::move(Agents[k]));
   Agents.swap(next);
-
-  Breedings.clear();
-  for (int j = e; j <= n - 1; j += 2) {
-    const int a = RandomInt(R, 0, e - 1);
-    const int b = RandomInt(R, 0, e - 1);
-    Breedings.push_back({a, b, j, j < n - 1 ? j + 1 : -1, R.GetSeed()});
-    TZELAgent::SkipBreed(R, Agent(a), Agent(b), P);
-  }
 }
 
 void TZELAgentPopulation::SetThreads(int Threads) {

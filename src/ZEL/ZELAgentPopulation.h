@@ -129,14 +129,26 @@ private:
   std::vector<TShuffle> Shuffles;
   TZELAgent Spare;
 
+  // What the planning of the breedings reads of the parents, taken before any thread changes
+  // them; and, under rates selection, the running sums of their fitness.
+  std::vector<TZELAgent::TParentShape> ParentShapes;
+  std::vector<std::int64_t> RunningSums;
+
   // The agents' indices in a stable order by fitness, highest first.
   std::vector<int> FitnessOrder() const;
-  void PlanByRates(TRandom& R, const TBreedingProbabilities& P);
-  void PlanByElite(TRandom& R, const TBreedingProbabilities& P);
-  // Breeds the planned children into Target (and evaluates them, and the first Unbred agents
-  // of Target, against Environment when given), the work shared among the threads. The pool
-  // (with an environment, the evaluation) is made ready before.
-  void Breed(TAgentList& Target, int Unbred, const TBreedingProbabilities& P, const TFuzzySet* Environment);
+  // The selection steps, which leave the parents at the front of the agents (all of them
+  // under rates selection, the elite else); the breedings are planned as they are bred.
+  void SelectByRates(TRandom& R);
+  void SelectElite(TRandom& R);
+  // The breeding of children J and J + 1 (if there is one) from two of the first Parents
+  // agents, and its draws skipped.
+  TBreeding PlanBreeding(TRandom& R, bool Rates, int J, int Parents, const TBreedingProbabilities& P);
+  // Plans the breedings (on the calling thread) and breeds the planned children into Target
+  // (and evaluates them, and the first Unbred agents of Target, against Environment when
+  // given), the other threads breeding each one as soon as it is planned. The pool (with an
+  // environment, the evaluation) is made ready before.
+  void Breed(TRandom& R, bool Rates, TAgentList& Target, int Unbred, const TBreedingProbabilities& P,
+             const TFuzzySet* Environment);
   // The developer for Environment and agents of Elements elements, the pool and the scratch
   // buffers of its threads, made ready.
   // Scorings is how many agents the pass will score.
