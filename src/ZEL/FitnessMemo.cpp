@@ -139,13 +139,26 @@ TProgramKey::TProgramKey(const TZEL& Program, int B) {
     Blocks = -1;
     return;
   }
-  std::uint64_t h = 0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(Blocks + 1);
-  for (int w = 0; w < words; ++w) {
-    h = (h ^ Words[w]) * 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 31;
+  // Four chains, each of every fourth word, that the processor works side by side (one chain
+  // of multiplications was most of a key's time), then mixed into one. The words past the
+  // program's are 0; the block count is in every chain's start.
+  static_assert(MaxWords <= 12);
+  const std::uint64_t start = 0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(Blocks + 1);
+  std::uint64_t h0 = start, h1 = start ^ 0x632BE59BD9B4E019ull, h2 = start ^ 0x85EBCA77C2B2AE63ull,
+                h3 = start ^ 0xC2B2AE3D27D4EB4Full;
+  auto step = [](std::uint64_t& H, std::uint64_t W) {
+    H = (H ^ W) * 0xBF58476D1CE4E5B9ull;
+    H ^= H >> 31;
+  };
+  for (int w = 0; w < words; w += 4) {
+    step(h0, Words[w]);
+    step(h1, Words[w + 1]);
+    step(h2, w + 2 < MaxWords ? Words[w + 2] : 0);
+    step(h3, w + 3 < MaxWords ? Words[w + 3] : 0);
   }
-  h *= 0x94D049BB133111EBull;
-  Hash = h ^ (h >> 29);
+  std::uint64_t h = h0 ^ std::rotl(h1, 16) ^ std::rotl(h2, 32) ^ std::rotl(h3, 48);
+  h = (h ^ (h >> 30)) * 0x94D049BB133111EBull;
+  Hash = h ^ (h >> 31);
 }
 
 bool PackKeyFieldsPortably(const std::int32_t* Fields, int Count, std::uint64_t* Words) {
