@@ -133,15 +133,12 @@ void Piece(int Shape, std::int32_t W, std::int32_t First, std::int32_t Last, std
       const std::int32_t degree = q + (2 * r > Den ? 1 : 0);
       Out[d] = static_cast<std::uint8_t>(complement ? 100 - degree : degree);
     }
+    // Without branches: which way the remainder leaves 0 .. Den - 1 follows no pattern.
     q += stepQ;
     r += stepR;
-    if (r >= Den) {
-      r -= Den;
-      ++q;
-    } else if (r < 0) {
-      r += Den;
-      --q;
-    }
+    const std::int32_t over = r >= Den ? 1 : 0, under = r < 0 ? 1 : 0;
+    r += (under - over) * Den;
+    q += over - under;
   }
 }
 

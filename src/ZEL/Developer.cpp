@@ -77,6 +77,8 @@ TShapeTables::TShapeTables(int Elements) : N(Elements) {
     std::int64_t Offset;
   };
   std::vector<TRowSet> sets;
+  // The index in sets of each range length and number of periods met, or -1.
+  std::vector<int> setOf(8 * (static_cast<std::size_t>(std::max(N, 0)) + 1), -1);
   std::int64_t size = 0;
   for (int pos = 0; pos < 16; ++pos)
     for (int spread = 0; spread < 8; ++spread) {
@@ -85,14 +87,14 @@ TShapeTables::TShapeTables(int Elements) : N(Elements) {
       const int n = r.Hi - r.Lo + 1;
       for (int periods = 0; periods < 8; ++periods) {
         const int used = n / (periods + 1) == 0 ? 0 : periods;
-        auto found = std::find_if(sets.begin(), sets.end(),
-                                  [n, used](const TRowSet& S) { return S.Count == n && S.Periods == used; });
-        if (found == sets.end()) {
+        int& found = setOf[8 * static_cast<std::size_t>(n) + static_cast<std::size_t>(used)];
+        if (found < 0) {
+          found = static_cast<int>(sets.size());
           sets.push_back({n, used, size});
           size += RowShapes * static_cast<std::int64_t>(n);
-          found = sets.end() - 1;
         }
-        Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))] = {r.Lo, n, found->Offset, n};
+        Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))] = {
+            r.Lo, n, sets[static_cast<std::size_t>(found)].Offset, n};
       }
     }
   // Room at both ends for the vector reads that reach past a row, and the alignment.
