@@ -55,6 +55,12 @@ void TZELAgentPopulation::Create(TRandom& R, int PopSize, int BlockCount, int El
 void TZELAgentPopulation::Clear() {
   Agents.clear();
   Nursery.clear();
+  Known = false;
+}
+
+void TZELAgentPopulation::SizeRows() {
+  FitnessAt.resize(Agents.size());
+  GenotypeAt.resize(Agents.size());
 }
 
 TPopulationState TZELAgentPopulation::State() const {
@@ -143,6 +149,7 @@ void TZELAgentPopulation::EndScoring() {
 void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
   if (Agents.empty()) return;
   const int n = Agents[0]->Elements;
+  Known = false;
   if (!Uniform(Agents, n)) {
     TFuzzySet developed;
     for (auto& a : Agents) {
@@ -152,21 +159,25 @@ void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
     return;
   }
   PrepareEvaluation(n, Environment, Count());
+  SizeRows();
   // Evaluation draws no random numbers: the agents are shared out among the threads.
   Pool->Run([this](int Part, int Parts) {
     for (std::size_t i = static_cast<std::size_t>(Part); i < Agents.size();
-         i += static_cast<std::size_t>(Parts))
-      Agents[i]->Fitness = Score(*Agents[i], Part);
+         i += static_cast<std::size_t>(Parts)) {
+      FitnessAt[i] = Agents[i]->Fitness = Score(*Agents[i], Part);
+      GenotypeAt[i] = Agents[i]->Genotype;
+    }
   });
   EndScoring();
+  Known = true;
 }
 
 void TZELAgentPopulation::UpdateStatistics() {
   if (Agents.empty()) return;
-  FitnessSum = GenFitMax = GenFitMin = Agents[0]->Fitness;
+  FitnessSum = GenFitMax = GenFitMin = FitnessOf(0);
   std::size_t best = 0;
   for (std::size_t i = 1; i < Agents.size(); ++i) {
-    const std::int32_t f = Agents[i]->Fitness;
+    const std::int32_t f = FitnessOf(i);
     FitnessSum += f;
     // The last of several equally fit agents becomes GenBest.
     if (f >= GenFitMax) {
@@ -185,7 +196,9 @@ void TZELAgentPopulation::UpdateStatistics() {
 
 int TZELAgentPopulation::GenotypeRatio() const {
   if (Agents.empty()) return 0;
-  const auto g = std::count_if(Agents.begin(), Agents.end(), [](const auto& a) { return a->Genotype; });
+  const auto g = Known
+                     ? std::count(GenotypeAt.begin(), GenotypeAt.end(), std::uint8_t{1})
+                     : std::count_if(Agents.begin(), Agents.end(), [](const auto& a) { return a->Genotype; });
   const TExtended share = TExtended(g) / TExtended(Count());
   return static_cast<int>(Extended::Round(share * TExtended(100)));
 }
@@ -254,6 +267,7 @@ std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness) {
 }
 
 std::vector<int> TZELAgentPopulation::FitnessOrder() const {
+  if (Known) return ByFitness(FitnessAt);
   std::vector<std::int32_t> fitness(Agents.size());
   for (std::size_t i = 0; i < Agents.size(); ++i)
     fitness[i] = Agents[i]->Fitness;
@@ -274,18 +288,25 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
   // made new each step, with its draws, but whatever it holds is written over before it is read.
   R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
   Spare = BlankAgent(BestAll);
-  if (Environment != nullptr)
+  if (Environment != nullptr) {
     PrepareEvaluation(elements, *Environment, Count());
-  else
+    SizeRows();
+  } else {
     PreparePool();
+  }
+  // The selection reads the rows; the breeding writes them anew, position by position.
   if (RatesSelection) {
     SelectByRates(R);
+    Known = false;
     Breed(R, true, Nursery, 0, P, Environment);
     Agents.swap(Nursery);
   } else {
     SelectElite(R);
+    Known = false;
     Breed(R, false, Agents, EliteSize(Count()), P, Environment);
   }
+  // Every position was scored in the step, or none.
+  Known = Environment != nullptr;
 }
 
 // Each breeding starts at the seed the plan found for it, so they can be done in any order
@@ -363,7 +384,7 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
     for (int s = nextShuffle.fetch_add(1); s < shuffles; s = nextShuffle.fetch_add(1)) {
       const TShuffle& shuffle = Shuffles[static_cast<std::size_t>(s)];
       random.SetSeed(shuffle.Seed);
-      Agent(shuffle.Agent).ZEL.Shuffle(random);
+      At(shuffle.Agent).ZEL.Shuffle(random);
       shufflesDone.fetch_add(1, std::memory_order_release);
     }
     while (shufflesDone.load(std::memory_order_acquire) < shuffles)
@@ -384,18 +405,25 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
           // A program-only child keeps the chromosome of its slot, which in the copy of the
           // sorted population is that of the agent at the same position: so the nursery
           // carries nothing from one generation to the next.
-          child1.Chromosome.Bits = Agent(b.Child1).Chromosome.Bits;
-          if (b.Child2 >= 0) child2.Chromosome.Bits = Agent(b.Child2).Chromosome.Bits;
+          child1.Chromosome.Bits = At(b.Child1).Chromosome.Bits;
+          if (b.Child2 >= 0) child2.Chromosome.Bits = At(b.Child2).Chromosome.Bits;
         }
-        Agent(b.A).Breed(random, Agent(b.B), child1, child2, P);
+        At(b.A).Breed(random, At(b.B), child1, child2, P);
         if (Environment == nullptr) continue;
-        child1.Fitness = Score(child1, Part);
-        if (b.Child2 >= 0) child2.Fitness = Score(child2, Part);
+        const auto one = static_cast<std::size_t>(b.Child1);
+        FitnessAt[one] = child1.Fitness = Score(child1, Part);
+        GenotypeAt[one] = child1.Genotype;
+        if (b.Child2 < 0) continue;
+        const auto two = static_cast<std::size_t>(b.Child2);
+        FitnessAt[two] = child2.Fitness = Score(child2, Part);
+        GenotypeAt[two] = child2.Genotype;
       }
     }
   });
-  for (std::size_t k = 0; k < unbredFitness.size(); ++k)
-    Target[k]->Fitness = unbredFitness[k];
+  for (std::size_t k = 0; k < unbredFitness.size(); ++k) {
+    FitnessAt[k] = Target[k]->Fitness = unbredFitness[k];
+    GenotypeAt[k] = Target[k]->Genotype;
+  }
   if (Environment != nullptr) EndScoring();
 }
 
@@ -410,7 +438,8 @@ TZELAgentPopulation::TBreeding TZELAgentPopulation::PlanBreeding(TRandom& R, boo
     b = RandomInt(R, 0, Parents - 1);
   }
   const TBreeding plan{a, b, J, J < Count() - 1 ? J + 1 : -1, R.GetSeed()};
-  TZELAgent::SkipBreed(R, ParentShapes[static_cast<std::size_t>(a)], ParentShapes[static_cast<std::size_t>(b)], P);
+  TZELAgent::SkipBreed(R, ParentShapes[static_cast<std::size_t>(a)],
+                       ParentShapes[static_cast<std::size_t>(b)], P);
   return plan;
 }
 
@@ -422,9 +451,15 @@ TZELAgentPopulation::TBreeding TZELAgentPopulation::PlanBreeding(TRandom& R, boo
 // last Count agents after the breedings are planned.
 void TZELAgentPopulation::SelectByRates(TRandom& R) {
   const int n = Count();
+  const std::vector<int> order = FitnessOrder();
+  RunningSums.resize(static_cast<std::size_t>(n));
+  std::int64_t sum = 0;
+  for (int i = 0; i < n; ++i)
+    RunningSums[static_cast<std::size_t>(i)] = sum +=
+        FitnessOf(static_cast<std::size_t>(order[static_cast<std::size_t>(i)]));
   TAgentList sorted;
   sorted.reserve(static_cast<std::size_t>(n));
-  for (const int k : FitnessOrder())
+  for (const int k : order)
     sorted.push_back(std::move(Agents[static_cast<std::size_t>(k)]));
   Agents.swap(sorted);
   const std::uint64_t perAgent = TZELAgent::CreateDraws(Agents[0]->BlockCount);
@@ -433,13 +468,9 @@ void TZELAgentPopulation::SelectByRates(TRandom& R) {
   while (static_cast<int>(Nursery.size()) < n)
     Nursery.push_back(std::make_unique<TZELAgent>(BlankAgent(*Agents[0])));
   Nursery.resize(static_cast<std::size_t>(n));
-  RunningSums.resize(static_cast<std::size_t>(n));
   ParentShapes.resize(static_cast<std::size_t>(n));
-  std::int64_t sum = 0;
-  for (int i = 0; i < n; ++i) {
-    RunningSums[static_cast<std::size_t>(i)] = sum += Agent(i).Fitness;
-    ParentShapes[static_cast<std::size_t>(i)] = Agent(i).ParentShape();
-  }
+  for (int i = 0; i < n; ++i)
+    ParentShapes[static_cast<std::size_t>(i)] = At(i).ParentShape();
   Shuffles.clear();
 }
 

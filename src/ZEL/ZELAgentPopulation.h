@@ -67,7 +67,11 @@ public:
   TZELAgentPopulation& operator=(const TZELAgentPopulation&) = delete;
 
   int Count() const { return static_cast<int>(Agents.size()); }
-  TZELAgent& Agent(int Index) { return *Agents[static_cast<std::size_t>(Index)]; }
+  // An agent handed out for change: the population reads its fitness and kind from it again.
+  TZELAgent& Agent(int Index) {
+    Known = false;
+    return *Agents[static_cast<std::size_t>(Index)];
+  }
   const TZELAgent& Agent(int Index) const { return *Agents[static_cast<std::size_t>(Index)]; }
 
   // PopSize new agents of the kinds the reproduction asks for, then GenBest and BestAll; with
@@ -113,6 +117,21 @@ private:
   };
   std::vector<TPart> Parts;
   TMemoCounts MemoTotals;
+  // The fitness and kind of the agent at each position, written where the threads score the
+  // agents, so that the passes over the whole population (statistics, selection) read two
+  // rows rather than every agent (which another thread may have just written). Known after
+  // an evaluation or a generation step that evaluates; not once an agent is handed out for
+  // change, or after anything else that changes the agents.
+  std::vector<std::int32_t> FitnessAt;
+  std::vector<std::uint8_t> GenotypeAt;
+  bool Known = false;
+  std::int32_t FitnessOf(std::size_t Index) const {
+    return Known ? FitnessAt[Index] : Agents[Index]->Fitness;
+  }
+  // Makes room in the rows for every agent.
+  void SizeRows();
+  // The agent at a position, for the population's own work, which keeps the rows in step.
+  TZELAgent& At(int Index) { return *Agents[static_cast<std::size_t>(Index)]; }
 
   // One breeding of the step: parents A and B of the current agents, children in the target
   // list (-1: the spare), and the seed at which its draws begin.

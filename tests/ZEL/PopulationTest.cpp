@@ -105,17 +105,34 @@ TEST(Population, GenerationStepMatchesTheLiteralCopyingStep) {
             ASSERT_EQ(Rand.GetSeed(), literalSeed)
                 << "type " << type << " rates " << rates << " size " << size;
             TFuzzySet developed;
+            // Read through a constant population: handing out an agent for change would make
+            // the population read the agents again rather than what it noted of them.
+            const TZELAgentPopulation& cp = p;
+            std::int32_t sum = 0, most = -1, least = 101;
+            int best = 0, genotypes = 0;
             for (int i = 0; i < size; ++i) {
               TZELAgent& l = lit.Agents[static_cast<std::size_t>(i)];
-              ASSERT_EQ(p.Agent(i).Genotype, l.Genotype);
-              ASSERT_EQ(p.Agent(i).ZEL, l.ZEL) << "type " << type << " rates " << rates << " size " << size
-                                               << " threads " << threads << " agent " << i;
+              ASSERT_EQ(cp.Agent(i).Genotype, l.Genotype);
+              ASSERT_EQ(cp.Agent(i).ZEL, l.ZEL) << "type " << type << " rates " << rates << " size " << size
+                                                << " threads " << threads << " agent " << i;
               // Unread in a program-only agent, but frozen with it: the same there too.
-              ASSERT_EQ(p.Agent(i).Chromosome, l.Chromosome);
+              ASSERT_EQ(cp.Agent(i).Chromosome, l.Chromosome);
               l.Develop(developed);
               l.Evaluate(developed, env);
-              ASSERT_EQ(p.Agent(i).Fitness, l.Fitness) << "agent " << i << " fused " << fused;
+              ASSERT_EQ(cp.Agent(i).Fitness, l.Fitness) << "agent " << i << " fused " << fused;
+              sum += l.Fitness;
+              if (l.Fitness >= most) best = i;
+              most = std::max(most, l.Fitness);
+              least = std::min(least, l.Fitness);
+              genotypes += l.Genotype ? 1 : 0;
             }
+            // The statistics of the new generation are those of the literal step's agents.
+            p.UpdateStatistics();
+            ASSERT_EQ(p.FitnessSum, sum);
+            ASSERT_EQ(p.GenFitMax, most);
+            ASSERT_EQ(p.GenFitMin, least);
+            ASSERT_EQ(p.GenBest.ZEL, lit.Agents[static_cast<std::size_t>(best)].ZEL);
+            ASSERT_EQ(p.GenotypeRatio(), static_cast<int>(std::nearbyint(100.0 * genotypes / size)));
           }
         }
 }
