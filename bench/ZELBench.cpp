@@ -42,6 +42,29 @@ void DevelopFast(benchmark::State& State) {
 }
 BENCHMARK(DevelopFast)->Args({100, 8})->Args({2048, 32});
 
+// The same, over the programs of a whole population in turn, as a generation meets them:
+// the rows of the shape tables come from wherever they are, not from the nearest cache.
+void DevelopMany(benchmark::State& State) {
+  Rand.SetSeed(1);
+  const int n = static_cast<int>(State.range(0));
+  std::vector<TZELAgent> agents;
+  for (int i = 0; i < 1000; ++i)
+    agents.emplace_back(Rand, static_cast<int>(State.range(1)), n, true);
+  TFuzzySet env;
+  env.MakeEnvironment(Rand, n, false);
+  const TDeveloper developer(n, env);
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(n + TDeveloper::Padding + 64));
+  std::uint8_t* out = buffer.data() + (64 - reinterpret_cast<std::uintptr_t>(buffer.data()) % 64) % 64;
+  std::size_t next = 0;
+  for (auto _ : State) {
+    const TZELAgent& agent = agents[next];
+    next = next + 1 == agents.size() ? 0 : next + 1;
+    developer.Develop(agent.ZEL, agent.BlockCount, out);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(DevelopMany)->Args({2048, 32});
+
 void Evaluate(benchmark::State& State) {
   Rand.SetSeed(1);
   const int n = static_cast<int>(State.range(1));
