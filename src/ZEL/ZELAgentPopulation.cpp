@@ -174,18 +174,23 @@ void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
 
 void TZELAgentPopulation::UpdateStatistics() {
   if (Agents.empty()) return;
-  FitnessSum = GenFitMax = GenFitMin = FitnessOf(0);
+  // Summed in locals, which the compiler keeps in registers (the members might share memory
+  // with the rows, as far as it knows).
+  std::int32_t sum = FitnessOf(0), most = sum, least = sum;
   std::size_t best = 0;
   for (std::size_t i = 1; i < Agents.size(); ++i) {
     const std::int32_t f = FitnessOf(i);
-    FitnessSum += f;
+    sum += f;
     // The last of several equally fit agents becomes GenBest.
-    if (f >= GenFitMax) {
-      GenFitMax = f;
+    if (f >= most) {
+      most = f;
       best = i;
     }
-    if (f < GenFitMin) GenFitMin = f;
+    least = std::min(least, f);
   }
+  FitnessSum = sum;
+  GenFitMax = most;
+  GenFitMin = least;
   GenBest.Assign(*Agents[best]);
   AvgFitness = Extended::ToDouble(TExtended(FitnessSum) / TExtended(Count()));
   if (GenFitMax > MaxFitAll) {
