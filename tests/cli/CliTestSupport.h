@@ -47,16 +47,6 @@ inline TCliResult RunCli(const std::string& Args) {
   return {code, out.str(), err.str()};
 }
 
-inline std::string ReadFile(const std::filesystem::path& Path) {
-  std::ostringstream text;
-  text << std::ifstream(Path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-inline void WriteFile(const std::filesystem::path& Path, const std::string& Text) {
-  std::ofstream(Path, std::ios::binary) << Text;
-}
-
 // Runs the real binary through the shell; Redirect is appended to the command line, and
 // without one standard output and error go to files in Dir.
 inline TCliResult RunBinary(const TScratchDir& Dir, const std::string& Args,

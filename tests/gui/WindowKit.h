@@ -14,6 +14,8 @@
 #include "ZELWorldHome/QtDisplay.h"
 #include "ZELWorldHome/ZELWorldHome.h"
 
+#include "../ScratchDir.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
@@ -32,8 +34,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -102,19 +102,6 @@ struct TWindows {
   TZELWorldHomeForm Home{&Dialogs};
   TZELListForm& List = Home.ListForm();
 };
-
-struct TScratchDir {
-  std::filesystem::path Path =
-      std::filesystem::temp_directory_path() / ("zelworld-gui-" + std::to_string(std::random_device()()));
-  TScratchDir() { std::filesystem::create_directories(Path); }
-  ~TScratchDir() { std::filesystem::remove_all(Path); }
-  std::string File(const std::string& Name) const { return (Path / Name).string(); }
-};
-
-inline std::string ReadFile(const std::string& FileName) {
-  std::ifstream in(FileName, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 inline std::vector<std::string> Lines(const std::string& Text) {
   std::vector<std::string> lines;
