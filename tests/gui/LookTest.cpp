@@ -41,10 +41,6 @@ TExtent BlueExtent(const QImage& Image, const QRectF& Area) {
   return e;
 }
 
-void WriteFile(const std::string& FileName, const std::string& Text) {
-  std::ofstream(FileName, std::ios::binary) << Text;
-}
-
 QRgb RenderedAt(TEvolChart& Chart, QPointF Value, QLineSeries* Series) {
   const QPointF at = Chart.chart()->mapToPosition(Value, Series);
   return Chart.RenderImage().pixel(at.toPoint());
@@ -293,15 +289,25 @@ TEST(Errors, ABadProbabilityIsNamedByItsControlBeforeAnyDialog) {
   TWindowExperiment{.Generations = 2}.ApplyTo(w);
   RunInWindow(w, "StartToolButton", 1, dir.File("r"));
   const int dialogs = w.Dialogs.Shown;
+  // Of several bad boxes the first is named, in the order crossover, mutation, noise; each
+  // command stops before its dialog.
+  w.SetText("PCrossEdit", "1.0x");
   w.SetText("pmutEdit", "0.0x1");
-  for (const char* command : {"StartAction", "BatchAction", "ContinueAction", "SaveSettingsAction"}) {
-    w.Dialogs.Answers = {dir.File("never")};
-    w.Trigger(command);
-    w.Home.WaitForRun();
-    ASSERT_FALSE(w.Dialogs.Errors.empty()) << command;
-    EXPECT_EQ(w.Dialogs.Errors.back(), "P Mutation: '0.0x1' is not a valid floating point value") << command;
+  w.SetText("pnoiseEdit", "0,5");
+  const std::vector<std::pair<const char*, std::string>> boxes = {{"PCrossEdit", "P Crossover: '1.0x'"},
+                                                                  {"pmutEdit", "P Mutation: '0.0x1'"},
+                                                                  {"pnoiseEdit", "P Noise: '0,5'"}};
+  for (const auto& [box, named] : boxes) {
+    for (const char* command : {"StartAction", "BatchAction", "ContinueAction", "SaveSettingsAction"}) {
+      w.Dialogs.Answers = {dir.File("never")};
+      w.Trigger(command);
+      w.Home.WaitForRun();
+      ASSERT_FALSE(w.Dialogs.Errors.empty()) << command;
+      EXPECT_EQ(w.Dialogs.Errors.back(), named + " is not a valid floating point value") << command;
+    }
+    w.SetText(box, "0.5");
   }
-  EXPECT_EQ(w.Dialogs.Errors.size(), 4u);
+  EXPECT_EQ(w.Dialogs.Errors.size(), 12u);
   EXPECT_EQ(w.Dialogs.Shown, dialogs);
   EXPECT_FALSE(std::filesystem::exists(dir.File("never")));
 }
@@ -331,11 +337,9 @@ TEST(Shortcuts, StartBatchPauseStepAndStopHaveKeysShownInTheMenusAndTooltips) {
     EXPECT_TRUE(action->toolTip().contains(action->shortcut().toString(QKeySequence::NativeText))) << name;
     keys.push_back(action->shortcut());
   }
+  const QKeySequence start = w.Home.findChild<QAction*>("StartAction")->shortcut();
   EXPECT_TRUE(
-      w.Find<QToolButton>("StartToolButton")
-          ->toolTip()
-          .contains(
-              w.Home.findChild<QAction*>("StartAction")->shortcut().toString(QKeySequence::NativeText)));
+      w.Find<QToolButton>("StartToolButton")->toolTip().contains(start.toString(QKeySequence::NativeText)));
   std::sort(keys.begin(), keys.end());
   EXPECT_EQ(std::unique(keys.begin(), keys.end()), keys.end());
 }

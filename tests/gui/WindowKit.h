@@ -138,18 +138,16 @@ struct TWindowExperiment {
     W.Find<QCheckBox>("RandomFitCheckBox")->setChecked(RandomEnvironment);
   }
   TExperimentSettings Settings() const {
-    TExperimentSettings s;
-    s.PopSize = PopSize;
-    s.Generations = Generations;
-    s.Elements = Elements;
-    s.Blocks = Blocks;
-    s.Reproduction = TReproduction(Reproduction);
-    s.PCrossover = PCrossover;
-    s.PMutation = PMutation;
-    s.PNoise = PNoise;
-    s.RatesSelection = Rates;
-    s.RandomEnvironment = RandomEnvironment;
-    return s;
+    return {TReproduction(Reproduction),
+            RandomEnvironment,
+            Rates,
+            PopSize,
+            Generations,
+            Elements,
+            Blocks,
+            PCrossover,
+            PMutation,
+            PNoise};
   }
 };
 
