@@ -93,10 +93,3 @@ TEST(Arguments, MessagesStayOnOneLineAndShowWhatTheUserTyped) {
             "zelworld-cli: error: --program: '\xc3\x84', character 3 of 'AB\xc3\x84\\n\\x1B', is not a "
             "hexadecimal digit\n");
 }
-
-TEST(Arguments, DevelopSaysWhenTheProgramIsShorterThanTheBlocks) {
-  const std::string develop = "develop --elements 12 --seed 3 --program A310F0F772";
-  EXPECT_EQ(RunCli(develop + " --blocks 8").Err, "zelworld-cli: Developed 2 of 8 blocks\n");
-  EXPECT_EQ(RunCli(develop + " --blocks 2").Err, "");
-  EXPECT_EQ(RunCli(develop + " --blocks 1").Err, "");
-}

@@ -13,10 +13,6 @@ using namespace ZelCli;
 using namespace CliTest;
 
 namespace {
-void Write(const std::string& Path, const std::string& Text) {
-  std::ofstream(Path, std::ios::binary) << Text;
-}
-
 // Report, best list and series of a command, written under Name.
 struct TOutputs {
   std::string Report, Best, Series;
@@ -43,7 +39,7 @@ TEST(CliFiles, ExperimentFilesAgainstTheSameOptionsAndRecordsThatRepeatTheRun) {
   TScratchDir dir;
   const std::string options = "--reproduction both --rates-selection --pop-size 12 --generations 8 "
                               "--elements 40 --blocks 3 --p-mutation 0.01 --p-noise 0.02 --p-crossover 0.7";
-  Write(dir / "cfg.json", R"({"format": "zelworld experiment", "version": 1, "seed": 77,
+  WriteFile(dir / "cfg.json", R"({"format": "zelworld experiment", "version": 1, "seed": 77,
     "settings": {"reproduction": "both", "rates-selection": true, "pop-size": 30, "generations": 8,
                  "elements": 40, "blocks": 3, "p-mutation": 0.01, "p-noise": 0.02, "p-crossover": 0.7}})");
   const TOutputs byOptions = RunTo(dir, "a", "run --seed 77 " + options);
@@ -55,8 +51,7 @@ TEST(CliFiles, ExperimentFilesAgainstTheSameOptionsAndRecordsThatRepeatTheRun) {
 
   // A record of a run without a seed repeats it, for a run and a batch, also with an
   // environment of one's own.
-  ASSERT_EQ(RunCli("environment --elements 30 --random-environment --seed 9 --json").Code, 0);
-  Write(dir / "env.json", RunCli("environment --elements 30 --random-environment --seed 9 --json").Out);
+  WriteFile(dir / "env.json", RunCli("environment --elements 30 --random-environment --seed 9 --json").Out);
   for (const std::string& command :
        {"run " + options, std::string("batch --generations 3 --pop-size 6"),
         "run --pop-size 6 --generations 4 --environment " + (dir / "env.json")}) {
@@ -97,7 +92,8 @@ TEST(CliFiles, ContinuedRunsEqualUninterruptedOnes) {
   }
 
   // Changed conditions: selection, probabilities, a new environment from a file or a seed.
-  Write(dir / "target.json", RunCli("environment --elements 50 --random-environment --seed 3 --json").Out);
+  WriteFile(dir / "target.json",
+            RunCli("environment --elements 50 --random-environment --seed 3 --json").Out);
   const std::string load = "run --load-population " + (dir / "p.json") + " --generations 5 ";
   const TOutputs fromFile =
       RunTo(dir, "g", load + "--rates-selection --p-mutation 0.5 --environment " + (dir / "target.json"));
@@ -115,14 +111,10 @@ TEST(CliFiles, BadFilesAndForbiddenChangesAreUsageErrorsAndWriteNothing) {
                 .Code,
             0);
   const std::string population = ReadFile(dir / "p.json");
-  Write(dir / "half.json", population.substr(0, population.size() / 2));
-  std::string wrongBits = population;
-  const std::size_t at = wrongBits.find("\"chromosome\": \"", wrongBits.find("\"agents\"")) + 15;
-  wrongBits.erase(at, 1);
-  Write(dir / "bits.json", wrongBits);
-  Write(dir / "env.json", R"({"degrees": [0, 50, 101]})");
-  Write(dir / "env3.json", R"({"degrees": [0, 50, 100]})");
-  Write(dir / "cfg.json", R"({"format": "zelworld experiment", "version": 2, "settings": {}})");
+  WriteFile(dir / "half.json", population.substr(0, population.size() / 2));
+  WriteFile(dir / "env.json", R"({"degrees": [0, 50, 101]})");
+  WriteFile(dir / "env3.json", R"({"degrees": [0, 50, 100]})");
+  WriteFile(dir / "cfg.json", R"({"format": "zelworld experiment", "version": 2, "settings": {}})");
   const std::string load = "run --load-population " + (dir / "p.json") + " ";
   const std::vector<std::pair<std::string, std::string>> cases = {
       {load + "--pop-size 9", "--pop-size: 9 differs from the population file's 8"},
@@ -135,8 +127,6 @@ TEST(CliFiles, BadFilesAndForbiddenChangesAreUsageErrorsAndWriteNothing) {
       {load + "--config " + (dir / "cfg.json"), "--config and --load-population do not go together"},
       {"run --load-population " + (dir / "half.json"),
        "--load-population: population file '" + (dir / "half.json") + "', at line "},
-      {"run --load-population " + (dir / "bits.json"),
-       "at /agents/0/chromosome: 35 bits where 36 (18 per block) are expected"},
       {"run --load-population " + (dir / "none.json"), "cannot be opened: No such file or directory"},
       {"run --environment " + (dir / "env.json"),
        "--environment: environment file '" + (dir / "env.json") + "', at /degrees/2: 101 is outside 0..100"},

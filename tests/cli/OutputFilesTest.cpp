@@ -187,34 +187,6 @@ TEST(OutputFiles, AHardLinkIsTheSameFile) {
   EXPECT_EQ(ReadFile(dir / "target.txt").rfind("x,MaxGen", 0), 0u);
 }
 
-TEST(OutputFiles, AReportBeingWrittenByAnotherProcessIsRefusedAndKept) {
-#ifdef __EMSCRIPTEN__
-  GTEST_SKIP() << "the WebAssembly build has no advisory locks";
-#endif
-  TScratchDir dir;
-  const std::string report = dir / "r.txt";
-  {
-    TReportFile writer(report);
-    writer.WriteLine("a line of the first run");
-    for (const char* command : {"run", "batch"}) {
-      // Without --seed, a run that started work would print the seed first.
-      const TCliResult r = RunBinary(dir, std::string(command) + " --report '" + report + "' --best-list '" +
-                                              (dir / "b.txt") + "' --pop-size 6");
-      EXPECT_EQ(r.Code, 1);
-      EXPECT_EQ(r.Out, "");
-      EXPECT_EQ(r.Err, "zelworld-cli: error: Cannot write report file '" + report +
-                           "': another process is writing it\n");
-      EXPECT_EQ(ReadFile(report), "a line of the first run\r\n");
-      EXPECT_FALSE(std::filesystem::exists(dir / "b.txt"));
-    }
-    // Within one process too, as in the window.
-    EXPECT_THROW(TReportFile second(report), std::runtime_error);
-    writer.WriteLine("the last line");
-  }
-  EXPECT_EQ(ReadFile(report), "a line of the first run\r\nthe last line\r\n");
-  EXPECT_EQ(RunBinary(dir, "run --report '" + report + "'" + Small).Code, 0) << "the lock ends with the run";
-}
-
 TEST(OutputFiles, FifosAndStandardOutputAreWrittenThroughNotReplaced) {
   TScratchDir dir;
 #ifndef __EMSCRIPTEN__ // Node's file system layer makes no FIFOs
@@ -251,22 +223,29 @@ TEST(OutputFiles, EveryOutputTakesTheLockOfTheReportAndIsRefusedWhereAnotherHold
   TScratchDir dir, streams;
   const std::string same = dir / "same.txt";
   {
-    // A report being written by another process.
+    // A report being written by another process, named as the report or as another output.
     TReportFile writer(same);
     writer.WriteLine("a line of the first run");
-    for (const char* option : {"--series", "--best-list", "--metadata", "--save-population"}) {
-      const TCliResult r = RunBinary(streams, std::string("run --report '") + (dir / "r.txt") +
-                                                  "' --pop-size 6 " + option + " '" + same + "'");
+    for (const std::string option :
+         {"--report", "--series", "--best-list", "--metadata", "--save-population"}) {
+      const bool report = option == "--report";
+      // Without --seed, a run that started work would print the seed first.
+      const TCliResult r = RunBinary(
+          streams, (report ? "batch --best-list '" + (dir / "b.txt") : "run --report '" + (dir / "r.txt")) +
+                       "' --pop-size 6 " + option + " '" + same + "'");
       EXPECT_EQ(r.Code, 1) << option;
       EXPECT_EQ(r.Out, "");
-      // Refused before any work: no seed was taken.
-      EXPECT_EQ(r.Err,
-                "zelworld-cli: error: Cannot write file '" + same + "': another process is writing it\n")
+      EXPECT_EQ(r.Err, "zelworld-cli: error: Cannot write " + std::string(report ? "report " : "") +
+                           "file '" + same + "': another process is writing it\n")
           << option;
       EXPECT_EQ(ReadFile(same), "a line of the first run\r\n");
       EXPECT_EQ(Listing(dir.Path), std::vector<std::string>{"same.txt"}) << option << ": nothing left behind";
     }
+    writer.WriteLine("the last line");
   }
+  EXPECT_EQ(ReadFile(same), "a line of the first run\r\nthe last line\r\n");
+  EXPECT_EQ(RunBinary(streams, "run --report '" + same + "'" + Small).Code, 0)
+      << "the lock ends with the run";
   // The other way round: an output of another process, held before the file existed.
   {
     TWholeFileOutput held(dir / "s.csv", true, true);
