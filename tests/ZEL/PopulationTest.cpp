@@ -10,9 +10,7 @@
 namespace {
 // The generator the tests draw from.
 TRandom Rand;
-} // namespace
 
-namespace {
 void SetFitness(TZELAgentPopulation& P, std::initializer_list<int> F) {
   int i = 0;
   for (int f : F)
@@ -46,12 +44,9 @@ TEST(Population, UpdateStatistics) {
   TZELAgentPopulation p(Rand, 4, 2, 20, TReproduction::Phenotype);
   SetFitness(p, {40, 70, 70, 10});
   p.UpdateStatistics();
-  EXPECT_EQ(p.GenFitMax, 70);
-  EXPECT_EQ(p.GenFitMin, 10);
-  EXPECT_EQ(p.FitnessSum, 190);
-  EXPECT_EQ(p.AvgFitness, 47.5);
+  EXPECT_EQ(std::make_tuple(p.GenFitMax, p.GenFitMin, p.FitnessSum, p.AvgFitness, p.MaxFitAll),
+            std::make_tuple(70, 10, 190, 47.5, 70));
   EXPECT_EQ(p.GenBest.ZEL, p.Agent(2).ZEL);
-  EXPECT_EQ(p.MaxFitAll, 70);
   EXPECT_EQ(p.BestAll.ZEL, p.Agent(2).ZEL);
   // Only a strictly better generation replaces BestAll.
   SetFitness(p, {70, 5, 5, 5});

@@ -76,14 +76,6 @@ TEST(Agent, BreedAndMutateByKind) {
   p.Breed(Rand, q, d1, d2, {1.0, 0.5, 0.0}); // program crossover leaves chromosomes alone
   EXPECT_EQ(d1.Chromosome, k1);
 
-  TZELAgent h(Rand, 4, 50, true), e1(Rand, 4, 50, false), e2(Rand, 4, 50, false);
-  g.Breed(Rand, h, e1, e2, {1.0, 0.2, 0.0}); // chromosome crossover: children decoded
-  for (const TZELAgent* c : {&e1, &e2}) {
-    EXPECT_TRUE(c->Genotype);
-    for (int b = 0; b < 4; ++b)
-      EXPECT_EQ(c->ZEL.Block(b), DecodeBlock(c->Chromosome, b));
-  }
-
   TZELAgent copy(Rand, 6, 50, false);
   copy.MutateFrom(Rand, g, 0.0, 0.0);
   EXPECT_EQ(copy.Chromosome, g.Chromosome);
