@@ -53,10 +53,6 @@ TEST(CommandText, SeedBoxAndContinueMessages) {
   EXPECT_EQ(
       ContinueKeptMessage({TKeptSetting::Reproduction, 0, 2}, " (x)"),
       "Agent Reproduction: \"Phenotpe (ZEL)\" differs from the population's \"Both\", which Continue keeps");
-  EXPECT_EQ(
-      ContinueKeptMessage({TKeptSetting::Elements, 30, 12}, " (the loaded environment of e.json)"),
-      "FS Elements: 30 (the loaded environment of e.json) differs from the population's 12, which Continue "
-      "keeps");
   EXPECT_EQ(ContinueKeptMessage({TKeptSetting::Blocks, 3, 8}, " (x)"),
             "FS Blocks: 3 differs from the population's 8, which Continue keeps");
 }

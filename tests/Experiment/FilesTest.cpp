@@ -230,15 +230,12 @@ TEST(Freezer, ContinueRules) {
   given.Reproduction = TReproduction::Phenotype;
   given.Elements = 12;
   given.PopSize = 30;
-  const auto d = KeptDifferences(given, frozen);
-  ASSERT_EQ(d.size(), 3u);
-  EXPECT_EQ(d[0].Setting, TKeptSetting::PopSize);
-  EXPECT_EQ(d[0].Given, 30);
-  EXPECT_EQ(d[0].Frozen, 100);
-  EXPECT_EQ(d[1].Setting, TKeptSetting::Elements);
-  EXPECT_EQ(d[2].Setting, TKeptSetting::Reproduction);
-  EXPECT_EQ(d[2].Given, 0);
-  EXPECT_EQ(d[2].Frozen, 1);
+  std::vector<std::tuple<TKeptSetting, int, int>> d;
+  for (const TKeptDifference& k : KeptDifferences(given, frozen))
+    d.emplace_back(k.Setting, k.Given, k.Frozen);
+  EXPECT_EQ(d, (std::vector<std::tuple<TKeptSetting, int, int>>{{TKeptSetting::PopSize, 30, 100},
+                                                                {TKeptSetting::Elements, 12, 100},
+                                                                {TKeptSetting::Reproduction, 0, 1}}));
 
   TFrozenPopulation f;
   f.Settings.Elements = 12;

@@ -197,31 +197,22 @@ TEST(SweepRun, EveryRunGivesTheSeriesOfTheSameSeededRunAndEveryMeasure) {
   keep.Generation = [&](const TGenerationRecord& R) { records.push_back(R); };
   RunSweepLine(run, &result, {keep});
   const std::string csv = SweepResultCsv(result.Used(), result.Generations());
-  // The series' columns are those of run --series, value for value.
+  // The series' columns are those of run --series, value for value; the settings are the
+  // plan line's, the other measures the record's.
+  const std::vector<TCsvRow> rows = ReadCsv(csv, "x.csv");
+  const std::vector<std::string> used =
+      ReadCsv("x,c,3,13,40,100,8,both,0,1,1,0.0001,0.0001", "plan")[0].Fields;
+  ASSERT_EQ(rows.size(), records.size() + 1);
   std::string series = "x,MaxGen,w/ Genotype\n";
-  const std::string settings = "x,c,3,13,40,100,8,both,0,1,1,0.0001,0.0001,";
-  std::size_t row = 0;
-  for (std::size_t start = csv.find('\n') + 1; start < csv.size(); ++row) {
-    const std::size_t end = csv.find('\n', start);
-    ASSERT_EQ(csv.compare(start, settings.size(), settings), 0) << csv.substr(start, end - start);
-    std::vector<std::string> fields;
-    std::string field;
-    for (std::size_t i = start + settings.size(); i <= end; ++i)
-      if (i == end || csv[i] == ',') {
-        fields.push_back(field);
-        field.clear();
-      } else {
-        field += csv[i];
-      }
-    ASSERT_EQ(fields.size(), 9u);
-    series += fields[0] + "," + fields[1] + "," + fields[2] + "\n";
-    // The other measures are the record's.
-    const TGenerationRecord& r = records[row];
-    EXPECT_EQ(std::stod(fields[3]), r.AvgFitness);
-    EXPECT_EQ(fields[4], std::to_string(r.GenFitMin));
-    EXPECT_EQ(fields[5], std::to_string(r.MaxFitAll));
-    EXPECT_EQ(fields[8], SweepProgramVersion());
-    start = end + 1;
+  for (std::size_t g = 0; g < records.size(); ++g) {
+    const std::vector<std::string>& f = rows[g + 1].Fields;
+    ASSERT_EQ(f.size(), 22u);
+    EXPECT_EQ(std::vector<std::string>(f.begin(), f.begin() + 13), used);
+    series += f[13] + "," + f[14] + "," + f[15] + "\n";
+    EXPECT_EQ(std::stod(f[16]), records[g].AvgFitness);
+    EXPECT_EQ(f[17] + " " + f[18] + " " + f[21], std::to_string(records[g].GenFitMin) + " " +
+                                                     std::to_string(records[g].MaxFitAll) + " " +
+                                                     SweepProgramVersion());
   }
   EXPECT_EQ(series, ReadSweepFile(fs::path(ZEL_GOLDEN_DIR) / "run-both-rates-pop13.series.csv"));
   EXPECT_EQ(SweepResultHeader().substr(SweepResultHeader().find(",x,")),

@@ -105,19 +105,24 @@ TEST(Picture, DrawnAtItsRealSizeOverTheWholeWidthWithALegendAndSavedAsShown) {
   EXPECT_GE(BlueExtent(w.Picture(), image.CurveArea()).Right, image.CurveArea().right() - 2);
 }
 
-TEST(Chart, EarlierRunsInHuesAndDashesOfTheirOwnNamedWholeInTheLegend) {
+TEST(Chart, ThreeEarlierRunsFadedInHuesAndDashesOfTheirOwnNamedWholeInTheLegendAndAClearAction) {
   TWindows w;
   TScratchDir dir;
   TWindowExperiment e{.Generations = 6};
   e.ApplyTo(w);
+  TEvolChart& chart = w.Chart();
+  EXPECT_FALSE(w.Find<QAbstractButton>("ClearRunsToolButton")->isEnabled());
   RunInWindow(w, "StartToolButton", 1, dir.File("r"));
+  const QList<QPointF> first = chart.Series(0)->points();
   RunInWindow(w, "StartToolButton", 2, dir.File("r"));
+  ASSERT_EQ(chart.EarlierRunCount(), 1);
+  EXPECT_EQ(chart.EarlierRun(0)->name(), "seed 1");
+  EXPECT_EQ(chart.EarlierRun(0)->points(), first);
   w.Find<QSpinBox>("PopSpinEdit")->setValue(20);
   RunInWindow(w, "StartToolButton", 3, dir.File("r"));
   w.Find<QSpinBox>("PopSpinEdit")->setValue(10);
   w.Click("RatesCheckBox");
   RunInWindow(w, "StartToolButton", 4, dir.File("r"));
-  TEvolChart& chart = w.Chart();
   chart.resize(640, 300);
   QApplication::processEvents();
 
@@ -177,6 +182,24 @@ TEST(Chart, EarlierRunsInHuesAndDashesOfTheirOwnNamedWholeInTheLegend) {
   EXPECT_NE(narrow[2].ToolTip.indexOf(chart.EarlierRun(0)->name()), -1);
   for (const auto& entry : narrow)
     EXPECT_LE(entry.Box.right(), chart.width());
+
+  // A fourth pushes out the oldest; newest first, each named by its own values where it
+  // differs from the current run, the older ones fainter.
+  RunInWindow(w, "StartToolButton", 5, dir.File("r"));
+  ASSERT_EQ(chart.EarlierRunCount(), 3);
+  EXPECT_EQ(chart.EarlierRun(0)->name(), "seed 4");
+  EXPECT_EQ(chart.EarlierRun(1)->name(), "elite, pop 20");
+  EXPECT_EQ(chart.EarlierRun(2)->name(), "elite");
+  EXPECT_LT(chart.EarlierRun(2)->pen().color().alpha(), chart.EarlierRun(0)->pen().color().alpha());
+  EXPECT_EQ(chart.chart()->series().size(), 5);
+  w.Click("ClearRunsToolButton");
+  EXPECT_EQ(chart.EarlierRunCount(), 0);
+  EXPECT_EQ(chart.chart()->series().size(), 2);
+  EXPECT_EQ(chart.Series(0)->count(), 7);
+  // A batch counts runs, not generations: the runs before it are not its to compare with.
+  RunInWindow(w, "StartToolButton", 6, dir.File("r"));
+  RunInWindow(w, "BatchToolButton", 7, dir.File("r"));
+  EXPECT_EQ(chart.EarlierRunCount(), 0);
 }
 
 TEST(Chart, TheBestFitnessLineLiesOverTheGenotypeLine) {

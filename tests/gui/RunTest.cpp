@@ -1,5 +1,5 @@
 // The experiment commands on the worker: results as the engine's own, the seed box and the
-// copied command line against zelworld-cli, the run controls, and earlier runs on the chart.
+// copied command line against zelworld-cli, the run controls and the run worker.
 
 #include "WindowKit.h"
 
@@ -384,42 +384,4 @@ TEST(RunControls, ClosingTheWindowStopsTheRunAndClosesItsReport) {
     w.Home.close();
   }
   EXPECT_EQ(Lines(ReadFile(dir.File("closed.txt"))).back(), "Stopped after generation 0 of 50\r");
-}
-
-TEST(EarlierRuns, ThreeFadedCurvesNamedByWhatDifferedAndAClearAction) {
-  TWindows w;
-  TScratchDir dir;
-  TWindowExperiment e{.Generations = 3};
-  e.ApplyTo(w);
-  EXPECT_FALSE(w.Find<QAbstractButton>("ClearRunsToolButton")->isEnabled());
-  RunInWindow(w, "StartToolButton", 1, dir.File("r"));
-  const QList<QPointF> first = w.Chart().Series(0)->points();
-  RunInWindow(w, "StartToolButton", 2, dir.File("r"));
-  ASSERT_EQ(w.Chart().EarlierRunCount(), 1);
-  EXPECT_EQ(w.Chart().EarlierRun(0)->name(), "seed 1");
-  EXPECT_EQ(w.Chart().EarlierRun(0)->points(), first);
-
-  w.Click("RatesCheckBox");
-  w.Find<QSpinBox>("PopSpinEdit")->setValue(20);
-  RunInWindow(w, "StartToolButton", 3, dir.File("r"));
-  w.Find<QSpinBox>("PopSpinEdit")->setValue(10);
-  RunInWindow(w, "StartToolButton", 4, dir.File("r"));
-  RunInWindow(w, "StartToolButton", 5, dir.File("r"));
-  ASSERT_EQ(w.Chart().EarlierRunCount(), 3);
-  // Newest first, each named by its own values where it differs from the current run.
-  EXPECT_EQ(w.Chart().EarlierRun(0)->name(), "seed 4");
-  EXPECT_EQ(w.Chart().EarlierRun(1)->name(), "pop 20");
-  EXPECT_EQ(w.Chart().EarlierRun(2)->name(), "elite");
-  EXPECT_LT(w.Chart().EarlierRun(2)->pen().color().alpha(), w.Chart().EarlierRun(0)->pen().color().alpha());
-  EXPECT_EQ(w.Chart().chart()->series().size(), 5);
-
-  w.Click("ClearRunsToolButton");
-  EXPECT_EQ(w.Chart().EarlierRunCount(), 0);
-  EXPECT_EQ(w.Chart().chart()->series().size(), 2);
-  EXPECT_EQ(w.Chart().Series(0)->count(), 4);
-
-  // A batch counts runs, not generations: the runs before it are not its to compare with.
-  RunInWindow(w, "StartToolButton", 6, dir.File("r"));
-  RunInWindow(w, "BatchToolButton", 7, dir.File("r"));
-  EXPECT_EQ(w.Chart().EarlierRunCount(), 0);
 }
