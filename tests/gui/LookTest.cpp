@@ -268,6 +268,7 @@ TEST(RunDisplay, ARunBeginsWithItsLabelsResetAndTellsItsProgress) {
   w.Click("StopToolButton");
   w.Home.WaitForRun();
 
+  // A batch stops between runs, with the averages of the runs it did.
   RunInWindow(w, "BatchToolButton", 3, dir.File("b"));
   EXPECT_EQ(progress->text(), "run 1 of 10");
   w.Click("StepToolButton");
@@ -276,6 +277,11 @@ TEST(RunDisplay, ARunBeginsWithItsLabelsResetAndTellsItsProgress) {
   w.Click("StopToolButton");
   w.Home.WaitForRun();
   EXPECT_FALSE(w.Home.Running());
+  const std::vector<std::string> batch = Lines(ReadFile(dir.File("b")));
+  ASSERT_GE(batch.size(), 3u);
+  EXPECT_EQ(batch[batch.size() - 3], "Fitness     Fraction w/ genotype      Gen with all Genotypes\r");
+  EXPECT_EQ(batch.back(), "Stopped after run 1 of 10\r");
+  EXPECT_EQ(w.List.Count(), 1);
 }
 
 TEST(ProbabilityBoxes, ShowTheirValueWholeAndMoveTheTrackBarToTheNearestPreset) {

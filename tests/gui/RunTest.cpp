@@ -204,19 +204,6 @@ TEST(RunControls, StopAfterKGenerationsAndStepsGiveTheUninterruptedReport) {
   EXPECT_EQ(ReadFile(dir.File("stepped.txt")), engine.Report);
   EXPECT_EQ(w.List.Count(), e.Generations + 1);
   EXPECT_EQ(w.Text("StatusPanel1"), "");
-
-  // A batch stops between runs, with the averages of the runs it did.
-  w.Click("PauseToolButton");
-  RunInWindow(w, "BatchToolButton", 78, dir.File("batch.txt"));
-  w.Click("StepToolButton");
-  w.Home.WaitForRun();
-  w.Click("StopToolButton");
-  w.Home.WaitForRun();
-  const std::vector<std::string> batch = Lines(ReadFile(dir.File("batch.txt")));
-  ASSERT_GE(batch.size(), 3u);
-  EXPECT_EQ(batch[batch.size() - 3], "Fitness     Fraction w/ genotype      Gen with all Genotypes\r");
-  EXPECT_EQ(batch.back(), "Stopped after run 1 of 10\r");
-  EXPECT_EQ(w.List.Count(), 1);
 }
 
 TEST(RunControls, ARunJustBegunTakesNoInputUntilItsControlsShowOffAndAShortOneLeavesTheListUp) {
