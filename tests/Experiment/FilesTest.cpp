@@ -200,7 +200,7 @@ TEST(Freezer, ChangedConditions) {
   TExperiment same(t, r1), given(t, r2);
   EXPECT_EQ(same.Thaw(frozen), given.Thaw(frozen, &frozen.Environment));
   EXPECT_EQ(same.Step(), given.Step());
-  EXPECT_EQ(same.Settings().PMutation, 0.5);
+  EXPECT_EQ(same.Settings().PMutation, 0.5) << "the given probabilities, not the frozen ones";
 
   // A new environment: the generation reached is scored against it, and the best of the run
   // is sought anew from there.
