@@ -171,7 +171,9 @@ void RemoveLeftoversNow() {
     if (slot.WhileEmpty) {
       const std::uint64_t inode = slot.Inode.load(std::memory_order_acquire);
       struct stat now {};
-      if (stat(slot.Path, &now) != 0 || now.st_size != 0) continue;
+      // Only an empty regular file can be one this process made: a FIFO or a device found
+      // where a report was being created is the reader's, and stays.
+      if (stat(slot.Path, &now) != 0 || !S_ISREG(now.st_mode) || now.st_size != 0) continue;
       if (inode != 0 && (now.st_ino != inode || now.st_dev != slot.Device.load(std::memory_order_relaxed)))
         continue;
     }
