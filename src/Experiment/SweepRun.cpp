@@ -1,6 +1,7 @@
 #include "Experiment/SweepRun.h"
 
 #include "Experiment/FileText.h"
+#include "ZEL/FitnessMemo.h"
 
 #include <algorithm>
 #include <array>
@@ -55,31 +56,29 @@ void AddSliced(std::uint64_t* Slices, std::size_t Level, std::uint64_t X) {
 
 TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
   // Measured at every generation of every run of a sweep, so it is made cheap: each program
-  // packed into 64-bit words (three 18-bit block codes a word, a missing block as code 0),
-  // the ones of every bit position counted over all agents at once in bit-sliced counters
-  // fed by carry-save adders, and the distinct programs found with a hash table of the
-  // packed words. PopulationDiversityLiteral is the definition.
+  // packed into 64-bit words as the fitness memo keys it (every field a half byte, sixteen to
+  // a word, a missing block as fields of 0; spread and periods have three bits, so their
+  // fourth is 0 in every program and the half bytes differ exactly where the 18-bit block
+  // codes do), the ones of every bit position counted over all agents at once in bit-sliced
+  // counters fed by carry-save adders, and the distinct programs found with a hash table of
+  // the keys. PopulationDiversityLiteral is the definition.
   TDiversity d;
   const int n = Population.Count();
   if (n == 0) return d;
-  int blocks = 0;
-  for (int a = 0; a < n; ++a)
-    blocks = std::max(blocks, Population.Agent(a).ZEL.Count());
-  const std::size_t words = static_cast<std::size_t>(blocks + 2) / 3;
-  thread_local std::vector<std::uint64_t> packed, slices;
+  thread_local std::vector<TProgramKey> keys;
+  thread_local std::vector<std::uint64_t> slices;
   thread_local std::vector<int> table;
-  packed.assign(static_cast<std::size_t>(n) * words, 0);
+  keys.clear();
+  int blocks = 0;
   for (int a = 0; a < n; ++a) {
     const TZEL& program = Population.Agent(a).ZEL;
-    std::uint64_t* p = &packed[static_cast<std::size_t>(a) * words];
-    const int count = program.Count();
-    int j = 0;
-    for (; j + 3 <= count; j += 3)
-      *p++ = BlockCode(program.Block(j)) | BlockCode(program.Block(j + 1)) << 18 |
-             BlockCode(program.Block(j + 2)) << 36;
-    for (int shift = 0; j < count; ++j, shift += 18)
-      *p |= BlockCode(program.Block(j)) << shift;
+    keys.emplace_back(program, program.Count());
+    // A field out of range has no half byte (no program holds one: blocks are valid).
+    if (keys.back().Blocks < 0) return PopulationDiversityLiteral(Population);
+    blocks = std::max(blocks, program.Count());
   }
+  const std::size_t words =
+      static_cast<std::size_t>(5 * blocks + TProgramKey::FieldsPerWord - 1) / TProgramKey::FieldsPerWord;
 
   // Over all pairs, a bit that c agents have set differs in c (n - c) of them. Slice k of a
   // word holds bit k of the count of every bit position; eight agents at a time are summed
@@ -88,7 +87,7 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
   slices.assign(words * depth, 0);
   for (std::size_t w = 0; w < words; ++w) {
     std::uint64_t* s = &slices[w * depth];
-    const auto x = [&](int A) { return packed[static_cast<std::size_t>(A) * words + w]; };
+    const auto x = [&](int A) { return keys[static_cast<std::size_t>(A)].Words[w]; };
     std::uint64_t ones = 0, twos = 0, fours = 0, twosA, twosB, foursA, foursB, eights;
     int a = 0;
     for (; a + 8 <= n; a += 8) {
@@ -122,26 +121,20 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
   const double differing = static_cast<double>(static_cast<long long>(n) * sum - squares);
   d.MeanHamming = n > 1 ? differing / (static_cast<double>(n) * (n - 1) / 2) : 0;
 
-  // Open addressing over a table of at least twice n places; equal hashes are compared word
-  // for word, so the count is exact.
+  // Open addressing over a table of at least twice n places; keys of equal hashes are
+  // compared whole (block count and words), so the count is exact.
   const std::size_t size = std::bit_ceil(2 * static_cast<std::size_t>(n));
   table.assign(size, -1);
-  const auto at = [&](int A) {
-    return packed.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(A) * words);
-  };
   for (int a = 0; a < n; ++a) {
-    std::uint64_t h = 0x9E3779B97F4A7C15ull;
-    for (std::size_t w = 0; w < words; ++w)
-      h = (h ^ at(a)[static_cast<std::ptrdiff_t>(w)]) * 0xBF58476D1CE4E5B9ull;
-    for (std::size_t i = (h ^ (h >> 31)) & (size - 1);; i = (i + 1) & (size - 1)) {
+    const TProgramKey& key = keys[static_cast<std::size_t>(a)];
+    for (std::size_t i = key.Hash & (size - 1);; i = (i + 1) & (size - 1)) {
       if (table[i] < 0) {
         table[i] = a;
         ++d.DistinctPrograms;
         break;
       }
-      if (std::equal(at(a), at(a) + static_cast<std::ptrdiff_t>(words), at(table[i])) &&
-          Population.Agent(a).ZEL.Count() == Population.Agent(table[i]).ZEL.Count())
-        break;
+      const TProgramKey& other = keys[static_cast<std::size_t>(table[i])];
+      if (other.Blocks == key.Blocks && std::equal(key.Words, key.Words + words, other.Words)) break;
     }
   }
   return d;

@@ -248,6 +248,12 @@ TEST(SweepRun, DiversityCountsDistinctProgramsAndBitsBlockByBlock) {
   d = PopulationDiversity(population);
   EXPECT_EQ(d.DistinctPrograms, 2);
   EXPECT_DOUBLE_EQ(d.MeanHamming, 12.0 / 3);
+  // A missing block counts as all zeros bit by bit, but one zero block is another program
+  // than two.
+  population.Agent(2).ZEL.FromText("00000");
+  d = PopulationDiversity(population);
+  EXPECT_EQ(d.DistinctPrograms, 3);
+  EXPECT_DOUBLE_EQ(d.MeanHamming, 12.0 / 3);
 
   // The fast count against the literal one, pair by pair, on populations of every shape:
   // fewer than eight agents, many of them, programs of up to 32 blocks, some programs
