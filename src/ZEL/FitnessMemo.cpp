@@ -142,7 +142,6 @@ TProgramKey::TProgramKey(const TZEL& Program, int B) {
   // Four chains, each of every fourth word, that the processor works side by side (one chain
   // of multiplications was most of a key's time), then mixed into one. The words past the
   // program's are 0; the block count is in every chain's start.
-  static_assert(MaxWords <= 12);
   const std::uint64_t start = 0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(Blocks + 1);
   std::uint64_t h0 = start, h1 = start ^ 0x632BE59BD9B4E019ull, h2 = start ^ 0x85EBCA77C2B2AE63ull,
                 h3 = start ^ 0xC2B2AE3D27D4EB4Full;
@@ -150,11 +149,12 @@ TProgramKey::TProgramKey(const TZEL& Program, int B) {
     H = (H ^ W) * 0xBF58476D1CE4E5B9ull;
     H ^= H >> 31;
   };
+  auto word = [this](int W) { return W < MaxWords ? Words[W] : 0; };
   for (int w = 0; w < words; w += 4) {
-    step(h0, Words[w]);
-    step(h1, Words[w + 1]);
-    step(h2, w + 2 < MaxWords ? Words[w + 2] : 0);
-    step(h3, w + 3 < MaxWords ? Words[w + 3] : 0);
+    step(h0, word(w));
+    step(h1, word(w + 1));
+    step(h2, word(w + 2));
+    step(h3, word(w + 3));
   }
   std::uint64_t h = h0 ^ std::rotl(h1, 16) ^ std::rotl(h2, 32) ^ std::rotl(h3, 48);
   h = (h ^ (h >> 30)) * 0x94D049BB133111EBull;

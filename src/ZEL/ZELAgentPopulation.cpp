@@ -63,6 +63,11 @@ void TZELAgentPopulation::SizeRows() {
   GenotypeAt.resize(Agents.size());
 }
 
+void TZELAgentPopulation::Scored(std::size_t Position, TZELAgent& A, std::int32_t Fitness) {
+  FitnessAt[Position] = A.Fitness = Fitness;
+  GenotypeAt[Position] = A.Genotype;
+}
+
 TPopulationState TZELAgentPopulation::State() const {
   TPopulationState s{*this, {}};
   s.Agents.reserve(Agents.size());
@@ -163,10 +168,8 @@ void TZELAgentPopulation::Evaluate(const TFuzzySet& Environment) {
   // Evaluation draws no random numbers: the agents are shared out among the threads.
   Pool->Run([this](int Part, int Parts) {
     for (std::size_t i = static_cast<std::size_t>(Part); i < Agents.size();
-         i += static_cast<std::size_t>(Parts)) {
-      FitnessAt[i] = Agents[i]->Fitness = Score(*Agents[i], Part);
-      GenotypeAt[i] = Agents[i]->Genotype;
-    }
+         i += static_cast<std::size_t>(Parts))
+      Scored(i, *Agents[i], Score(*Agents[i], Part));
   });
   EndScoring();
   Known = true;
@@ -300,16 +303,14 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
     PreparePool();
   }
   // The selection reads the rows; the breeding writes them anew, position by position.
-  if (RatesSelection) {
+  if (RatesSelection)
     SelectByRates(R);
-    Known = false;
-    Breed(R, true, Nursery, 0, P, Environment);
-    Agents.swap(Nursery);
-  } else {
+  else
     SelectElite(R);
-    Known = false;
-    Breed(R, false, Agents, EliteSize(Count()), P, Environment);
-  }
+  Known = false;
+  Breed(R, RatesSelection, RatesSelection ? Nursery : Agents, RatesSelection ? 0 : EliteSize(Count()), P,
+        Environment);
+  if (RatesSelection) Agents.swap(Nursery);
   // Every position was scored in the step, or none.
   Known = Environment != nullptr;
 }
@@ -415,20 +416,13 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
         }
         At(b.A).Breed(random, At(b.B), child1, child2, P);
         if (Environment == nullptr) continue;
-        const auto one = static_cast<std::size_t>(b.Child1);
-        FitnessAt[one] = child1.Fitness = Score(child1, Part);
-        GenotypeAt[one] = child1.Genotype;
-        if (b.Child2 < 0) continue;
-        const auto two = static_cast<std::size_t>(b.Child2);
-        FitnessAt[two] = child2.Fitness = Score(child2, Part);
-        GenotypeAt[two] = child2.Genotype;
+        Scored(static_cast<std::size_t>(b.Child1), child1, Score(child1, Part));
+        if (b.Child2 >= 0) Scored(static_cast<std::size_t>(b.Child2), child2, Score(child2, Part));
       }
     }
   });
-  for (std::size_t k = 0; k < unbredFitness.size(); ++k) {
-    FitnessAt[k] = Target[k]->Fitness = unbredFitness[k];
-    GenotypeAt[k] = Target[k]->Genotype;
-  }
+  for (std::size_t k = 0; k < unbredFitness.size(); ++k)
+    Scored(k, *Target[k], unbredFitness[k]);
   if (Environment != nullptr) EndScoring();
 }
 

@@ -130,6 +130,8 @@ private:
   }
   // Makes room in the rows for every agent.
   void SizeRows();
+  // Gives A, at Position of the list being scored, its fitness, in the rows too.
+  void Scored(std::size_t Position, TZELAgent& A, std::int32_t Fitness);
   // The agent at a position, for the population's own work, which keeps the rows in step.
   TZELAgent& At(int Index) { return *Agents[static_cast<std::size_t>(Index)]; }
 
