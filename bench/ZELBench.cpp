@@ -127,11 +127,14 @@ void MemoHits(benchmark::State& State) {
     counts = run.Population().MemoCounts();
   }
   // The share of the memo's lookups that it answered, and of all scorings (the memo rests
-  // where programs seldom recur).
+  // where programs seldom recur); and the share of scorings whose fitness carried over from a
+  // parent or the agent's own (a genotype agent kept or copied), with no lookup.
   State.counters["lookups_answered"] =
       counts.Lookups > 0 ? static_cast<double>(counts.Hits) / static_cast<double>(counts.Lookups) : 0;
   State.counters["scorings_answered"] =
       counts.Scorings > 0 ? static_cast<double>(counts.Hits) / static_cast<double>(counts.Scorings) : 0;
+  State.counters["scorings_carried"] =
+      counts.Scorings > 0 ? static_cast<double>(counts.Carried) / static_cast<double>(counts.Scorings) : 0;
 }
 BENCHMARK(MemoHits)
     ->ArgsProduct({{100}, {100}, {100}, {8}, {0, 1, 2}, {0, 1}})

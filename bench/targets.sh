@@ -146,7 +146,9 @@ if [ -x "$bench" ]; then
     row "one development, 32 blocks over 2048 elements, AVX2" "$ns" ns "<= 1000 ns" "$(verdict "$ns" 1000 below)"
   fi
   # How often the fitness memo knew a program's fitness, in whole runs of each mode: the
-  # share of its lookups it answered, and of all scorings (it rests where programs seldom recur).
+  # share of its lookups it answered, and of all scorings (it rests where programs seldom recur);
+  # and the share of scorings that needed no lookup, the fitness carried over from a parent
+  # whose chromosome the child carries or from a genotype agent kept.
   if [ "${TARGETS_SKIP_HITS:-0}" != 1 ]; then
     "$bench" --benchmark_filter='^MemoHits/' --benchmark_format=csv 2>/dev/null |
       awk -F, 'NR > 1 && /MemoHits/ {
@@ -154,8 +156,8 @@ if [ -x "$bench" ]; then
         kind = a[6] == 0 ? "phenotype" : a[6] == 1 ? "genotype" : "both";
         sel = a[7] == 0 ? "elite" : "rates";
         size = a[2] == 1000 ? "largest" : "defaults";
-        printf "%-66s %8.0f %% of lookups, %.0f %% of scorings\n",
-          "fitness memo, " size ", " kind ", " sel, 100 * $(NF - 1), 100 * $NF }' || true
+        printf "%-66s %8.0f %% of lookups, %.0f %% of scorings; %.0f %% carried over\n",
+          "fitness memo, " size ", " kind ", " sel, 100 * $(NF - 2), 100 * $(NF - 1), 100 * $NF }' || true
   fi
 fi
 

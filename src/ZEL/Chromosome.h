@@ -5,6 +5,7 @@
 #include "FuzzySet/Random.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 class TChromosome {
@@ -27,6 +28,29 @@ public:
   // A copy of Source with every bit flipped with probability PMutation. True when no bit
   // was flipped (the copy equals Source).
   bool MutateFrom(TRandom& R, const TChromosome& Source, double PMutation);
+  // Whether Other has as many bits and the same ones (what lies past the last bit in its
+  // byte aside).
+  bool SameBits(const TChromosome& Other) const {
+    if (BitCount != Other.BitCount) return false;
+    if (BitCount <= 0) return true;
+    const auto bytes = static_cast<std::size_t>(BitCount + 7) / 8, last = bytes - 1;
+    if (Bits.size() < bytes || Other.Bits.size() < bytes) return false;
+    const std::uint8_t* const a = Bits.data();
+    const std::uint8_t* const b = Other.Bits.data();
+    // Eight bytes at a time (a chromosome is a few words long), then the rest.
+    std::uint64_t differ = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= last; i += 8) {
+      std::uint64_t x, y;
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      differ |= x ^ y;
+    }
+    for (; i < last; ++i)
+      differ |= static_cast<std::uint64_t>(a[i] ^ b[i]);
+    const auto used = static_cast<unsigned>(BitCount % 8 == 0 ? 0xFF : (1u << (BitCount % 8)) - 1u);
+    return (differ | ((a[last] ^ b[last]) & used)) == 0;
+  }
   // This chromosome is the first parent; the children exchange the tails after a cut. The
   // cut (the last bit each child takes from its own parent) when no bit was flipped and the
   // children are exactly the parents' bits crossed there; otherwise -1.

@@ -98,6 +98,24 @@ const TDecodeTables& DecodeTables() {
 } // namespace
 
 namespace {
+// Copies Count blocks. A short copy of varying length, as the string instruction that a
+// compiler may make of memcpy, costs more than the bytes it moves: here whole 32-byte
+// pieces, the last of them overlapping the one before.
+inline void CopyBlocks(TFuzzyBlock* To, const TFuzzyBlock* From, int Count) {
+  if (Count <= 0) return;
+  auto* const to = reinterpret_cast<unsigned char*>(To);
+  const auto* const from = reinterpret_cast<const unsigned char*>(From);
+  const std::size_t bytes = static_cast<std::size_t>(Count) * sizeof(TFuzzyBlock);
+  if (bytes < 32) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + bytes - 16, from + bytes - 16, 16);
+    return;
+  }
+  for (std::size_t i = 0; i + 32 < bytes; i += 32)
+    std::memcpy(to + i, from + i, 32);
+  std::memcpy(to + bytes - 32, from + bytes - 32, 32);
+}
+
 inline void DecodeInto(TFuzzyBlock& Block, const TDecodeTables& T, std::uint32_t Window) {
   std::memcpy(&Block.Shape, T.ShapePosition[Window & 0xFFu].data(), 2 * sizeof(std::int32_t));
   std::memcpy(&Block.Spread, T.SpreadPeriods[(Window >> 8) & 0x3Fu].data(), 2 * sizeof(std::int32_t));
@@ -165,6 +183,11 @@ bool TZELAgent::Consistent(const TZELAgent& Other) const {
          Other.Chromosome.Bits.size() == Chromosome.Bits.size();
 }
 
+bool TZELAgent::SameGenotypeAs(const TZELAgent& Other) const {
+  return Genotype && Other.Genotype && Consistent(Other) && ZEL.Count() == Other.ZEL.Count() &&
+         Chromosome.SameBits(Other.Chromosome);
+}
+
 void TZELAgent::DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std::int32_t Cut) {
   // Bits 0 .. Cut are Head's, the rest Tail's: a block wholly on one side is that parent's
   // block (a genotype agent's program is the decoding of its chromosome); only a block that
@@ -176,8 +199,7 @@ void TZELAgent::DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std:
   }
   const int count = ZEL.FCount = std::clamp(BlockCount, 0, TZEL::MaxBlocks);
   const int head = std::min((Cut + 1) / BitsPerBlock, count);
-  std::memcpy(ZEL.Blocks.data(), Head.ZEL.Blocks.data(),
-              static_cast<std::size_t>(head) * sizeof(TFuzzyBlock));
+  CopyBlocks(ZEL.Blocks.data(), Head.ZEL.Blocks.data(), head);
   int b = head;
   if (b < count && (Cut + 1) % BitsPerBlock != 0) {
     DecodeInto(
@@ -185,9 +207,7 @@ void TZELAgent::DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std:
         WindowAt(Chromosome.Bits.data(), Chromosome.Bits.size(), static_cast<std::size_t>(BitsPerBlock * b)));
     ++b;
   }
-  if (b < count)
-    std::memcpy(ZEL.Blocks.data() + b, Tail.ZEL.Blocks.data() + b,
-                static_cast<std::size_t>(count - b) * sizeof(TFuzzyBlock));
+  CopyBlocks(ZEL.Blocks.data() + b, Tail.ZEL.Blocks.data() + b, count - b);
 }
 
 void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,

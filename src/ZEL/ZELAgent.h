@@ -62,6 +62,9 @@ public:
   };
   TParentShape ParentShape() const { return {Genotype, ZEL.Count(), Chromosome.BitCount}; }
   static void SkipBreed(TRandom& R, const TParentShape& A, const TParentShape& B, const TBreedingProbabilities& P);
+  // Whether this genotype agent carries the chromosome of Other, a genotype agent of its
+  // shape, and so Other's program too (a genotype agent's program is its chromosome decoded).
+  bool SameGenotypeAs(const TZELAgent& Other) const;
   // This agent is the first parent; the children's contents are overwritten.
   void Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
              const TBreedingProbabilities& P) const;

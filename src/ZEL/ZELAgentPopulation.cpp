@@ -108,8 +108,9 @@ void TZELAgentPopulation::PreparePool() {
   Pool = std::make_unique<TWorkerPool>(threads);
 }
 
-void TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Environment, int Scorings) {
-  if (!Developer || !Developer->Serves(Elements, Environment)) {
+bool TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Environment, int Scorings) {
+  const bool kept = Developer && Developer->Serves(Elements, Environment);
+  if (!kept) {
     Developer = std::make_unique<TDeveloper>(Elements, Environment);
     // Fitness against another environment or set size says nothing here.
     Memo.reset();
@@ -120,6 +121,7 @@ void TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Envir
   PreparePool();
   if (Parts.size() < static_cast<std::size_t>(Pool->Size()))
     Parts.resize(static_cast<std::size_t>(Pool->Size()));
+  return kept;
 }
 
 std::int32_t TZELAgentPopulation::Score(const TZELAgent& A, int Part) {
@@ -138,15 +140,34 @@ std::int32_t TZELAgentPopulation::Score(const TZELAgent& A, int Part) {
   return fitness;
 }
 
+std::int32_t TZELAgentPopulation::Carry(std::int32_t Fitness, int Part) {
+  TPart& part = Parts[static_cast<std::size_t>(Part)];
+  ++part.Counts.Scorings;
+  ++part.Counts.Carried;
+  return Fitness;
+}
+
+std::int32_t TZELAgentPopulation::ScoreChild(const TZELAgent& Child, const TZELAgent& A, const TZELAgent& B,
+                                             bool Inherit, int Part) {
+  // Most children of a settled population are a copy of a parent: comparing a few bytes of
+  // chromosome saves the key and the lookup.
+  if (Inherit)
+    for (const TZELAgent* parent : {&A, &B})
+      if (Child.SameGenotypeAs(*parent)) return Carry(parent->Fitness, Part);
+  return Score(Child, Part);
+}
+
 void TZELAgentPopulation::EndScoring() {
   TMemoCounts pass;
   for (TPart& p : Parts) {
     pass.Scorings += std::exchange(p.Counts.Scorings, 0);
+    pass.Carried += std::exchange(p.Counts.Carried, 0);
     pass.Lookups += std::exchange(p.Counts.Lookups, 0);
     pass.Hits += std::exchange(p.Counts.Hits, 0);
   }
   Memo->Tell(pass.Lookups, pass.Hits);
   MemoTotals.Scorings += pass.Scorings;
+  MemoTotals.Carried += pass.Carried;
   MemoTotals.Lookups += pass.Lookups;
   MemoTotals.Hits += pass.Hits;
 }
@@ -296,8 +317,11 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
   // made new each step, with its draws, but whatever it holds is written over before it is read.
   R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
   Spare = BlankAgent(BestAll);
+  // The parents' fitness holds for the children that copy them when every agent was scored
+  // as it is, against this environment.
+  bool inherit = false;
   if (Environment != nullptr) {
-    PrepareEvaluation(elements, *Environment, Count());
+    inherit = PrepareEvaluation(elements, *Environment, Count()) && Known;
     SizeRows();
   } else {
     PreparePool();
@@ -309,7 +333,7 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
     SelectElite(R);
   Known = false;
   Breed(R, RatesSelection, RatesSelection ? Nursery : Agents, RatesSelection ? 0 : EliteSize(Count()), P,
-        Environment);
+        Environment, inherit);
   if (RatesSelection) Agents.swap(Nursery);
   // Every position was scored in the step, or none.
   Known = Environment != nullptr;
@@ -318,7 +342,7 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
 // Each breeding starts at the seed the plan found for it, so they can be done in any order
 // and on any thread: the children are the same, and so is every later draw.
 void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int Unbred,
-                                const TBreedingProbabilities& P, const TFuzzySet* Environment) {
+                                const TBreedingProbabilities& P, const TFuzzySet* Environment, bool Inherit) {
   const int n = Count();
   const int parents = Rates ? n : Unbred;
   const int breedings = (n - Unbred + 1) / 2;
@@ -398,7 +422,10 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
     for (int first = 0, last = 0; take(first, last);) {
       for (int t = first; t < last; ++t) {
         if (t < evaluations) {
-          unbredFitness[static_cast<std::size_t>(t)] = Score(*Target[static_cast<std::size_t>(t)], Part);
+          // A genotype agent kept from the last generation is what it was when scored.
+          const TZELAgent& kept = *Target[static_cast<std::size_t>(t)];
+          unbredFitness[static_cast<std::size_t>(t)] =
+              Inherit && kept.Genotype ? Carry(kept.Fitness, Part) : Score(kept, Part);
           continue;
         }
         const int k = t - evaluations;
@@ -414,10 +441,13 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
           child1.Chromosome.Bits = At(b.Child1).Chromosome.Bits;
           if (b.Child2 >= 0) child2.Chromosome.Bits = At(b.Child2).Chromosome.Bits;
         }
-        At(b.A).Breed(random, At(b.B), child1, child2, P);
+        const TZELAgent& a = At(b.A);
+        const TZELAgent& parent2 = At(b.B);
+        a.Breed(random, parent2, child1, child2, P);
         if (Environment == nullptr) continue;
-        Scored(static_cast<std::size_t>(b.Child1), child1, Score(child1, Part));
-        if (b.Child2 >= 0) Scored(static_cast<std::size_t>(b.Child2), child2, Score(child2, Part));
+        Scored(static_cast<std::size_t>(b.Child1), child1, ScoreChild(child1, a, parent2, Inherit, Part));
+        if (b.Child2 >= 0)
+          Scored(static_cast<std::size_t>(b.Child2), child2, ScoreChild(child2, a, parent2, Inherit, Part));
       }
     }
   });

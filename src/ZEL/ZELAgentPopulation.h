@@ -33,10 +33,12 @@ class TDeveloper;
 class TFitnessMemo;
 class TWorkerPool;
 
-// The agents a population scored, those it looked up in its fitness memo (while the memo
-// was in use), and those the memo knew.
+// The agents a population scored, those whose fitness carried over (a genotype elite agent's
+// own, or that of a parent whose chromosome a child carries), those it looked up in its
+// fitness memo (while the memo was in use), and those the memo knew.
 struct TMemoCounts {
   std::int64_t Scorings = 0;
+  std::int64_t Carried = 0;
   std::int64_t Lookups = 0;
   std::int64_t Hits = 0;
 };
@@ -167,17 +169,23 @@ private:
   // Plans the breedings (on the calling thread) and breeds the planned children into Target
   // (and evaluates them, and the first Unbred agents of Target, against Environment when
   // given), the other threads breeding each one as soon as it is planned. The pool (with an
-  // environment, the evaluation) is made ready before.
+  // environment, the evaluation) is made ready before. Inherit: the parents' fitness holds.
   void Breed(TRandom& R, bool Rates, TAgentList& Target, int Unbred, const TBreedingProbabilities& P,
-             const TFuzzySet* Environment);
+             const TFuzzySet* Environment, bool Inherit);
   // The developer for Environment and agents of Elements elements, the pool and the scratch
-  // buffers of its threads, made ready.
-  // Scorings is how many agents the pass will score.
-  void PrepareEvaluation(int Elements, const TFuzzySet& Environment, int Scorings);
+  // buffers of its threads, made ready. Scorings is how many agents the pass will score.
+  // Whether the developer was kept (the fitness that it gave the agents still holds).
+  bool PrepareEvaluation(int Elements, const TFuzzySet& Environment, int Scorings);
   // Adds up the threads' counts of a pass and tells the memo how it did.
   void EndScoring();
   void PreparePool();
   // The fitness of A against the developer's environment, from the memo or developed on
   // the thread of Part.
   std::int32_t Score(const TZELAgent& A, int Part);
+  // Fitness carried over from an agent scored before, counted as a scoring of Part.
+  std::int32_t Carry(std::int32_t Fitness, int Part);
+  // The fitness of a child of A and B: when it carries the chromosome of a parent whose
+  // fitness holds in this pass (Inherit), that parent's, else scored.
+  std::int32_t ScoreChild(const TZELAgent& Child, const TZELAgent& A, const TZELAgent& B, bool Inherit,
+                          int Part);
 };

@@ -42,3 +42,27 @@ TEST(Chromosome, DecodeReadsFieldsMostSignificantBitFirst) {
   EXPECT_EQ(DecodeBlock(fromBits(std::string(18, '0') + "101000110010001111"), 1),
             (TFuzzyBlock{10, 3, 1, 0, 15}));
 }
+
+// A child that carries a parent's chromosome takes that parent's fitness: one differing bit,
+// wherever it lies, makes two chromosomes different; what lies past the last bit does not.
+TEST(Chromosome, SameBitsSeesEveryBitAndNothingPast) {
+  Rand.SetSeed(77);
+  for (int bits : {1, 7, 8, 9, 18, 63, 64, 65, 108, 144, 576}) {
+    TChromosome a;
+    a.Create(Rand, bits, 0.5);
+    TChromosome b = a;
+    EXPECT_TRUE(a.SameBits(b));
+    for (int i = 0; i < bits; ++i) {
+      b.SetBit(i, !b.GetBit(i));
+      EXPECT_FALSE(a.SameBits(b)) << bits << " bits, bit " << i;
+      EXPECT_FALSE(b.SameBits(a)) << bits << " bits, bit " << i;
+      b.SetBit(i, !b.GetBit(i));
+    }
+    if (bits % 8 != 0) {
+      b.Bits.back() = static_cast<std::uint8_t>(b.Bits.back() ^ (0xFFu << (bits % 8)));
+      EXPECT_TRUE(a.SameBits(b)) << bits;
+    }
+    b.BitCount = bits - 1;
+    EXPECT_FALSE(a.SameBits(b)) << bits;
+  }
+}
