@@ -1,6 +1,7 @@
 #include "Experiment/SweepRun.h"
 
 #include "Experiment/FileText.h"
+#include "FuzzySet/Cpu.h"
 #include "ZEL/FitnessMemo.h"
 
 #include <algorithm>
@@ -52,6 +53,33 @@ void AddSliced(std::uint64_t* Slices, std::size_t Level, std::uint64_t X) {
   }
 }
 
+// The sums over bit positions of c and of c², from the bit-sliced counts of Words words of
+// Depth slices each: c = sum over k of 2^k s_k, so both follow from the popcounts of the
+// slices and of their pairwise ANDs.
+[[gnu::always_inline]] inline void SumSlicesIn(const std::uint64_t* Slices, std::size_t Words, std::size_t Depth,
+                                               long long& Sum, long long& Squares) {
+  for (std::size_t w = 0; w < Words; ++w) {
+    const std::uint64_t* s = Slices + w * Depth;
+    for (std::size_t k = 0; k < Depth; ++k) {
+      Sum += static_cast<long long>(std::popcount(s[k])) << k;
+      Squares += static_cast<long long>(std::popcount(s[k])) << (2 * k);
+      for (std::size_t l = k + 1; l < Depth; ++l)
+        Squares += static_cast<long long>(std::popcount(s[k] & s[l])) << (k + l + 1);
+    }
+  }
+}
+void SumSlices(const std::uint64_t* Slices, std::size_t Words, std::size_t Depth, long long& Sum,
+               long long& Squares) {
+  SumSlicesIn(Slices, Words, Depth, Sum, Squares);
+}
+#if defined(__x86_64__) && defined(__GNUC__)
+// With the processor's own popcount (every processor of the vector kernels has it).
+__attribute__((target("popcnt"))) void SumSlicesPopcnt(const std::uint64_t* Slices, std::size_t Words,
+                                                       std::size_t Depth, long long& Sum, long long& Squares) {
+  SumSlicesIn(Slices, Words, Depth, Sum, Squares);
+}
+#endif
+
 } // namespace
 
 TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
@@ -71,7 +99,13 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
   keys.clear();
   int blocks = 0;
   for (int a = 0; a < n; ++a) {
-    const TZEL& program = Population.Agent(a).ZEL;
+    const TZELAgent& agent = Population.Agent(a);
+    const TZEL& program = agent.ZEL;
+    // A genotype agent that carries the chromosome of the one before carries its program.
+    if (a > 0 && agent.SameGenotypeAs(Population.Agent(a - 1)) && keys.back().Blocks == program.Count()) {
+      keys.push_back(keys.back());
+      continue;
+    }
     keys.emplace_back(program, program.Count());
     // A field out of range has no half byte (no program holds one: blocks are valid).
     if (keys.back().Blocks < 0) return PopulationDiversityLiteral(Population);
@@ -106,18 +140,14 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
     AddSliced(s, 1, twos);
     AddSliced(s, 2, fours);
   }
-  // The sum over bit positions of c (n - c) is n sum(c) - sum(c²); with c = sum over k of
-  // 2^k s_k, both follow from the popcounts of the slices and of their pairwise ANDs.
+  // The sum over bit positions of c (n - c) is n sum(c) - sum(c²).
   long long sum = 0, squares = 0;
-  for (std::size_t w = 0; w < words; ++w) {
-    const std::uint64_t* s = &slices[w * depth];
-    for (std::size_t k = 0; k < depth; ++k) {
-      sum += static_cast<long long>(std::popcount(s[k])) << k;
-      squares += static_cast<long long>(std::popcount(s[k])) << (2 * k);
-      for (std::size_t l = k + 1; l < depth; ++l)
-        squares += static_cast<long long>(std::popcount(s[k] & s[l])) << (k + l + 1);
-    }
-  }
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (Cpu::Level() != Cpu::TLevel::Baseline)
+    SumSlicesPopcnt(slices.data(), words, depth, sum, squares);
+  else
+#endif
+    SumSlices(slices.data(), words, depth, sum, squares);
   const double differing = static_cast<double>(static_cast<long long>(n) * sum - squares);
   d.MeanHamming = n > 1 ? differing / (static_cast<double>(n) * (n - 1) / 2) : 0;
 
@@ -134,7 +164,10 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
         break;
       }
       const TProgramKey& other = keys[static_cast<std::size_t>(table[i])];
-      if (other.Blocks == key.Blocks && std::equal(key.Words, key.Words + words, other.Words)) break;
+      std::uint64_t differ = static_cast<std::uint64_t>(other.Blocks ^ key.Blocks);
+      for (std::size_t w = 0; w < words; ++w)
+        differ |= key.Words[w] ^ other.Words[w];
+      if (differ == 0) break;
     }
   }
   return d;

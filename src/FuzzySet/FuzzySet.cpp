@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <mutex>
+#include <utility>
 
 namespace {
 std::size_t At(int Index) {
@@ -149,11 +151,41 @@ bool TFuzzySet::ApplyBlock(int Shape, int Periods, int First, int Last, int Oper
   return true;
 }
 
+namespace {
+// The fixed landscapes made so far, the latest last: a landscape depends on the element count
+// alone, and the runs of a batch or a sweep ask for the same one again and again.
+struct TLandscapes {
+  std::mutex Guard;
+  std::vector<std::pair<int, std::vector<std::int32_t>>> Made;
+  static constexpr std::size_t Kept = 8;
+};
+TLandscapes& Landscapes() {
+  static TLandscapes landscapes;
+  return landscapes;
+}
+} // namespace
+
 void TFuzzySet::MakeEnvironment(TRandom& R, int N, bool Random) {
   if (Random) {
     Randomize(R, N);
     return;
   }
+  TLandscapes& kept = Landscapes();
+  {
+    const std::lock_guard<std::mutex> lock(kept.Guard);
+    for (const auto& [n, degrees] : kept.Made)
+      if (n == N) {
+        Degrees = degrees;
+        return;
+      }
+  }
+  MakeLandscape(N);
+  const std::lock_guard<std::mutex> lock(kept.Guard);
+  if (kept.Made.size() == TLandscapes::Kept) kept.Made.erase(kept.Made.begin());
+  kept.Made.emplace_back(N, Degrees);
+}
+
+void TFuzzySet::MakeLandscape(int N) {
   Fill(N, 0);
   const int a = N / 3;
   SetStep(33, 0, a);

@@ -57,6 +57,8 @@ public:
   const std::vector<std::int32_t>& Values() const { return Degrees; }
 
 private:
+  // The fixed landscape of N elements, made from its blocks.
+  void MakeLandscape(int N);
   template <typename Pick> void CombineSets(const TFuzzySet& A, const TFuzzySet& B, Pick PickDegree);
   std::vector<std::int32_t> Degrees;
 };

@@ -33,23 +33,30 @@ public:
   bool SameBits(const TChromosome& Other) const {
     if (BitCount != Other.BitCount) return false;
     if (BitCount <= 0) return true;
-    const auto bytes = static_cast<std::size_t>(BitCount + 7) / 8, last = bytes - 1;
+    const auto bytes = static_cast<std::size_t>(BitCount + 7) / 8;
     if (Bits.size() < bytes || Other.Bits.size() < bytes) return false;
     const std::uint8_t* const a = Bits.data();
     const std::uint8_t* const b = Other.Bits.data();
-    // Eight bytes at a time (a chromosome is a few words long), then the rest.
-    std::uint64_t differ = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= last; i += 8) {
-      std::uint64_t x, y;
+    const auto used = static_cast<std::uint8_t>(BitCount % 8 == 0 ? 0xFF : (1u << (BitCount % 8)) - 1u);
+    if (bytes < 8) {
+      unsigned differ = 0;
+      for (std::size_t i = 0; i + 1 < bytes; ++i)
+        differ |= static_cast<unsigned>(a[i] ^ b[i]);
+      return (differ | ((a[bytes - 1] ^ b[bytes - 1]) & used)) == 0;
+    }
+    // Eight bytes at a time, the last eight overlapping those before; of the last byte only
+    // the chromosome's own bits.
+    std::uint64_t differ = 0, x, y, mask;
+    for (std::size_t i = 0; i + 8 < bytes; i += 8) {
       std::memcpy(&x, a + i, 8);
       std::memcpy(&y, b + i, 8);
       differ |= x ^ y;
     }
-    for (; i < last; ++i)
-      differ |= static_cast<std::uint64_t>(a[i] ^ b[i]);
-    const auto used = static_cast<unsigned>(BitCount % 8 == 0 ? 0xFF : (1u << (BitCount % 8)) - 1u);
-    return (differ | ((a[last] ^ b[last]) & used)) == 0;
+    const std::uint8_t keep[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, used};
+    std::memcpy(&mask, keep, 8);
+    std::memcpy(&x, a + bytes - 8, 8);
+    std::memcpy(&y, b + bytes - 8, 8);
+    return (differ | ((x ^ y) & mask)) == 0;
   }
   // This chromosome is the first parent; the children exchange the tails after a cut. The
   // cut (the last bit each child takes from its own parent) when no bit was flipped and the

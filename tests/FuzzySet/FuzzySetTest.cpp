@@ -120,8 +120,15 @@ TEST(Environment, SmallAndEmptySizes) {
     for (int d : e.Values())
       EXPECT_TRUE(d >= 0 && d <= 100);
   }
+  // Each size asked again (the landscapes are kept), the latest and an earlier one.
   e.MakeEnvironment(Rand, 2, false);
   EXPECT_EQ(Degrees(e), (std::vector<int>{100, 0}));
+  e.MakeEnvironment(Rand, 12, false);
+  EXPECT_EQ(Degrees(e), (std::vector<int>{33, 33, 33, 33, 100, 13, 50, 56, 100, 66, 66, 66}));
+  e.MakeEnvironment(Rand, 12, false);
+  EXPECT_EQ(e.Count(), 12);
+  e.MakeEnvironment(Rand, 1, false);
+  EXPECT_EQ(Degrees(e), (std::vector<int>{100}));
   e.MakeEnvironment(Rand, 5, true);
   EXPECT_EQ(e.Count(), 5);
   for (int d : e.Values())
