@@ -99,12 +99,15 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
   keys.clear();
   int blocks = 0;
   for (int a = 0; a < n; ++a) {
-    const TZELAgent& agent = Population.Agent(a);
-    const TZEL& program = agent.ZEL;
-    // A genotype agent that carries the chromosome of the one before carries its program.
-    if (a > 0 && agent.SameGenotypeAs(Population.Agent(a - 1)) && keys.back().Blocks == program.Count()) {
-      keys.push_back(keys.back());
-      continue;
+    const TZEL& program = Population.Agent(a).ZEL;
+    // Neighbours often carry one program (the children of a settled run): its key again.
+    if (a > 0 && keys.back().Blocks == program.Count()) {
+      const TZEL& before = Population.Agent(a - 1).ZEL;
+      if (std::memcmp(program.Data(), before.Data(),
+                      static_cast<std::size_t>(program.Count()) * sizeof(TFuzzyBlock)) == 0) {
+        keys.push_back(keys.back());
+        continue;
+      }
     }
     keys.emplace_back(program, program.Count());
     // A field out of range has no half byte (no program holds one: blocks are valid).

@@ -10,15 +10,13 @@ void TChromosome::Create(TRandom& R, std::int32_t NewBitCount, double POne) {
   BitCount = NewBitCount > 0 ? NewBitCount : 0;
   const std::int32_t f = BitCount / 8, r = BitCount % 8;
   Bits.assign(static_cast<std::size_t>(f + (r >= 1 ? 1 : 0)), 0);
-  auto drawByte = [&](std::int32_t Byte, std::int32_t NBits) {
-    std::uint8_t v = 0;
-    for (std::int32_t k = 0; k < NBits; ++k)
-      if (R.Random() <= POne) v = static_cast<std::uint8_t>(v | (1u << k));
-    Bits[static_cast<std::size_t>(Byte)] = v;
-  };
-  if (r >= 1) drawByte(f, r);
-  for (std::int32_t i = 0; i < f; ++i)
-    drawByte(i, 8);
+  // Bit k of a byte is 1 when its draw is at most POne: the partial last byte's draws come
+  // first, then the whole bytes' in order, made as masks (the same draws, decided on the seeds).
+  const Rng::TDrawThreshold threshold(POne);
+  std::uint8_t* last[1] = {Bits.data() + f};
+  if (r >= 1) R.DrawMasks(static_cast<std::uint32_t>(r), 1, threshold, last);
+  std::uint8_t* whole[1] = {Bits.data()};
+  if (f >= 1) R.DrawMasks(8 * static_cast<std::uint32_t>(f), 1, threshold, whole);
 }
 
 void TChromosome::Clear() {

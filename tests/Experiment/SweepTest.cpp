@@ -268,12 +268,12 @@ TEST(SweepRun, DiversityCountsDistinctProgramsAndBitsBlockByBlock) {
       for (int a = 1; a < size; ++a)
         p.Agent(a).ZEL.FromText(p.Agent(0).ZEL.ToText().substr(0, 15) + p.Agent(a).ZEL.ToText().substr(15));
     if (size > 10) p.Agent(9).ZEL.FromText(p.Agent(8).ZEL.ToText().substr(0, 5));
-    // Genotype neighbours of one chromosome, then one a bit away from it.
+    // Neighbours of one program, then one a bit away from it (the last block among them).
     for (int a = size / 2; a + 2 < size; a += 7) {
       p.Agent(a).Decode();
       p.Agent(a + 1) = p.Agent(a + 2) = p.Agent(a);
       TZELAgent& apart = p.Agent(a + 2);
-      const int bit = a % apart.Chromosome.BitCount;
+      const int bit = a * 7 % apart.Chromosome.BitCount;
       apart.Chromosome.SetBit(bit, !apart.Chromosome.GetBit(bit));
       apart.Decode();
     }
