@@ -84,15 +84,29 @@ std::int32_t TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChr
   const Rng::TDrawThreshold threshold(PMutation);
   const bool apart = c1 != mine && c1 != theirs && c2 != mine && c2 != theirs;
   if (R.NoneAtMost(2 * static_cast<std::uint32_t>(n), threshold) && apart && theirBytes == bytes) {
-    // No bit flips, as nearly always: the children are the parents' bytes, crossed at the cut.
+    // No bit flips, as nearly always: the children are the parents' bits, crossed at the cut
+    // (the bits that differ past it change sides); eight bytes at a time where a word holds
+    // them in order (bit i of the chromosome as bit i of its word), then byte by byte.
     R.Skip(2 * static_cast<std::uint64_t>(n));
-    std::memcpy(c1, mine, whole);
-    std::memcpy(c2, theirs, whole);
-    if (whole < bytes) {
-      c1[whole] = static_cast<std::uint8_t>((mine[whole] & headMask) | (theirs[whole] & ~headMask));
-      c2[whole] = static_cast<std::uint8_t>((theirs[whole] & headMask) | (mine[whole] & ~headMask));
-      std::memcpy(c1 + whole + 1, theirs + whole + 1, bytes - whole - 1);
-      std::memcpy(c2 + whole + 1, mine + whole + 1, bytes - whole - 1);
+    std::size_t b = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (; b + 8 <= bytes; b += 8) {
+      const std::size_t own = head > 8 * b ? head - 8 * b : 0; // bits of the word from the own parent
+      const std::uint64_t kept = own >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << own) - 1u;
+      std::uint64_t m, t;
+      std::memcpy(&m, mine + b, 8);
+      std::memcpy(&t, theirs + b, 8);
+      const std::uint64_t swapped = (m ^ t) & ~kept, w1 = m ^ swapped, w2 = t ^ swapped;
+      std::memcpy(c1 + b, &w1, 8);
+      std::memcpy(c2 + b, &w2, 8);
+    }
+#endif
+    for (; b < bytes; ++b) {
+      const std::size_t own = head > 8 * b ? head - 8 * b : 0;
+      const unsigned kept = own >= 8 ? 0xFFu : (1u << own) - 1u;
+      const unsigned swapped = static_cast<unsigned>(mine[b] ^ theirs[b]) & ~kept;
+      c1[b] = static_cast<std::uint8_t>(mine[b] ^ swapped);
+      c2[b] = static_cast<std::uint8_t>(theirs[b] ^ swapped);
     }
     c1[last] = static_cast<std::uint8_t>((c1[last] & usedMask) | kept1);
     c2[last] = static_cast<std::uint8_t>((c2[last] & usedMask) | kept2);

@@ -15,15 +15,20 @@
 #include <utility>
 
 namespace {
-// An agent of the population's shape that draws nothing: it only receives children,
+// Makes A an agent of the population's shape that draws nothing: it only receives children,
 // whose breeding overwrites everything that is ever read of it.
+void MakeBlank(TZELAgent& A, const TZELAgent& Shape) {
+  A.BlockCount = Shape.BlockCount;
+  A.Elements = Shape.Elements;
+  A.Genotype = Shape.Genotype;
+  A.Fitness = 0;
+  A.ZEL.Clear();
+  A.Chromosome.BitCount = Shape.Chromosome.BitCount;
+  A.Chromosome.Bits.assign(Shape.Chromosome.Bits.size(), 0);
+}
 TZELAgent BlankAgent(const TZELAgent& Shape) {
   TZELAgent a;
-  a.BlockCount = Shape.BlockCount;
-  a.Elements = Shape.Elements;
-  a.Genotype = Shape.Genotype;
-  a.Chromosome.BitCount = Shape.Chromosome.BitCount;
-  a.Chromosome.Bits.assign(Shape.Chromosome.Bits.size(), 0);
+  MakeBlank(a, Shape);
   return a;
 }
 } // namespace
@@ -271,8 +276,9 @@ int EliteSize(int Count) {
   return std::clamp(e, 1, std::max(Count, 1));
 }
 
-std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness) {
-  std::vector<int> order(Fitness.size());
+void ByFitness(const std::vector<std::int32_t>& Fitness, std::vector<int>& Order) {
+  std::vector<int>& order = Order;
+  order.resize(Fitness.size());
   const bool inRange =
       std::all_of(Fitness.begin(), Fitness.end(), [](std::int32_t F) { return F >= 0 && F <= 100; });
   if (!inRange) {
@@ -280,7 +286,7 @@ std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness) {
     std::stable_sort(order.begin(), order.end(), [&Fitness](int a, int b) {
       return Fitness[static_cast<std::size_t>(a)] > Fitness[static_cast<std::size_t>(b)];
     });
-    return order;
+    return;
   }
   // Fitness lies in 0..100: a counting sort, which keeps equal agents in their order.
   std::array<int, 101> start{}; // by 100 - fitness: the highest first
@@ -292,15 +298,18 @@ std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness) {
   for (std::size_t i = 0; i < Fitness.size(); ++i)
     order[static_cast<std::size_t>(start[static_cast<std::size_t>(100 - Fitness[i])]++)] =
         static_cast<int>(i);
-  return order;
 }
 
-std::vector<int> TZELAgentPopulation::FitnessOrder() const {
-  if (Known) return ByFitness(FitnessAt);
+const std::vector<int>& TZELAgentPopulation::FitnessOrder() {
+  if (Known) {
+    ByFitness(FitnessAt, Order);
+    return Order;
+  }
   std::vector<std::int32_t> fitness(Agents.size());
   for (std::size_t i = 0; i < Agents.size(); ++i)
     fitness[i] = Agents[i]->Fitness;
-  return ByFitness(fitness);
+  ByFitness(fitness, Order);
+  return Order;
 }
 
 void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const TBreedingProbabilities& P,
@@ -316,7 +325,7 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
   // The spare agent of the selection step, and the sink of a second child without a slot:
   // made new each step, with its draws, but whatever it holds is written over before it is read.
   R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
-  Spare = BlankAgent(BestAll);
+  MakeBlank(Spare, BestAll);
   // The parents' fitness holds for the children that copy them when every agent was scored
   // as it is, against this environment.
   bool inherit = false;
@@ -403,11 +412,13 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
   std::atomic<int> nextShuffle{0}, shufflesDone{0};
   // The unbred agents are parents too: breedings read them (their fitness among the rest)
   // while they are evaluated, so their new fitness is kept aside until every thread is done.
-  std::vector<std::int32_t> unbredFitness(static_cast<std::size_t>(evaluations));
+  std::vector<std::int32_t>& unbredFitness = UnbredFitness;
+  unbredFitness.assign(static_cast<std::size_t>(evaluations), 0);
   // Each part reseeds a generator of its own for every task. One made within the loop would
   // be an object to destroy at every task, and where exceptions unwind through JavaScript
   // (WebAssembly) every call made while it lives would take a detour to make that possible.
-  std::vector<TRandom> generators(static_cast<std::size_t>(Pool->Size()));
+  std::vector<TRandom>& generators = Generators;
+  generators.resize(static_cast<std::size_t>(Pool->Size()));
   Pool->Run([&](int Part, int) {
     if (Part == 0) plan();
     TRandom& random = generators[static_cast<std::size_t>(Part)];
@@ -480,7 +491,7 @@ TZELAgentPopulation::TBreeding TZELAgentPopulation::PlanBreeding(TRandom& R, boo
 // last Count agents after the breedings are planned.
 void TZELAgentPopulation::SelectByRates(TRandom& R) {
   const int n = Count();
-  const std::vector<int> order = FitnessOrder();
+  const std::vector<int>& order = FitnessOrder();
   RunningSums.resize(static_cast<std::size_t>(n));
   std::int64_t sum = 0;
   for (int i = 0; i < n; ++i)
@@ -509,9 +520,11 @@ void TZELAgentPopulation::SelectElite(TRandom& R) {
 
   // The E selection steps pick the first E agents of a stable sort by fitness, in that
   // order; the others keep their relative order behind them.
-  const std::vector<int> order = FitnessOrder();
-  std::vector<char> elite(static_cast<std::size_t>(n), 0);
-  TAgentList next;
+  const std::vector<int>& order = FitnessOrder();
+  std::vector<char>& elite = EliteMarks;
+  elite.assign(static_cast<std::size_t>(n), 0);
+  TAgentList& next = Reordered;
+  next.clear();
   next.reserve(static_cast<std::size_t>(n));
   ParentShapes.resize(static_cast<std::size_t>(e));
   // A program-only elite agent is shuffled: a shuffle of C blocks draws C - 1 times (the last

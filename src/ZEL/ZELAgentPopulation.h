@@ -26,8 +26,8 @@ double WheelPoint(double R, std::int32_t FitnessSum);
 // The first index whose running fitness sum (as a double) reaches Point; the last index
 // when none does.
 int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point);
-// The indices of the agents in a stable sort by fitness, highest first.
-std::vector<int> ByFitness(const std::vector<std::int32_t>& Fitness);
+// The indices of the agents in a stable sort by fitness, highest first, into Order.
+void ByFitness(const std::vector<std::int32_t>& Fitness, std::vector<int>& Order);
 
 class TDeveloper;
 class TFitnessMemo;
@@ -157,8 +157,16 @@ private:
   std::vector<TZELAgent::TParentShape> ParentShapes;
   std::vector<std::int64_t> RunningSums;
 
-  // The agents' indices in a stable order by fitness, highest first.
-  std::vector<int> FitnessOrder() const;
+  // The agents' indices in a stable order by fitness, highest first (in Order).
+  const std::vector<int>& FitnessOrder();
+  // What a generation step works in, kept from one step to the next: the order by fitness,
+  // the elite's marks and the agents in their new order (elite selection), the fitness of the
+  // agents kept unbred, and a generator for each thread.
+  std::vector<int> Order;
+  std::vector<char> EliteMarks;
+  TAgentList Reordered;
+  std::vector<std::int32_t> UnbredFitness;
+  std::vector<TRandom> Generators;
   // The selection steps, which leave the parents at the front of the agents (all of them
   // under rates selection, the elite else); the breedings are planned as they are bred.
   void SelectByRates(TRandom& R);
