@@ -23,10 +23,9 @@ constexpr int CountShift = 8; // 6 bits: 0..32 blocks
 constexpr int HashShift = 14;
 // Slots looked at from a key's place before it counts as absent (or is left unnoted).
 constexpr int MaxProbes = 16;
-// A pass in which fewer than one lookup in HitShare found its program puts the memo to rest:
-// for one pass the first time, and for twice as many each time again, up to MaxRest passes.
-// The pass after a rest only fills the memo again and is not judged.
-constexpr std::int64_t HitShare = 5;
+// A pass in which fewer than one lookup in HitShare (as the owner set it) found its program
+// puts the memo to rest: for one pass the first time, and for twice as many each time again,
+// up to MaxRest passes. The pass after a rest only fills the memo again and is not judged.
 constexpr int MaxRest = 64;
 
 int WordsFor(int Blocks) {
@@ -244,6 +243,10 @@ void TFitnessMemo::Reserve(int More) {
     Filled = 0;
   }
   Filled += std::max(More, 0);
+}
+
+void TFitnessMemo::SetHitShare(int Share) {
+  HitShare = std::clamp(Share, 1, 64);
 }
 
 void TFitnessMemo::Tell(std::int64_t Lookups, std::int64_t Hits) {

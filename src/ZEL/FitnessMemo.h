@@ -62,9 +62,12 @@ public:
   void Reserve(int Programs);
 
   // Whether looking programs up is worth its cost in the coming pass. Where programs seldom
-  // recur, the keys, lookups and insertions cost more than the rare hits save: the memo then
-  // rests for a number of passes (1, 2, 4, ... up to 64), and is tried again after them.
+  // recur, the keys, lookups and insertions cost more than the rare hits save: a pass in which
+  // fewer than one lookup in Share (5 unless set; at most 64) found its program rests the memo
+  // for a number of passes (1, 2, 4, ... up to 64), and it is tried again after them. Its
+  // owner sets the share that pays, from what a development costs beside a lookup.
   bool InUse() const { return Resting == 0; }
+  void SetHitShare(int Share);
   // What the lookups of a pass found; called while no Find or Insert runs.
   void Tell(std::int64_t Lookups, std::int64_t Hits);
 
@@ -90,4 +93,5 @@ private:
   int Resting = 0;
   int Rest = 1;
   bool Refilling = true;
+  std::int64_t HitShare = 5;
 };

@@ -100,6 +100,14 @@ bool Uniform(const std::vector<std::unique_ptr<TZELAgent>>& Agents, int Elements
 }
 } // namespace
 
+int MemoHitShare(int Elements, int Blocks) {
+  // Rough costs in nanoseconds, from zel_bench: a development and its distance, and a key and
+  // its lookup. The memo pays where one lookup in (development / lookup) finds its program.
+  const double development = 40.0 + static_cast<double>(Elements) * Blocks / 80.0;
+  const double lookup = 15.0 + Blocks;
+  return static_cast<int>(std::clamp(development / lookup, 2.0, 64.0));
+}
+
 void TZELAgentPopulation::PreparePool() {
   int threads = ThreadCount;
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
@@ -122,6 +130,7 @@ bool TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Envir
   }
   const int blocks = Agents.empty() ? 1 : Agents[0]->BlockCount;
   if (!Memo || !Memo->Fits(Count(), blocks)) Memo = std::make_unique<TFitnessMemo>(Count(), blocks);
+  Memo->SetHitShare(MemoHitShare(Elements, blocks));
   Memo->Reserve(Scorings);
   PreparePool();
   if (Parts.size() < static_cast<std::size_t>(Pool->Size()))

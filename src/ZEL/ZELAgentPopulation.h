@@ -29,6 +29,10 @@ int WheelIndex(const std::vector<std::int64_t>& RunningSums, double Point);
 // The indices of the agents in a stable sort by fitness, highest first, into Order.
 void ByFitness(const std::vector<std::int32_t>& Fitness, std::vector<int>& Order);
 
+// How few of its lookups the fitness memo may answer and still pay, as one in this many, for
+// programs of Blocks blocks over Elements elements: a development weighed against a lookup.
+int MemoHitShare(int Elements, int Blocks);
+
 class TDeveloper;
 class TFitnessMemo;
 class TWorkerPool;
