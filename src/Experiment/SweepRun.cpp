@@ -56,8 +56,8 @@ void AddSliced(std::uint64_t* Slices, std::size_t Level, std::uint64_t X) {
 // The sums over bit positions of c and of c², from the bit-sliced counts of Words words of
 // Depth slices each: c = sum over k of 2^k s_k, so both follow from the popcounts of the
 // slices and of their pairwise ANDs.
-[[gnu::always_inline]] inline void SumSlicesIn(const std::uint64_t* Slices, std::size_t Words, std::size_t Depth,
-                                               long long& Sum, long long& Squares) {
+[[gnu::always_inline]] inline void SumSlicesIn(const std::uint64_t* Slices, std::size_t Words,
+                                               std::size_t Depth, long long& Sum, long long& Squares) {
   for (std::size_t w = 0; w < Words; ++w) {
     const std::uint64_t* s = Slices + w * Depth;
     for (std::size_t k = 0; k < Depth; ++k) {
@@ -75,7 +75,8 @@ void SumSlices(const std::uint64_t* Slices, std::size_t Words, std::size_t Depth
 #if defined(__x86_64__) && defined(__GNUC__)
 // With the processor's own popcount (every processor of the vector kernels has it).
 __attribute__((target("popcnt"))) void SumSlicesPopcnt(const std::uint64_t* Slices, std::size_t Words,
-                                                       std::size_t Depth, long long& Sum, long long& Squares) {
+                                                       std::size_t Depth, long long& Sum,
+                                                       long long& Squares) {
   SumSlicesIn(Slices, Words, Depth, Sum, Squares);
 }
 #endif

@@ -61,7 +61,8 @@ public:
     int Bits = 0;
   };
   TParentShape ParentShape() const { return {Genotype, ZEL.Count(), Chromosome.BitCount}; }
-  static void SkipBreed(TRandom& R, const TParentShape& A, const TParentShape& B, const TBreedingProbabilities& P);
+  static void SkipBreed(TRandom& R, const TParentShape& A, const TParentShape& B,
+                        const TBreedingProbabilities& P);
   // Whether this genotype agent carries the chromosome of Other, a genotype agent of its
   // shape, and so Other's program too (a genotype agent's program is its chromosome decoded).
   bool SameGenotypeAs(const TZELAgent& Other) const;

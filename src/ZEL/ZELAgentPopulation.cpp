@@ -332,7 +332,7 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
     return;
   }
   // The spare agent of the selection step, and the sink of a second child without a slot:
-  // made new each step, with its draws, but whatever it holds is written over before it is read.
+  // made blank again each step, with its draws, but whatever it holds is written over before it is read.
   R.Skip(TZELAgent::CreateDraws(BestAll.BlockCount));
   MakeBlank(Spare, BestAll);
   // The parents' fitness holds for the children that copy them when every agent was scored
