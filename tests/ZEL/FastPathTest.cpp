@@ -211,6 +211,36 @@ TEST_P(FastPath, VariationFollowsTheBitwiseAndPickByPickRules) {
       }
 }
 
+// A second parent shorter than the first gives what it has: a move from a parent with nothing
+// left is no move and draws nothing.
+TEST_P(FastPath, ProgramCrossoverWithAShorterSecondParent) {
+  for (int blocksA : {3, 17, 32})
+    for (int blocksB : {1, 2, blocksA - 1})
+      for (double p : {0.0, 0.5})
+        for (int trial = 0; trial < 4; ++trial) {
+          Rand.SetSeed(static_cast<std::uint32_t>(blocksA * 977 + blocksB * 31 + trial + p * 10));
+          const TZEL x = TZELAgent(Rand, blocksA, 16, false).ZEL, y = TZELAgent(Rand, blocksB, 16, false).ZEL;
+          TZEL z1, z2;
+          const std::uint32_t seed = Rand.GetSeed();
+          x.Crossover(Rand, y, z1, z2, 1.0, p);
+          const std::uint32_t after = Rand.GetSeed();
+          Rand.SetSeed(seed);
+          const int cut = LiteralFlip(false, 1.0) ? LiteralRandomInt(0, blocksA - 1) : blocksA - 1;
+          auto a = Blocks(x), b = Blocks(y);
+          std::vector<TFuzzyBlock> k1, k2;
+          auto move = [p](std::vector<TFuzzyBlock>& From, std::vector<TFuzzyBlock>& To) {
+            if (!From.empty()) To.push_back(Mutated(Pick(From), p));
+          };
+          for (int i = 0; i < blocksA; ++i) {
+            move(i <= cut ? a : b, k1);
+            move(i <= cut ? b : a, k2);
+          }
+          ASSERT_EQ(Blocks(z1), k1) << blocksA << "/" << blocksB;
+          ASSERT_EQ(Blocks(z2), k2) << blocksA << "/" << blocksB;
+          ASSERT_EQ(Rand.GetSeed(), after);
+        }
+}
+
 // Random programs, and every shape with every operator over wide blocks whose periods
 // give sub-ranges of every length as the set grows, developed both ways.
 TEST_P(FastPath, DevelopmentAndFitnessEqualTheLiteralRules) {
