@@ -167,11 +167,7 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
         ++d.DistinctPrograms;
         break;
       }
-      const TProgramKey& other = keys[static_cast<std::size_t>(table[i])];
-      std::uint64_t differ = static_cast<std::uint64_t>(other.Blocks ^ key.Blocks);
-      for (std::size_t w = 0; w < words; ++w)
-        differ |= key.Words[w] ^ other.Words[w];
-      if (differ == 0) break;
+      if (keys[static_cast<std::size_t>(table[i])] == key) break;
     }
   }
   return d;

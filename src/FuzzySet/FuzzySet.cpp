@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <map>
 #include <mutex>
-#include <utility>
 
 namespace {
 std::size_t At(int Index) {
@@ -151,38 +151,24 @@ bool TFuzzySet::ApplyBlock(int Shape, int Periods, int First, int Last, int Oper
   return true;
 }
 
-namespace {
-// The fixed landscapes made so far, the latest last: a landscape depends on the element count
-// alone, and the runs of a batch or a sweep ask for the same one again and again.
-struct TLandscapes {
-  std::mutex Guard;
-  std::vector<std::pair<int, std::vector<std::int32_t>>> Made;
-  static constexpr std::size_t Kept = 8;
-};
-TLandscapes& Landscapes() {
-  static TLandscapes landscapes;
-  return landscapes;
-}
-} // namespace
-
 void TFuzzySet::MakeEnvironment(TRandom& R, int N, bool Random) {
   if (Random) {
     Randomize(R, N);
     return;
   }
-  TLandscapes& kept = Landscapes();
-  {
-    const std::lock_guard<std::mutex> lock(kept.Guard);
-    for (const auto& [n, degrees] : kept.Made)
-      if (n == N) {
-        Degrees = degrees;
-        return;
-      }
+  // The fixed landscapes of every set size met so far in this process (as the shape tables
+  // are kept): one depends on the element count alone, and the runs of a batch or a sweep ask
+  // for the same one again and again.
+  static std::mutex mutex;
+  static std::map<int, std::vector<std::int32_t>> landscapes;
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto [made, isNew] = landscapes.try_emplace(N);
+  if (isNew) {
+    MakeLandscape(N);
+    made->second = Degrees;
+  } else {
+    Degrees = made->second;
   }
-  MakeLandscape(N);
-  const std::lock_guard<std::mutex> lock(kept.Guard);
-  if (kept.Made.size() == TLandscapes::Kept) kept.Made.erase(kept.Made.begin());
-  kept.Made.emplace_back(N, Degrees);
 }
 
 void TFuzzySet::MakeLandscape(int N) {

@@ -69,7 +69,7 @@ std::int32_t TChromosome::Crossover(TRandom& R, const TChromosome& Parent2, TChr
   // Bits up to the cut come from the child's own parent, the rest from the other one; the
   // bits of the last byte beyond the chromosome keep what the children had there.
   const std::size_t last = bytes - 1;
-  const auto usedMask = static_cast<std::uint8_t>(n % 8 == 0 ? 0xFF : (1u << (n % 8)) - 1u);
+  const std::uint8_t usedMask = LastByteMask();
   const auto kept1 = static_cast<std::uint8_t>(Child1.Bits[last] & ~usedMask);
   const auto kept2 = static_cast<std::uint8_t>(Child2.Bits[last] & ~usedMask);
   const std::uint8_t* const mine = Bits.data();

@@ -28,6 +28,10 @@ public:
   // A copy of Source with every bit flipped with probability PMutation. True when no bit
   // was flipped (the copy equals Source).
   bool MutateFrom(TRandom& R, const TChromosome& Source, double PMutation);
+  // The bits of the last byte that belong to the chromosome.
+  std::uint8_t LastByteMask() const {
+    return static_cast<std::uint8_t>(BitCount % 8 == 0 ? 0xFF : (1u << (BitCount % 8)) - 1u);
+  }
   // Whether Other has as many bits and the same ones (what lies past the last bit in its
   // byte aside).
   bool SameBits(const TChromosome& Other) const {
@@ -37,7 +41,7 @@ public:
     if (Bits.size() < bytes || Other.Bits.size() < bytes) return false;
     const std::uint8_t* const a = Bits.data();
     const std::uint8_t* const b = Other.Bits.data();
-    const auto used = static_cast<std::uint8_t>(BitCount % 8 == 0 ? 0xFF : (1u << (BitCount % 8)) - 1u);
+    const std::uint8_t used = LastByteMask();
     if (bytes < 8) {
       unsigned differ = 0;
       for (std::size_t i = 0; i + 1 < bytes; ++i)

@@ -160,6 +160,10 @@ TProgramKey::TProgramKey(const TZEL& Program, int B) {
   Hash = h ^ (h >> 31);
 }
 
+bool operator==(const TProgramKey& A, const TProgramKey& B) {
+  return A.Blocks == B.Blocks && SameWords(A.Words, B.Words, WordsFor(std::max(A.Blocks, 0)));
+}
+
 bool PackKeyFieldsPortably(const std::int32_t* Fields, int Count, std::uint64_t* Words) {
   return PackFields(Fields, Count, Words);
 }

@@ -31,6 +31,9 @@ struct TProgramKey {
   int Blocks = 0;                     // -1: a program with a field out of range, never kept
   std::uint64_t Words[MaxWords] = {}; // the fields in order, two to a byte; unused bits 0
   std::uint64_t Hash = 0;
+
+  // The same block count and the same fields.
+  friend bool operator==(const TProgramKey& A, const TProgramKey& B);
 };
 
 // The first Count integers of Fields packed as a key packs its blocks' fields, without vector

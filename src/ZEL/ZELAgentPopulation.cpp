@@ -129,8 +129,10 @@ bool TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Envir
     Memo.reset();
   }
   const int blocks = Agents.empty() ? 1 : Agents[0]->BlockCount;
-  if (!Memo || !Memo->Fits(Count(), blocks)) Memo = std::make_unique<TFitnessMemo>(Count(), blocks);
-  Memo->SetHitShare(MemoHitShare(Elements, blocks));
+  if (!Memo || !Memo->Fits(Count(), blocks)) {
+    Memo = std::make_unique<TFitnessMemo>(Count(), blocks);
+    Memo->SetHitShare(MemoHitShare(Elements, blocks));
+  }
   Memo->Reserve(Scorings);
   PreparePool();
   if (Parts.size() < static_cast<std::size_t>(Pool->Size()))
@@ -286,13 +288,12 @@ int EliteSize(int Count) {
 }
 
 void ByFitness(const std::vector<std::int32_t>& Fitness, std::vector<int>& Order) {
-  std::vector<int>& order = Order;
-  order.resize(Fitness.size());
+  Order.resize(Fitness.size());
   const bool inRange =
       std::all_of(Fitness.begin(), Fitness.end(), [](std::int32_t F) { return F >= 0 && F <= 100; });
   if (!inRange) {
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&Fitness](int a, int b) {
+    std::iota(Order.begin(), Order.end(), 0);
+    std::stable_sort(Order.begin(), Order.end(), [&Fitness](int a, int b) {
       return Fitness[static_cast<std::size_t>(a)] > Fitness[static_cast<std::size_t>(b)];
     });
     return;
@@ -305,19 +306,19 @@ void ByFitness(const std::vector<std::int32_t>& Fitness, std::vector<int>& Order
   for (int& s : start)
     sum += std::exchange(s, sum);
   for (std::size_t i = 0; i < Fitness.size(); ++i)
-    order[static_cast<std::size_t>(start[static_cast<std::size_t>(100 - Fitness[i])]++)] =
+    Order[static_cast<std::size_t>(start[static_cast<std::size_t>(100 - Fitness[i])]++)] =
         static_cast<int>(i);
 }
 
 const std::vector<int>& TZELAgentPopulation::FitnessOrder() {
   if (Known) {
     ByFitness(FitnessAt, Order);
-    return Order;
+  } else {
+    std::vector<std::int32_t> fitness(Agents.size());
+    for (std::size_t i = 0; i < Agents.size(); ++i)
+      fitness[i] = Agents[i]->Fitness;
+    ByFitness(fitness, Order);
   }
-  std::vector<std::int32_t> fitness(Agents.size());
-  for (std::size_t i = 0; i < Agents.size(); ++i)
-    fitness[i] = Agents[i]->Fitness;
-  ByFitness(fitness, Order);
   return Order;
 }
 
