@@ -298,16 +298,31 @@ void ByFitness(const std::vector<std::int32_t>& Fitness, std::vector<int>& Order
     });
     return;
   }
-  // Fitness lies in 0..100: a counting sort, which keeps equal agents in their order.
-  std::array<int, 101> start{}; // by 100 - fitness: the highest first
-  for (const std::int32_t f : Fitness)
-    ++start[static_cast<std::size_t>(100 - f)];
+  // Fitness lies in 0..100: a counting sort, which keeps equal agents in their order. The
+  // agents are taken as four quarters side by side, each with counts of its own: most agents
+  // of a settled population share a few values, and with one count per value each step would
+  // wait for the count the step before wrote. The last quarter takes the remainder.
+  constexpr std::size_t parts = 4;
+  const std::size_t n = Fitness.size(), quarter = n / parts;
+  std::array<std::array<int, 101>, parts> start{}; // by 100 - fitness: the highest first
+  auto key = [&Fitness](std::size_t I) { return static_cast<std::size_t>(100 - Fitness[I]); };
+  for (std::size_t i = 0; i < quarter; ++i)
+    for (std::size_t p = 0; p < parts; ++p)
+      ++start[p][key(p * quarter + i)];
+  for (std::size_t i = parts * quarter; i < n; ++i)
+    ++start[parts - 1][key(i)];
+  // Each value's agents in quarter order: the first quarter's before the second's, and so on.
   int sum = 0;
-  for (int& s : start)
-    sum += std::exchange(s, sum);
-  for (std::size_t i = 0; i < Fitness.size(); ++i)
-    Order[static_cast<std::size_t>(start[static_cast<std::size_t>(100 - Fitness[i])]++)] =
-        static_cast<int>(i);
+  for (std::size_t v = 0; v < 101; ++v)
+    for (std::size_t p = 0; p < parts; ++p)
+      sum += std::exchange(start[p][v], sum);
+  for (std::size_t i = 0; i < quarter; ++i)
+    for (std::size_t p = 0; p < parts; ++p) {
+      const std::size_t at = p * quarter + i;
+      Order[static_cast<std::size_t>(start[p][key(at)]++)] = static_cast<int>(at);
+    }
+  for (std::size_t i = parts * quarter; i < n; ++i)
+    Order[static_cast<std::size_t>(start[parts - 1][key(i)]++)] = static_cast<int>(i);
 }
 
 const std::vector<int>& TZELAgentPopulation::FitnessOrder() {
