@@ -26,7 +26,8 @@ struct TBreedingProbabilities {
 // 100 when H / Count <= 0.05, otherwise 5 / (H / Count) rounded half to even.
 std::int32_t FitnessFromHamming(double H, int Count);
 
-class TZELAgent {
+// Each agent on cache lines of its own: threads write different agents at once.
+class alignas(64) TZELAgent {
 public:
   TChromosome Chromosome;
   TZEL ZEL;

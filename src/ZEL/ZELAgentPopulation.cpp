@@ -24,11 +24,12 @@ void MakeBlank(TZELAgent& A, const TZELAgent& Shape) {
   A.Fitness = 0;
   A.ZEL.Clear();
   A.Chromosome.BitCount = Shape.Chromosome.BitCount;
+  A.Chromosome.ReserveOwnLines(Shape.Chromosome.Bits.size());
   A.Chromosome.Bits.assign(Shape.Chromosome.Bits.size(), 0);
 }
-TZELAgent BlankAgent(const TZELAgent& Shape) {
-  TZELAgent a;
-  MakeBlank(a, Shape);
+std::unique_ptr<TZELAgent> BlankAgent(const TZELAgent& Shape) {
+  auto a = std::make_unique<TZELAgent>();
+  MakeBlank(*a, Shape);
   return a;
 }
 } // namespace
@@ -531,7 +532,7 @@ void TZELAgentPopulation::SelectByRates(TRandom& R) {
   R.Skip(static_cast<std::uint64_t>(2 * n + 2) * perAgent);
 
   while (static_cast<int>(Nursery.size()) < n)
-    Nursery.push_back(std::make_unique<TZELAgent>(BlankAgent(*Agents[0])));
+    Nursery.push_back(BlankAgent(*Agents[0]));
   Nursery.resize(static_cast<std::size_t>(n));
   ParentShapes.resize(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i)
