@@ -388,8 +388,10 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
   // The calling thread plans the breedings in order and says how many are planned; a thread
   // that takes a breeding not yet planned waits for it. Planning takes a small part of the
   // time of a breeding, so that the others seldom wait, and the planning is done while they breed.
-  std::atomic<int> planned{0};
-  std::atomic<bool> abandoned{false};
+  // The counters the threads share each on a cache line of its own, apart from each other and
+  // from what the threads only read: a write to a line makes every other core fetch it again.
+  alignas(64) std::atomic<int> planned{0};
+  alignas(64) std::atomic<bool> abandoned{false};
   auto plan = [&] {
     try {
       for (int k = 0; k < breedings; ++k) {
@@ -419,7 +421,7 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
   // that the chunks shrink towards the end and no thread waits long for another's last; and
   // none is large, so that a thread the system sets aside for a while holds up little.
   const int share = 4 * Pool->Size(), largest = std::max(1, tasks / (16 * Pool->Size()));
-  std::atomic<int> next{0};
+  alignas(64) std::atomic<int> next{0};
   auto take = [&](int& First, int& Last) {
     int first = next.load(std::memory_order_relaxed);
     for (;;) {
@@ -435,7 +437,8 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
   // The shuffles come first: breedings and evaluations read the shuffled programs. Each thread
   // takes shuffles while any are left, then waits for those the others took to be done.
   const int shuffles = static_cast<int>(Shuffles.size());
-  std::atomic<int> nextShuffle{0}, shufflesDone{0};
+  alignas(64) std::atomic<int> nextShuffle{0};
+  alignas(64) std::atomic<int> shufflesDone{0};
   // The unbred agents are parents too: breedings read them (their fitness among the rest)
   // while they are evaluated, so their new fitness is kept aside until every thread is done.
   std::vector<std::int32_t>& unbredFitness = UnbredFitness;
