@@ -97,7 +97,10 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
   thread_local std::vector<TProgramKey> keys;
   thread_local std::vector<std::uint64_t> slices;
   thread_local std::vector<int> table;
+  // Whether each agent's program is the one before it.
+  thread_local std::vector<char> repeated;
   keys.clear();
+  repeated.assign(static_cast<std::size_t>(n), 0);
   int blocks = 0;
   for (int a = 0; a < n; ++a) {
     const TZEL& program = Population.Agent(a).ZEL;
@@ -107,6 +110,7 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
       if (std::memcmp(program.Data(), before.Data(),
                       static_cast<std::size_t>(program.Count()) * sizeof(TFuzzyBlock)) == 0) {
         keys.push_back(keys.back());
+        repeated[static_cast<std::size_t>(a)] = 1;
         continue;
       }
     }
@@ -156,10 +160,12 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
   d.MeanHamming = n > 1 ? differing / (static_cast<double>(n) * (n - 1) / 2) : 0;
 
   // Open addressing over a table of at least twice n places; keys of equal hashes are
-  // compared whole (block count and words), so the count is exact.
+  // compared whole (block count and words), so the count is exact. A program that repeats the
+  // one before it is in the table already.
   const std::size_t size = std::bit_ceil(2 * static_cast<std::size_t>(n));
   table.assign(size, -1);
   for (int a = 0; a < n; ++a) {
+    if (repeated[static_cast<std::size_t>(a)]) continue;
     const TProgramKey& key = keys[static_cast<std::size_t>(a)];
     for (std::size_t i = key.Hash & (size - 1);; i = (i + 1) & (size - 1)) {
       if (table[i] < 0) {
