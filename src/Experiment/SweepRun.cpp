@@ -97,27 +97,36 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
   thread_local std::vector<TProgramKey> keys;
   thread_local std::vector<std::uint64_t> slices;
   thread_local std::vector<int> table;
-  // Whether each agent's program is the one before it.
-  thread_local std::vector<char> repeated;
   keys.clear();
-  repeated.assign(static_cast<std::size_t>(n), 0);
+  // The distinct programs by open addressing over a table of at least twice n places; keys of
+  // equal hashes are compared whole (block count and words), so the count is exact.
+  const std::size_t size = std::bit_ceil(2 * static_cast<std::size_t>(n));
+  table.assign(size, -1);
   int blocks = 0;
   for (int a = 0; a < n; ++a) {
     const TZEL& program = Population.Agent(a).ZEL;
-    // Neighbours often carry one program (the children of a settled run): its key again.
+    // Neighbours often carry one program (the children of a settled run): its key again, and
+    // the table has it already.
     if (a > 0 && keys.back().Blocks == program.Count()) {
       const TZEL& before = Population.Agent(a - 1).ZEL;
       if (std::memcmp(program.Data(), before.Data(),
                       static_cast<std::size_t>(program.Count()) * sizeof(TFuzzyBlock)) == 0) {
         keys.push_back(keys.back());
-        repeated[static_cast<std::size_t>(a)] = 1;
         continue;
       }
     }
-    keys.emplace_back(program, program.Count());
+    const TProgramKey& key = keys.emplace_back(program, program.Count());
     // A field out of range has no half byte (no program holds one: blocks are valid).
-    if (keys.back().Blocks < 0) return PopulationDiversityLiteral(Population);
+    if (key.Blocks < 0) return PopulationDiversityLiteral(Population);
     blocks = std::max(blocks, program.Count());
+    for (std::size_t i = key.Hash & (size - 1);; i = (i + 1) & (size - 1)) {
+      if (table[i] < 0) {
+        table[i] = a;
+        ++d.DistinctPrograms;
+        break;
+      }
+      if (keys[static_cast<std::size_t>(table[i])] == key) break;
+    }
   }
   const std::size_t words =
       static_cast<std::size_t>(5 * blocks + TProgramKey::FieldsPerWord - 1) / TProgramKey::FieldsPerWord;
@@ -158,24 +167,6 @@ TDiversity PopulationDiversity(const TZELAgentPopulation& Population) {
     SumSlices(slices.data(), words, depth, sum, squares);
   const double differing = static_cast<double>(static_cast<long long>(n) * sum - squares);
   d.MeanHamming = n > 1 ? differing / (static_cast<double>(n) * (n - 1) / 2) : 0;
-
-  // Open addressing over a table of at least twice n places; keys of equal hashes are
-  // compared whole (block count and words), so the count is exact. A program that repeats the
-  // one before it is in the table already.
-  const std::size_t size = std::bit_ceil(2 * static_cast<std::size_t>(n));
-  table.assign(size, -1);
-  for (int a = 0; a < n; ++a) {
-    if (repeated[static_cast<std::size_t>(a)]) continue;
-    const TProgramKey& key = keys[static_cast<std::size_t>(a)];
-    for (std::size_t i = key.Hash & (size - 1);; i = (i + 1) & (size - 1)) {
-      if (table[i] < 0) {
-        table[i] = a;
-        ++d.DistinctPrograms;
-        break;
-      }
-      if (keys[static_cast<std::size_t>(table[i])] == key) break;
-    }
-  }
   return d;
 }
 

@@ -9,9 +9,7 @@
 void TChromosome::Create(TRandom& R, std::int32_t NewBitCount, double POne) {
   BitCount = NewBitCount > 0 ? NewBitCount : 0;
   const std::int32_t f = BitCount / 8, r = BitCount % 8;
-  const auto bytes = static_cast<std::size_t>(f + (r >= 1 ? 1 : 0));
-  ReserveOwnLines(bytes);
-  Bits.assign(bytes, 0);
+  ZeroBytes(static_cast<std::size_t>(f + (r >= 1 ? 1 : 0)));
   // Bit k of a byte is 1 when its draw is at most POne: the partial last byte's draws come
   // first, then the whole bytes' in order, made as masks (the same draws, decided on the seeds).
   const Rng::TDrawThreshold threshold(POne);

@@ -15,10 +15,13 @@ public:
 
   // Random bits, each 1 when its draw is at most POne. A partial last byte is drawn first.
   void Create(TRandom& R, std::int32_t NewBitCount, double POne);
-  // Room for Bytes bytes and up to two cache lines more, so that no other chromosome made
-  // alike shares a line with these bytes: threads write different agents' chromosomes at once,
-  // and a line they share would pass from core to core at every write.
-  void ReserveOwnLines(std::size_t Bytes) { Bits.reserve((Bytes + 63) / 64 * 64 + 64); }
+  // Bytes bytes of 0, with room for up to two cache lines more after them, so that no other
+  // chromosome made alike shares a line with these bytes: threads write different agents'
+  // chromosomes at once, and a line they share would pass from core to core at every write.
+  void ZeroBytes(std::size_t Bytes) {
+    Bits.reserve((Bytes + 63) / 64 * 64 + 64);
+    Bits.assign(Bytes, 0);
+  }
   void Clear();
   void Assign(const TChromosome& Source);
   bool GetBit(std::int32_t I) const {

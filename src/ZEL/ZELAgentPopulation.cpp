@@ -24,8 +24,7 @@ void MakeBlank(TZELAgent& A, const TZELAgent& Shape) {
   A.Fitness = 0;
   A.ZEL.Clear();
   A.Chromosome.BitCount = Shape.Chromosome.BitCount;
-  A.Chromosome.ReserveOwnLines(Shape.Chromosome.Bits.size());
-  A.Chromosome.Bits.assign(Shape.Chromosome.Bits.size(), 0);
+  A.Chromosome.ZeroBytes(Shape.Chromosome.Bits.size());
 }
 std::unique_ptr<TZELAgent> BlankAgent(const TZELAgent& Shape) {
   auto a = std::make_unique<TZELAgent>();
@@ -306,24 +305,23 @@ void ByFitness(const std::vector<std::int32_t>& Fitness, std::vector<int>& Order
   constexpr std::size_t parts = 4;
   const std::size_t n = Fitness.size(), quarter = n / parts;
   std::array<std::array<int, 101>, parts> start{}; // by 100 - fitness: the highest first
-  auto key = [&Fitness](std::size_t I) { return static_cast<std::size_t>(100 - Fitness[I]); };
-  for (std::size_t i = 0; i < quarter; ++i)
-    for (std::size_t p = 0; p < parts; ++p)
-      ++start[p][key(p * quarter + i)];
-  for (std::size_t i = parts * quarter; i < n; ++i)
-    ++start[parts - 1][key(i)];
+  // Visit(count, agent) for each agent, the quarters side by side, each quarter in order.
+  auto walk = [&](auto Visit) {
+    for (std::size_t i = 0; i < quarter; ++i)
+      for (std::size_t p = 0; p < parts; ++p)
+        Visit(start[p][static_cast<std::size_t>(100 - Fitness[p * quarter + i])], p * quarter + i);
+    for (std::size_t i = parts * quarter; i < n; ++i)
+      Visit(start[parts - 1][static_cast<std::size_t>(100 - Fitness[i])], i);
+  };
+  walk([](int& Count, std::size_t) { ++Count; });
   // Each value's agents in quarter order: the first quarter's before the second's, and so on.
   int sum = 0;
   for (std::size_t v = 0; v < 101; ++v)
     for (std::size_t p = 0; p < parts; ++p)
       sum += std::exchange(start[p][v], sum);
-  for (std::size_t i = 0; i < quarter; ++i)
-    for (std::size_t p = 0; p < parts; ++p) {
-      const std::size_t at = p * quarter + i;
-      Order[static_cast<std::size_t>(start[p][key(at)]++)] = static_cast<int>(at);
-    }
-  for (std::size_t i = parts * quarter; i < n; ++i)
-    Order[static_cast<std::size_t>(start[parts - 1][key(i)]++)] = static_cast<int>(i);
+  walk([&Order](int& At, std::size_t Agent) {
+    Order[static_cast<std::size_t>(At++)] = static_cast<int>(Agent);
+  });
 }
 
 const std::vector<int>& TZELAgentPopulation::FitnessOrder() {
