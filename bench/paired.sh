@@ -12,6 +12,7 @@ ptime=$(dirname "$new")/process_time
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 repeats=${TARGETS_REPEATS:-3}
+runs=0
 big=(--pop-size 1000 --generations 1000 --elements 2048 --blocks 32 --seed 7)
 
 min() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a + 0 < b + 0) ? a : b }'; }
@@ -21,12 +22,14 @@ pair() {
   local label=$1 wo="" co="" wn="" cn="" w c
   shift
   for ((i = 0; i < repeats; i++)); do
-    rm -rf "$out/sweep"
-    read -r w c _ < <("$ptime" "$old" "$@")
+    # A sweep writes into a new folder each time (see targets.sh: files made right after
+    # many were removed cost far more).
+    runs=$((runs + 1))
+    read -r w c _ < <("$ptime" "$old" "${@//@OUT@/$out/sweep-$runs}")
     wo=$(min "$w" "$wo")
     co=$(min "$c" "$co")
-    rm -rf "$out/sweep"
-    read -r w c _ < <("$ptime" "$new" "$@")
+    runs=$((runs + 1))
+    read -r w c _ < <("$ptime" "$new" "${@//@OUT@/$out/sweep-$runs}")
     wn=$(min "$w" "$wn")
     cn=$(min "$c" "$cn")
   done
@@ -47,4 +50,4 @@ for repro in phenotype genotype both; do
   done
 done
 "$new" sweep plan --seeds 1000 --out "$out/plan.csv" >/dev/null
-pair "sweep, 1000 runs, window defaults, --jobs 2" sweep run "$out/plan.csv" --out "$out/sweep" --jobs 2
+pair "sweep, 1000 runs, window defaults, --jobs 2" sweep run "$out/plan.csv" --out @OUT@ --jobs 2
