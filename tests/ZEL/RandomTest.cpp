@@ -51,4 +51,15 @@ TEST(Random, RandomIntRoundsHalfToEvenAndFlipFlipsOnEqual) {
   EXPECT_EQ(RandomInt(Rand, 1, 4), 2);
   EXPECT_FALSE(Flip(Rand, false, 0.0));
   EXPECT_FALSE(Flip(Rand, true, 1.0));
+  // Halves and their neighbours straight from the draw: 0.5 and 1.5 of RandomInt(0, 2) go to
+  // the even 0 and 2; above an odd Lo, 1.5 and 2.5 both go to 2; a step of 2^-32 either side
+  // decides.
+  EXPECT_EQ(RandomIntOf(0x40000000u, 0, 2), 0);
+  EXPECT_EQ(RandomIntOf(0xC0000000u, 0, 2), 2);
+  EXPECT_EQ(RandomIntOf(0x40000000u, 1, 3), 2);
+  EXPECT_EQ(RandomIntOf(0xC0000000u, 1, 3), 2);
+  EXPECT_EQ(RandomIntOf(0x3FFFFFFFu, 0, 2), 0);
+  EXPECT_EQ(RandomIntOf(0x40000001u, 0, 2), 1);
+  EXPECT_EQ(RandomIntOf(0xBFFFFFFFu, 0, 2), 1);
+  EXPECT_EQ(RandomIntOf(0xFFFFFFFFu, -5, 5), 5);
 }
