@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <vector>
 
 void TFuzzyBlock::Mutate(TRandom& R, double P) {
@@ -239,18 +238,18 @@ void TZEL::Reproduce(TRandom& R, const TZEL& Source, double PNoise) {
 
 void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2, double PCrossover,
                      double PNoise) const {
+  // The children may be written over a parent: read the parents from copies then (made
+  // here, so that the usual call has no room for them to fill).
+  if (&Child1 == this || &Child2 == this || &Child1 == &Parent2 || &Child2 == &Parent2) {
+    const TZEL copyA = *this, copyB = Parent2;
+    copyA.Crossover(R, copyB, Child1, Child2, PCrossover, PNoise);
+    return;
+  }
   TRandom local(R.GetSeed());
   const int n = FCount;
   const int cut = Flip(local, false, PCrossover) ? RandomInt(local, 0, n - 1) : n - 1;
-  // The children may be written over a parent: read the parents from copies then.
-  const bool aliased = &Child1 == this || &Child2 == this || &Child1 == &Parent2 || &Child2 == &Parent2;
-  std::optional<TZEL> copyA, copyB;
-  if (aliased) {
-    copyA = *this;
-    copyB = Parent2;
-  }
-  const TZEL& a = aliased ? *copyA : *this;
-  const TZEL& b = aliased ? *copyB : Parent2;
+  const TZEL& a = *this;
+  const TZEL& b = Parent2;
   TPicks fromA(a.Count()), fromB(b.Count());
   Child1.Clear();
   Child2.Clear();

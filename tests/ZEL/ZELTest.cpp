@@ -109,4 +109,21 @@ TEST(Variation, ProgramsKeepTheirBlocks) {
       both.FromText(p1.ToText() + second->ToText());
       EXPECT_EQ(SortedText(all), SortedText(both));
     }
+  // Children written over their parents, either way round, come out as from untouched
+  // parents, with the same draws.
+  for (int swap = 0; swap < 2; ++swap)
+    for (int i = 0; i < 5; ++i) {
+      TZEL a = p1, b = p2, x, y;
+      const std::uint32_t seed = Rand.GetSeed();
+      a.Crossover(Rand, b, x, y, 1.0, 0.3);
+      const std::uint32_t after = Rand.GetSeed();
+      Rand.SetSeed(seed);
+      if (swap == 0)
+        a.Crossover(Rand, b, a, b, 1.0, 0.3);
+      else
+        a.Crossover(Rand, b, b, a, 1.0, 0.3);
+      EXPECT_EQ((swap == 0 ? a : b).ToText(), x.ToText());
+      EXPECT_EQ((swap == 0 ? b : a).ToText(), y.ToText());
+      EXPECT_EQ(Rand.GetSeed(), after);
+    }
 }
