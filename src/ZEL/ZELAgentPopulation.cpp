@@ -477,9 +477,11 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
         if (&Target == &Nursery) {
           // A program-only child keeps the chromosome of its slot, which in the copy of the
           // sorted population is that of the agent at the same position: so the nursery
-          // carries nothing from one generation to the next.
-          child1.Chromosome.Bits = At(b.Child1).Chromosome.Bits;
-          if (b.Child2 >= 0) child2.Chromosome.Bits = At(b.Child2).Chromosome.Bits;
+          // carries nothing from one generation to the next. A child is program-only where its
+          // parent (the first for the first child, the second for the second) is; a genotype
+          // child's chromosome is written whole by the breeding.
+          if (!At(b.A).Genotype) child1.Chromosome.Bits = At(b.Child1).Chromosome.Bits;
+          if (b.Child2 >= 0 && !At(b.B).Genotype) child2.Chromosome.Bits = At(b.Child2).Chromosome.Bits;
         }
         const TZELAgent& a = At(b.A);
         const TZELAgent& parent2 = At(b.B);
