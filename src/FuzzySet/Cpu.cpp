@@ -38,15 +38,6 @@ TLevel Present() {
   return present;
 }
 
-bool PresentByteShuffles() {
-#if defined(__x86_64__) && defined(__GNUC__)
-  static const bool present = Present() == TLevel::Avx512 && __builtin_cpu_supports("avx512vbmi");
-  return present;
-#else
-  return false;
-#endif
-}
-
 std::atomic<int> KnownLevel{-1};
 
 TLevel FindLevel() {

@@ -29,10 +29,4 @@ const char* Name(TLevel L);
 inline bool UseAvx2() {
   return Level() >= TLevel::Avx2;
 }
-// Whether the processor permutes the bytes of a vector by a vector of indices (AVX-512 VBMI);
-// used at the AVX-512 level only.
-bool PresentByteShuffles();
-inline bool UseByteShuffles() {
-  return Level() == TLevel::Avx512 && PresentByteShuffles();
-}
 } // namespace Cpu

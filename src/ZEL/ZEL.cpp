@@ -213,16 +213,14 @@ bool Plannable(int CountA, int CountB, int Cut, double PNoise) {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // The order in which a shuffle of Count blocks (at most MaxBlocks) picks them, from the draws
-// after Seed; the seed after the last draw. The blocks not yet picked are kept in a vector
-// register, and taking one moves those after it down by one with one byte permutation: kept
-// in memory, each take read the row that the take before had just written, one byte further
-// on, and waited for those writes (half of a shuffle's time).
-__attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi"))) std::uint32_t
-ShuffleOrderVbmi(std::uint32_t Seed, int Count, std::uint8_t* Order) {
-  const __m256i lane = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
-                                        20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
-  const __m256i one = _mm256_set1_epi8(1);
-  __m256i remaining = lane;
+// after Seed; the seed after the last draw. The blocks not yet picked are kept in two vector
+// registers, and taking one moves those after it down by one there: kept in memory, each
+// take read the row that the take before had just written, one byte further on, and waited
+// for those writes (half of a shuffle's time).
+std::uint32_t ShuffleOrder(std::uint32_t Seed, int Count, std::uint8_t* Order) {
+  const __m128i lane = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  __m128i lo = lane, hi = _mm_add_epi8(lane, _mm_set1_epi8(16));
+  alignas(16) std::uint8_t bytes[32];
   for (int j = 0; j < Count; ++j) {
     const int left = Count - j;
     int k = 0;
@@ -230,13 +228,18 @@ ShuffleOrderVbmi(std::uint32_t Seed, int Count, std::uint8_t* Order) {
       Seed = Seed * Rng::Multiplier + 1u;
       k = RandomIntOf(Seed, 0, left - 1);
     }
-    const __m256i at = _mm256_set1_epi8(static_cast<char>(k));
-    // (The masked forms: the plain ones trip a false warning of the compiler.)
-    Order[j] =
-        static_cast<std::uint8_t>(_mm256_cvtsi256_si32(_mm256_maskz_permutexvar_epi8(~0u, at, remaining)));
-    // Lane i takes lane i + 1 from the pick on.
-    remaining = _mm256_maskz_permutexvar_epi8(
-        ~0u, _mm256_mask_add_epi8(lane, _mm256_cmpge_epu8_mask(lane, at), lane, one), remaining);
+    // The taken block's index read back through memory: a byte within what was just written
+    // comes straight from the write.
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes + 16), hi);
+    Order[j] = bytes[k];
+    // From the taken lane on, each lane takes the next one's index.
+    const __m128i moveLo = _mm_cmpgt_epi8(lane, _mm_set1_epi8(static_cast<char>(k - 1)));
+    const __m128i moveHi = _mm_cmpgt_epi8(lane, _mm_set1_epi8(static_cast<char>(k - 17)));
+    const __m128i downLo = _mm_or_si128(_mm_srli_si128(lo, 1), _mm_slli_si128(hi, 15));
+    const __m128i downHi = _mm_srli_si128(hi, 1);
+    lo = _mm_or_si128(_mm_and_si128(moveLo, downLo), _mm_andnot_si128(moveLo, lo));
+    hi = _mm_or_si128(_mm_and_si128(moveHi, downHi), _mm_andnot_si128(moveHi, hi));
   }
   return Seed;
 }
@@ -248,19 +251,16 @@ ShuffleOrderVbmi(std::uint32_t Seed, int Count, std::uint8_t* Order) {
 
 void TZEL::Shuffle(TRandom& R) {
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (Cpu::UseByteShuffles()) {
-    std::uint8_t order[MaxBlocks];
-    const std::uint32_t seed = ShuffleOrderVbmi(R.GetSeed(), FCount, order);
-    // Every block of a program is valid: the picked blocks go in as they are.
-    unsigned char source[MaxBlocks * sizeof(TFuzzyBlock)];
-    std::memcpy(source, Blocks.data(), static_cast<std::size_t>(FCount) * sizeof(TFuzzyBlock));
-    for (int j = 0; j < FCount; ++j)
-      std::memcpy(&Blocks[static_cast<std::size_t>(j)], source + order[j] * sizeof(TFuzzyBlock),
-                  sizeof(TFuzzyBlock));
-    R.SetSeed(seed);
-    return;
-  }
-#endif
+  std::uint8_t order[MaxBlocks];
+  const std::uint32_t seed = ShuffleOrder(R.GetSeed(), FCount, order);
+  // Every block of a program is valid: the picked blocks go in as they are.
+  unsigned char source[MaxBlocks * sizeof(TFuzzyBlock)];
+  std::memcpy(source, Blocks.data(), static_cast<std::size_t>(FCount) * sizeof(TFuzzyBlock));
+  for (int j = 0; j < FCount; ++j)
+    std::memcpy(&Blocks[static_cast<std::size_t>(j)], source + order[j] * sizeof(TFuzzyBlock),
+                sizeof(TFuzzyBlock));
+  R.SetSeed(seed);
+#else
   TRandom local(R.GetSeed());
   const TZEL source = *this;
   TPicks picks(FCount);
@@ -270,6 +270,7 @@ void TZEL::Shuffle(TRandom& R) {
     Add(b);
   }
   R.SetSeed(local.GetSeed());
+#endif
 }
 
 void TZEL::Reproduce(TRandom& R, const TZEL& Source, double PNoise) {
