@@ -212,22 +212,16 @@ bool Plannable(int CountA, int CountB, int Cut, double PNoise) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The order in which a shuffle of Count blocks (at most MaxBlocks) picks them, from the draws
-// after Seed; the seed after the last draw. The blocks not yet picked are kept in two vector
-// registers, and taking one moves those after it down by one there: kept in memory, each
-// take read the row that the take before had just written, one byte further on, and waited
-// for those writes (half of a shuffle's time).
-std::uint32_t ShuffleOrder(std::uint32_t Seed, int Count, std::uint8_t* Order) {
+// The order in which a shuffle of Count blocks (at most MaxBlocks) picks them, drawing from R.
+// The blocks not yet picked are kept in two vector registers, and taking one moves those after
+// it down by one there: kept in memory, each take read the row that the take before had just
+// written, one byte further on, and waited for those writes (half of a shuffle's time).
+void ShuffleOrder(TRandom& R, int Count, std::uint8_t* Order) {
   const __m128i lane = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   __m128i lo = lane, hi = _mm_add_epi8(lane, _mm_set1_epi8(16));
   alignas(16) std::uint8_t bytes[32];
   for (int j = 0; j < Count; ++j) {
-    const int left = Count - j;
-    int k = 0;
-    if (left >= 2) {
-      Seed = Seed * Rng::Multiplier + 1u;
-      k = RandomIntOf(Seed, 0, left - 1);
-    }
+    const int k = RandomInt(R, 0, Count - j - 1);
     // The taken block's index read back through memory: a byte within what was just written
     // comes straight from the write.
     _mm_store_si128(reinterpret_cast<__m128i*>(bytes), lo);
@@ -241,7 +235,6 @@ std::uint32_t ShuffleOrder(std::uint32_t Seed, int Count, std::uint8_t* Order) {
     lo = _mm_or_si128(_mm_and_si128(moveLo, downLo), _mm_andnot_si128(moveLo, lo));
     hi = _mm_or_si128(_mm_and_si128(moveHi, downHi), _mm_andnot_si128(moveHi, hi));
   }
-  return Seed;
 }
 #endif
 } // namespace
@@ -250,18 +243,17 @@ std::uint32_t ShuffleOrder(std::uint32_t Seed, int Count, std::uint8_t* Order) {
 // in a register, and hand its seed back at the end.
 
 void TZEL::Shuffle(TRandom& R) {
+  TRandom local(R.GetSeed());
 #if defined(__x86_64__) && defined(__GNUC__)
   std::uint8_t order[MaxBlocks];
-  const std::uint32_t seed = ShuffleOrder(R.GetSeed(), FCount, order);
+  ShuffleOrder(local, FCount, order);
   // Every block of a program is valid: the picked blocks go in as they are.
   unsigned char source[MaxBlocks * sizeof(TFuzzyBlock)];
   std::memcpy(source, Blocks.data(), static_cast<std::size_t>(FCount) * sizeof(TFuzzyBlock));
   for (int j = 0; j < FCount; ++j)
     std::memcpy(&Blocks[static_cast<std::size_t>(j)], source + order[j] * sizeof(TFuzzyBlock),
                 sizeof(TFuzzyBlock));
-  R.SetSeed(seed);
 #else
-  TRandom local(R.GetSeed());
   const TZEL source = *this;
   TPicks picks(FCount);
   Clear();
@@ -269,8 +261,8 @@ void TZEL::Shuffle(TRandom& R) {
     TFuzzyBlock b = source.Block(picks.Take(local));
     Add(b);
   }
-  R.SetSeed(local.GetSeed());
 #endif
+  R.SetSeed(local.GetSeed());
 }
 
 void TZEL::Reproduce(TRandom& R, const TZEL& Source, double PNoise) {

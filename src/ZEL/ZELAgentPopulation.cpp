@@ -474,17 +474,17 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
         random.SetSeed(b.Seed);
         TZELAgent& child1 = *Target[static_cast<std::size_t>(b.Child1)];
         TZELAgent& child2 = b.Child2 >= 0 ? *Target[static_cast<std::size_t>(b.Child2)] : Spare;
+        const TZELAgent& a = At(b.A);
+        const TZELAgent& parent2 = At(b.B);
         if (&Target == &Nursery) {
           // A program-only child keeps the chromosome of its slot, which in the copy of the
           // sorted population is that of the agent at the same position: so the nursery
           // carries nothing from one generation to the next. A child is program-only where its
           // parent (the first for the first child, the second for the second) is; a genotype
           // child's chromosome is written whole by the breeding.
-          if (!At(b.A).Genotype) child1.Chromosome.Bits = At(b.Child1).Chromosome.Bits;
-          if (b.Child2 >= 0 && !At(b.B).Genotype) child2.Chromosome.Bits = At(b.Child2).Chromosome.Bits;
+          if (!a.Genotype) child1.Chromosome.Bits = At(b.Child1).Chromosome.Bits;
+          if (b.Child2 >= 0 && !parent2.Genotype) child2.Chromosome.Bits = At(b.Child2).Chromosome.Bits;
         }
-        const TZELAgent& a = At(b.A);
-        const TZELAgent& parent2 = At(b.B);
         a.Breed(random, parent2, child1, child2, P);
         if (Environment == nullptr) continue;
         Scored(static_cast<std::size_t>(b.Child1), child1, ScoreChild(child1, a, parent2, Inherit, Part));
