@@ -44,10 +44,9 @@ public:
   // Everything a block of one geometry covers, as one row per shape: its periods' shape
   // values side by side, exactly as ApplyBlock splits the block's range.
   struct TPlan {
-    std::int32_t Lo = 0;     // the first element
-    std::int32_t Count = 0;  // elements Lo .. Lo + Count - 1; 0: the block changes nothing
-    std::int64_t Row = 0;    // offset of the row of shape 0
-    std::int64_t Stride = 0; // from the row of one shape to the next
+    std::int32_t Lo = 0;    // the first element
+    std::int32_t Count = 0; // elements Lo .. Lo + Count - 1; 0: the block changes nothing
+    std::int64_t Row = 0;   // offset of the row of shape 0; the row of each next shape follows it
   };
   // The rows start on this boundary (and a row whose length is a multiple of it stays on it);
   // a vector read of a row may reach this far before and after it, into the rows beside it or
@@ -57,7 +56,7 @@ public:
   explicit TShapeTables(int N);
 
   // The row of the even shape Shape (or of the even shape before an odd one).
-  const std::uint8_t* Row(const TPlan& P, int Shape) const { return Rows + P.Row + (Shape >> 1) * P.Stride; }
+  const std::uint8_t* Row(const TPlan& P, int Shape) const { return Rows + P.Row + (Shape >> 1) * P.Count; }
 
   // One plan per Position, Spread and Periods.
   std::array<TPlan, 16 * 8 * 8> Plans{};
@@ -94,7 +93,7 @@ TShapeTables::TShapeTables(int Elements) : N(Elements) {
           size += RowShapes * static_cast<std::int64_t>(n);
         }
         Plans[static_cast<std::size_t>(PlanIndex(pos, spread, periods))] = {
-            r.Lo, n, sets[static_cast<std::size_t>(found)].Offset, n};
+            r.Lo, n, sets[static_cast<std::size_t>(found)].Offset};
       }
     }
   // Room at both ends for the vector reads that reach past a row, and the alignment.
