@@ -6,6 +6,9 @@
 #include <array>
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
+#define ZEL_PICK_BITS 1
+#else
+#define ZEL_PICK_BITS 0
 #endif
 #if defined(__wasm_simd128__)
 #include <wasm_simd128.h>
@@ -70,6 +73,13 @@ private:
   int Left;
   std::array<std::uint8_t, 2 * TZEL::MaxBlocks + 1> Order; // room for a whole row after any index
 };
+
+#if ZEL_PICK_BITS
+// The set of the first Count blocks (0 .. 32) as bits.
+constexpr std::uint32_t LowBits(int Count) {
+  return Count >= 32 ? ~0u : (1u << Count) - 1u;
+}
+#endif
 
 // Appends a copy of a random remaining block of From, mutated with PNoise, to To.
 inline void MoveNoisyBlock(TRandom& R, const TZEL& From, TPicks& Picks, TZEL& To, double PNoise) {
@@ -298,15 +308,39 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
     const std::uint32_t seed = local.GetSeed();
     if (!plan.Strikes(seed, Rng::TDrawThreshold(PNoise))) {
       const TZEL* from[2] = {&a, &b};
-      TPicks* picks[2] = {&fromA, &fromB};
       TZEL* to[2] = {&Child1, &Child2};
-      for (std::size_t k = 0; k < static_cast<std::size_t>(plan.Moves); ++k) {
-        const int left = plan.Left[k];
-        const int index = left >= 2 ? RandomIntOf(plan.PickA[k] * seed + plan.PickC[k], 0, left - 1) : 0;
-        TZEL& child = *to[plan.ToChild2[k]];
-        child.Blocks[static_cast<std::size_t>(child.FCount++)] =
-            from[plan.FromB[k]]->Block(picks[plan.FromB[k]]->TakeAt(index));
+      // Move K takes the Index-th of its parent's remaining blocks, numbered from 0.
+      auto index = [&](std::size_t K) {
+        const int left = plan.Left[K];
+        return left >= 2 ? RandomIntOf(plan.PickA[K] * seed + plan.PickC[K], 0, left - 1) : 0;
+      };
+      auto give = [&](std::size_t K, int Block) {
+        TZEL& child = *to[plan.ToChild2[K]];
+        child.Blocks[static_cast<std::size_t>(child.FCount++)] = from[plan.FromB[K]]->Block(Block);
+      };
+      const auto moves = static_cast<std::size_t>(plan.Moves);
+#if ZEL_PICK_BITS
+      if (Cpu::Level() == Cpu::TLevel::Avx512) {
+        // The remaining blocks of each parent as the set bits of a word: the Index-th is the
+        // Index-th set bit, which one instruction finds (quickly on every processor with
+        // AVX-512). The row of picks would make each take wait for the row the last one wrote.
+        [&]() __attribute__((target("bmi,bmi2"))) {
+          std::uint32_t left[2] = {LowBits(a.Count()), LowBits(b.Count())};
+          for (std::size_t k = 0; k < moves; ++k) {
+            std::uint32_t& remaining = left[plan.FromB[k]];
+            const std::uint32_t taken = _pdep_u32(1u << index(k), remaining);
+            remaining &= ~taken;
+            give(k, std::countr_zero(taken));
+          }
+        }
+        ();
+        R.SetSeed(Rng::SeedAfter(seed, plan.Draws));
+        return;
       }
+#endif
+      TPicks* picks[2] = {&fromA, &fromB};
+      for (std::size_t k = 0; k < moves; ++k)
+        give(k, picks[plan.FromB[k]]->TakeAt(index(k)));
       R.SetSeed(Rng::SeedAfter(seed, plan.Draws));
       return;
     }
