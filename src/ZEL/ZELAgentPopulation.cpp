@@ -69,7 +69,10 @@ void TZELAgentPopulation::SizeRows() {
 }
 
 void TZELAgentPopulation::Scored(std::size_t Position, TZELAgent& A, std::int32_t Fitness) {
-  FitnessAt[Position] = A.Fitness = Fitness;
+  // An agent kept from the last generation mostly keeps its fitness, and every thread has
+  // just read it as a parent: writing the same value again would take its line from them.
+  if (A.Fitness != Fitness) A.Fitness = Fitness;
+  FitnessAt[Position] = Fitness;
   GenotypeAt[Position] = A.Genotype;
 }
 
