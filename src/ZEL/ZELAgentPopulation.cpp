@@ -420,23 +420,27 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
     }
     return true;
   };
-  // Tasks are handed out in chunks as threads ask for them, each a share of what is left, so
-  // that the chunks shrink towards the end and no thread waits long for another's last; and
-  // none is large, so that a thread the system sets aside for a while holds up little.
-  const int share = 4 * Pool->Size(), largest = std::max(1, tasks / (16 * Pool->Size()));
-  alignas(64) std::atomic<int> next{0};
-  auto take = [&](int& First, int& Last) {
-    int first = next.load(std::memory_order_relaxed);
+  // Work is handed out in chunks as threads ask for it, each a share of what is left, so that
+  // the chunks shrink towards the end and no thread waits long for another's last; and none
+  // is large, so that a thread the system sets aside for a while holds up little. (One at a
+  // time, the counter's line would pass from core to core about as often as a shuffle takes.)
+  const int share = 4 * Pool->Size();
+  // The next chunk of Total, counted in Next: First .. Last - 1; false when none is left.
+  auto takeOf = [share, parts = Pool->Size()](std::atomic<int>& Next, int Total, int& First, int& Last) {
+    const int largest = std::max(1, Total / (16 * parts));
+    int first = Next.load(std::memory_order_relaxed);
     for (;;) {
-      if (first >= tasks) return false;
-      const int size = std::clamp((tasks - first) / share, 1, largest);
-      if (next.compare_exchange_weak(first, first + size, std::memory_order_relaxed)) {
+      if (first >= Total) return false;
+      const int size = std::clamp((Total - first) / share, 1, largest);
+      if (Next.compare_exchange_weak(first, first + size, std::memory_order_relaxed)) {
         First = first;
         Last = first + size;
         return true;
       }
     }
   };
+  alignas(64) std::atomic<int> next{0};
+  auto take = [&](int& First, int& Last) { return takeOf(next, tasks, First, Last); };
   // The shuffles come first: breedings and evaluations read the shuffled programs. Each thread
   // takes shuffles while any are left, then waits for those the others took to be done.
   const int shuffles = static_cast<int>(Shuffles.size());
@@ -454,11 +458,13 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
   Pool->Run([&](int Part, int) {
     if (Part == 0) plan();
     TRandom& random = generators[static_cast<std::size_t>(Part)];
-    for (int s = nextShuffle.fetch_add(1); s < shuffles; s = nextShuffle.fetch_add(1)) {
-      const TShuffle& shuffle = Shuffles[static_cast<std::size_t>(s)];
-      random.SetSeed(shuffle.Seed);
-      At(shuffle.Agent).ZEL.Shuffle(random);
-      shufflesDone.fetch_add(1, std::memory_order_release);
+    for (int first = 0, last = 0; takeOf(nextShuffle, shuffles, first, last);) {
+      for (int s = first; s < last; ++s) {
+        const TShuffle& shuffle = Shuffles[static_cast<std::size_t>(s)];
+        random.SetSeed(shuffle.Seed);
+        At(shuffle.Agent).ZEL.Shuffle(random);
+      }
+      shufflesDone.fetch_add(last - first, std::memory_order_release);
     }
     while (shufflesDone.load(std::memory_order_acquire) < shuffles)
       std::this_thread::yield();
