@@ -91,14 +91,16 @@ inline void MoveNoisyBlock(TRandom& R, const TZEL& From, TPicks& Picks, TZEL& To
 
 // The moves of a program crossover in which noise never strikes, for parents of CountA and
 // CountB blocks and one cut: the parent each move takes a block from, the child it gives it
-// to, how many blocks that parent has left, and the seeds of its draws (a pick when two or
-// more are left, then the noise decision) as jumps from the seed after the cut was drawn. A
-// move whose parent has nothing left draws nothing and is not listed.
+// to and where in that child, how many blocks that parent has left, and the seeds of its
+// draws (a pick when two or more are left, then the noise decision) as jumps from the seed
+// after the cut was drawn. A move whose parent has nothing left draws nothing and is not
+// listed.
 struct TCrossPlan {
   static constexpr int MaxMoves = 2 * TZEL::MaxBlocks;
   int Moves = 0;
   std::uint32_t Draws = 0; // of all the moves
-  std::array<std::uint8_t, MaxMoves> FromB{}, ToChild2{}, Left{};
+  int Given[2] = {0, 0};   // blocks that each child receives
+  std::array<std::uint8_t, MaxMoves> FromB{}, ToChild2{}, Slot{}, Left{};
   std::array<std::uint32_t, MaxMoves> PickA{}, PickC{}, NoiseA{}, NoiseC{};
 
   TCrossPlan(int CountA, int CountB, int Cut) {
@@ -109,6 +111,7 @@ struct TCrossPlan {
       const auto k = static_cast<std::size_t>(Moves++);
       FromB[k] = static_cast<std::uint8_t>(From);
       ToChild2[k] = static_cast<std::uint8_t>(To);
+      Slot[k] = static_cast<std::uint8_t>(Given[To]++);
       Left[k] = static_cast<std::uint8_t>(left[From]);
       if (left[From] >= 2) {
         const Rng::TJump pick = Rng::JumpOf(++Draws);
@@ -314,10 +317,13 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
         const int left = plan.Left[K];
         return left >= 2 ? RandomIntOf(plan.PickA[K] * seed + plan.PickC[K], 0, left - 1) : 0;
       };
+      // (At the place the plan gives it: counted in the child, the count would be stored and
+      // read again at every move, the compiler not knowing that the blocks are elsewhere.)
       auto give = [&](std::size_t K, int Block) {
-        TZEL& child = *to[plan.ToChild2[K]];
-        child.Blocks[static_cast<std::size_t>(child.FCount++)] = from[plan.FromB[K]]->Block(Block);
+        to[plan.ToChild2[K]]->Blocks[plan.Slot[K]] = from[plan.FromB[K]]->Block(Block);
       };
+      Child1.FCount = plan.Given[0];
+      Child2.FCount = plan.Given[1];
       const auto moves = static_cast<std::size_t>(plan.Moves);
 #if ZEL_PICK_BITS
       if (Cpu::Level() == Cpu::TLevel::Avx512) {
