@@ -68,10 +68,11 @@ void TZELAgentPopulation::SizeRows() {
   GenotypeAt.resize(Agents.size());
 }
 
-void TZELAgentPopulation::Scored(std::size_t Position, TZELAgent& A, std::int32_t Fitness) {
+void TZELAgentPopulation::Scored(std::size_t Position, TZELAgent& A, std::int32_t Fitness, bool Kept) {
   // An agent kept from the last generation mostly keeps its fitness, and every thread has
   // just read it as a parent: writing the same value again would take its line from them.
-  if (A.Fitness != Fitness) A.Fitness = Fitness;
+  // (A child's is written whatever it was: the test would be a branch taken at random.)
+  if (!Kept || A.Fitness != Fitness) A.Fitness = Fitness;
   FitnessAt[Position] = Fitness;
   GenotypeAt[Position] = A.Genotype;
 }
@@ -503,7 +504,7 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
     }
   });
   for (std::size_t k = 0; k < unbredFitness.size(); ++k)
-    Scored(k, *Target[k], unbredFitness[k]);
+    Scored(k, *Target[k], unbredFitness[k], true);
   if (Environment != nullptr) EndScoring();
 }
 

@@ -136,8 +136,9 @@ private:
   }
   // Makes room in the rows for every agent.
   void SizeRows();
-  // Gives A, at Position of the list being scored, its fitness, in the rows too.
-  void Scored(std::size_t Position, TZELAgent& A, std::int32_t Fitness);
+  // Gives A, at Position of the list being scored, its fitness, in the rows too; a Kept agent
+  // (one kept from the last generation) is written only if its fitness changes.
+  void Scored(std::size_t Position, TZELAgent& A, std::int32_t Fitness, bool Kept = false);
   // The agent at a position, for the population's own work, which keeps the rows in step.
   TZELAgent& At(int Index) { return *Agents[static_cast<std::size_t>(Index)]; }
 
