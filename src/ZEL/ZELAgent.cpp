@@ -1,5 +1,6 @@
 #include "ZEL/ZELAgent.h"
 
+#include "FuzzySet/Cpu.h"
 #include "FuzzySet/Extended.h"
 
 #include <algorithm>
@@ -8,6 +9,12 @@
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define ZEL_BLEND_BLOCKS 1
+#else
+#define ZEL_BLEND_BLOCKS 0
+#endif
 
 std::int32_t FitnessFromHamming(double H, int Count) {
   const int n = std::max(Count, 1);
@@ -116,6 +123,25 @@ inline void CopyBlocks(TFuzzyBlock* To, const TFuzzyBlock* From, int Count) {
   std::memcpy(to + bytes - 32, from + bytes - 32, 32);
 }
 
+#if ZEL_BLEND_BLOCKS
+// Fills the room for a program's blocks (a whole number of 64-byte pieces) with the first
+// Split bytes of Head and the rest of Tail, each piece a blend of the two: where the cut falls
+// is random, and copies of its lengths would end in branches guessed wrong.
+__attribute__((target("avx512f,avx512bw,bmi2"))) void BlendBlocks(TFuzzyBlock* To, const TFuzzyBlock* Head,
+                                                                  const TFuzzyBlock* Tail, int Split) {
+  constexpr int room = TZEL::MaxBlocks * static_cast<int>(sizeof(TFuzzyBlock));
+  static_assert(room % 64 == 0);
+  auto* const to = reinterpret_cast<unsigned char*>(To);
+  const auto* const head = reinterpret_cast<const unsigned char*>(Head);
+  const auto* const tail = reinterpret_cast<const unsigned char*>(Tail);
+  for (int at = 0; at < room; at += 64) {
+    const __mmask64 fromHead = _bzhi_u64(~0ull, static_cast<unsigned>(std::clamp(Split - at, 0, 64)));
+    _mm512_storeu_si512(to + at, _mm512_mask_blend_epi8(fromHead, _mm512_loadu_si512(tail + at),
+                                                        _mm512_loadu_si512(head + at)));
+  }
+}
+#endif
+
 inline void DecodeInto(TFuzzyBlock& Block, const TDecodeTables& T, std::uint32_t Window) {
   std::memcpy(&Block.Shape, T.ShapePosition[Window & 0xFFu].data(), 2 * sizeof(std::int32_t));
   std::memcpy(&Block.Spread, T.SpreadPeriods[(Window >> 8) & 0x3Fu].data(), 2 * sizeof(std::int32_t));
@@ -199,15 +225,23 @@ void TZELAgent::DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std:
   }
   const int count = ZEL.FCount = std::clamp(BlockCount, 0, TZEL::MaxBlocks);
   const int head = std::min((Cut + 1) / BitsPerBlock, count);
-  CopyBlocks(ZEL.Blocks.data(), Head.ZEL.Blocks.data(), head);
-  int b = head;
-  if (b < count && (Cut + 1) % BitsPerBlock != 0) {
-    DecodeInto(
-        ZEL.Blocks[static_cast<std::size_t>(b)], DecodeTables(),
-        WindowAt(Chromosome.Bits.data(), Chromosome.Bits.size(), static_cast<std::size_t>(BitsPerBlock * b)));
-    ++b;
+  const bool divided = head < count && (Cut + 1) % BitsPerBlock != 0;
+#if ZEL_BLEND_BLOCKS
+  if (Cpu::Level() == Cpu::TLevel::Avx512) {
+    // (Beyond the program's blocks the room takes Tail's leftovers, which nothing reads.)
+    BlendBlocks(ZEL.Blocks.data(), Head.ZEL.Blocks.data(), Tail.ZEL.Blocks.data(),
+                head * static_cast<int>(sizeof(TFuzzyBlock)));
+  } else
+#endif
+  {
+    CopyBlocks(ZEL.Blocks.data(), Head.ZEL.Blocks.data(), head);
+    const int rest = head + (divided ? 1 : 0);
+    CopyBlocks(ZEL.Blocks.data() + rest, Tail.ZEL.Blocks.data() + rest, count - rest);
   }
-  CopyBlocks(ZEL.Blocks.data() + b, Tail.ZEL.Blocks.data() + b, count - b);
+  if (divided)
+    DecodeInto(ZEL.Blocks[static_cast<std::size_t>(head)], DecodeTables(),
+               WindowAt(Chromosome.Bits.data(), Chromosome.Bits.size(),
+                        static_cast<std::size_t>(BitsPerBlock * head)));
 }
 
 void TZELAgent::Breed(TRandom& R, const TZELAgent& Parent2, TZELAgent& Child1, TZELAgent& Child2,
