@@ -242,15 +242,17 @@ std::int32_t TDeveloper::Fitness(const std::uint8_t* Developed) const {
   // memberships differs from D / 100 by far less than the distance from 500 N / D to any
   // half-integer, unless it lies exactly on one: only then does the rounding need it.
   // (That margin holds for sets of up to 65536 elements; larger ones always take the literal sum.)
-  const std::uint64_t num = 1000ull * static_cast<std::uint64_t>(N);
-  if ((num % diff == 0 && (num / diff) % 2 == 1) || N > 65536) {
+  const auto literal = [&] {
     TFuzzySet developed;
     for (int i = 0; i < N; ++i)
       developed.Add(Developed[i]);
     return FitnessFromHamming(developed.HammingDistance(Environment), N);
-  }
-  const std::uint64_t rounded = (num + diff) / (2ull * diff);
-  return static_cast<std::int32_t>(std::min<std::uint64_t>(rounded, 100));
+  };
+  if (N > 65536) return literal();
+  // One division: with num = q D + r, 0 <= r < D, (num + D) div 2D = (q + 1) div 2.
+  const std::uint32_t num = 1000u * static_cast<std::uint32_t>(N), q = num / diff, r = num % diff;
+  if (r == 0 && q % 2 == 1) return literal();
+  return static_cast<std::int32_t>(std::min<std::uint32_t>((q + 1) / 2, 100));
 }
 
 std::int32_t TDeveloper::Evaluate(const TZELAgent& Agent, std::vector<std::uint8_t>& Scratch) const {
