@@ -124,17 +124,18 @@ inline void CopyBlocks(TFuzzyBlock* To, const TFuzzyBlock* From, int Count) {
 }
 
 #if ZEL_BLEND_BLOCKS
-// Fills the room for a program's blocks (a whole number of 64-byte pieces) with the first
-// Split bytes of Head and the rest of Tail, each piece a blend of the two: where the cut falls
-// is random, and copies of its lengths would end in branches guessed wrong.
-__attribute__((target("avx512f,avx512bw,bmi2"))) void BlendBlocks(TFuzzyBlock* To, const TFuzzyBlock* Head,
-                                                                  const TFuzzyBlock* Tail, int Split) {
-  constexpr int room = TZEL::MaxBlocks * static_cast<int>(sizeof(TFuzzyBlock));
-  static_assert(room % 64 == 0);
+// Fills the first Count blocks with the first Split bytes of Head and the rest of Tail, in
+// 64-byte pieces, each a blend of the two: where the cut falls is random, and copies of its
+// lengths would end in branches guessed wrong; Count is the same at every breeding of a
+// population. (The last piece may reach past the blocks, never past the room for them.)
+__attribute__((target("avx512f,avx512bw,bmi2"))) void
+BlendBlocks(TFuzzyBlock* To, const TFuzzyBlock* Head, const TFuzzyBlock* Tail, int Count, int Split) {
+  static_assert(TZEL::MaxBlocks * sizeof(TFuzzyBlock) % 64 == 0);
   auto* const to = reinterpret_cast<unsigned char*>(To);
   const auto* const head = reinterpret_cast<const unsigned char*>(Head);
   const auto* const tail = reinterpret_cast<const unsigned char*>(Tail);
-  for (int at = 0; at < room; at += 64) {
+  const int bytes = Count * static_cast<int>(sizeof(TFuzzyBlock));
+  for (int at = 0; at < bytes; at += 64) {
     const __mmask64 fromHead = _bzhi_u64(~0ull, static_cast<unsigned>(std::clamp(Split - at, 0, 64)));
     _mm512_storeu_si512(to + at, _mm512_mask_blend_epi8(fromHead, _mm512_loadu_si512(tail + at),
                                                         _mm512_loadu_si512(head + at)));
@@ -228,8 +229,8 @@ void TZELAgent::DecodeCrossed(const TZELAgent& Head, const TZELAgent& Tail, std:
   const bool divided = head < count && (Cut + 1) % BitsPerBlock != 0;
 #if ZEL_BLEND_BLOCKS
   if (Cpu::Level() == Cpu::TLevel::Avx512) {
-    // (Beyond the program's blocks the room takes Tail's leftovers, which nothing reads.)
-    BlendBlocks(ZEL.Blocks.data(), Head.ZEL.Blocks.data(), Tail.ZEL.Blocks.data(),
+    // (Past the program's blocks the room may take Tail's leftovers, which nothing reads.)
+    BlendBlocks(ZEL.Blocks.data(), Head.ZEL.Blocks.data(), Tail.ZEL.Blocks.data(), count,
                 head * static_cast<int>(sizeof(TFuzzyBlock)));
   } else
 #endif
