@@ -330,7 +330,7 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
         // The remaining blocks of each parent as the set bits of a word: the Index-th is the
         // Index-th set bit, which one instruction finds (quickly on every processor with
         // AVX-512). The row of picks would make each take wait for the row the last one wrote.
-        [&]() __attribute__((target("bmi,bmi2"))) {
+        const auto moveAll = [&]() __attribute__((target("bmi,bmi2"))) {
           std::uint32_t left[2] = {LowBits(a.Count()), LowBits(b.Count())};
           for (std::size_t k = 0; k < moves; ++k) {
             std::uint32_t& remaining = left[plan.FromB[k]];
@@ -338,8 +338,8 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
             remaining &= ~taken;
             give(k, std::countr_zero(taken));
           }
-        }
-        ();
+        };
+        moveAll();
         R.SetSeed(Rng::SeedAfter(seed, plan.Draws));
         return;
       }
