@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <array>
+// The paths written with x86-64 intrinsics, chosen at run time by the processor's level.
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-#define ZEL_PICK_BITS 1
+#define ZEL_X86_PATHS 1
 #else
-#define ZEL_PICK_BITS 0
+#define ZEL_X86_PATHS 0
 #endif
 #if defined(__wasm_simd128__)
 #include <wasm_simd128.h>
@@ -74,7 +75,7 @@ private:
   std::array<std::uint8_t, 2 * TZEL::MaxBlocks + 1> Order; // room for a whole row after any index
 };
 
-#if ZEL_PICK_BITS
+#if ZEL_X86_PATHS
 // The set of the first Count blocks (0 .. 32) as bits.
 constexpr std::uint32_t LowBits(int Count) {
   return Count >= 32 ? ~0u : (1u << Count) - 1u;
@@ -136,7 +137,7 @@ struct TCrossPlan {
   // Whether noise strikes in any move, the moves starting at Seed.
   bool Strikes(std::uint32_t Seed, const Rng::TDrawThreshold& Noise) const {
     if (Noise.Never) return false;
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZEL_X86_PATHS
     if (Cpu::Level() == Cpu::TLevel::Avx512) return StrikesAvx512(Seed, Noise.Max);
     if (Cpu::UseAvx2()) return StrikesAvx2(Seed, Noise.Max);
 #elif defined(__wasm_simd128__)
@@ -149,7 +150,7 @@ struct TCrossPlan {
     return strikes != 0;
   }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZEL_X86_PATHS
   // The same, sixteen or eight moves at a time; lanes beyond the last move are not counted.
   __attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) bool StrikesAvx512(std::uint32_t Seed,
                                                                                std::uint32_t Max) const {
@@ -224,7 +225,7 @@ bool Plannable(int CountA, int CountB, int Cut, double PNoise) {
          Cut < CountA && !std::isnan(PNoise);
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZEL_X86_PATHS
 // The order in which a shuffle of Count blocks (at most MaxBlocks) picks them, drawing from R.
 // The blocks not yet picked are kept in two vector registers, and taking one moves those after
 // it down by one there: kept in memory, each take read the row that the take before had just
@@ -257,7 +258,7 @@ void ShuffleOrder(TRandom& R, int Count, std::uint8_t* Order) {
 
 void TZEL::Shuffle(TRandom& R) {
   TRandom local(R.GetSeed());
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZEL_X86_PATHS
   std::uint8_t order[MaxBlocks];
   ShuffleOrder(local, FCount, order);
   // Every block of a program is valid: the picked blocks go in as they are.
@@ -325,7 +326,7 @@ void TZEL::Crossover(TRandom& R, const TZEL& Parent2, TZEL& Child1, TZEL& Child2
       Child1.FCount = plan.Given[0];
       Child2.FCount = plan.Given[1];
       const auto moves = static_cast<std::size_t>(plan.Moves);
-#if ZEL_PICK_BITS
+#if ZEL_X86_PATHS
       if (Cpu::Level() == Cpu::TLevel::Avx512) {
         // The remaining blocks of each parent as the set bits of a word: the Index-th is the
         // Index-th set bit, which one instruction finds (quickly on every processor with
