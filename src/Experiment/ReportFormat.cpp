@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -138,8 +140,8 @@ void TReportFile::Open() {
     ReportError("Cannot write report file", Name, 0, "another process is writing it");
   }
   // Emptied with its first line (or at its close), so that a run that fails before it writes
-  // anything leaves the report it would have replaced as it was.
-  Emptied = false;
+  // anything leaves the report it would have replaced as it was. A file made here is empty.
+  Emptied = Created;
 }
 
 void TReportFile::Release() {
@@ -193,25 +195,64 @@ void TReportFile::CheckWritable(const std::string& FileName) {
   close(file);
 }
 
+namespace {
+// Holds back every signal while it lives, so that two calls made under it are never parted
+// by a handler that ends the process.
+class TSignalsHeld {
+public:
+  TSignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &Before);
+  }
+  ~TSignalsHeld() { pthread_sigmask(SIG_SETMASK, &Before, nullptr); }
+  TSignalsHeld(const TSignalsHeld&) = delete;
+  TSignalsHeld& operator=(const TSignalsHeld&) = delete;
+
+private:
+  sigset_t Before;
+};
+} // namespace
+
 void TReportFile::WriteLine(const std::string& Line) {
   if (Deferred) Open();
   if (File < 0) Fail("Cannot write report file", EBADF);
-  if (!Emptied) Empty();
   const std::string out = Line + "\r\n";
+  if (Emptied) {
+    Put(out);
+    return;
+  }
+  // The first line replaces what the file held: the file is cut to that line's length, not to
+  // nothing, and the line is written over its start. Some file systems (ext4) write a file cut
+  // to nothing back to the disk when it is closed, a tenth of a millisecond or more at every
+  // run; a cut to any other length is left to the system's own time. No signal comes between
+  // the cut and the line.
+  const TSignalsHeld held;
+  if (ftruncate(File, static_cast<off_t>(out.size())) != 0) {
+    const int error = errno;
+    Release();
+    Fail("Cannot create report file", error);
+  }
+  Emptied = true;
+  Put(out);
+}
+
+void TReportFile::Put(const std::string& Out) {
   std::size_t done = 0;
-  while (done < out.size()) {
-    const ssize_t n = write(File, out.data() + done, out.size() - done);
+  while (done < Out.size()) {
+    const ssize_t n = write(File, Out.data() + done, Out.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       const int error = n < 0 ? errno : EIO;
-      // Take the cut line back, so the file ends with the last complete one.
-      const bool whole = !Regular || done == 0 || ftruncate(File, static_cast<off_t>(Written)) == 0;
+      // Take the cut line back, so the file ends with the last complete one (and a first line
+      // not written at all takes the cut it was to be written over with it).
+      const bool whole = !Regular || ftruncate(File, static_cast<off_t>(Written)) == 0;
       Release();
       Fail(whole ? "Cannot write report file" : "Cannot write report file (its last line is cut)", error);
     }
     done += static_cast<std::size_t>(n);
   }
-  Written += static_cast<long long>(out.size());
+  Written += static_cast<long long>(Out.size());
   // Written to, the report stays whatever happens.
   Leftover.Forget();
 }

@@ -49,6 +49,8 @@ private:
   void Open();
   [[noreturn]] void Fail(const char* What, int Error);
   void Empty();
+  // Writes Out at the end of the file; on failure the file ends with its last whole line.
+  void Put(const std::string& Out);
   void Release();
   std::string Name;
   int File = -1;

@@ -639,6 +639,18 @@ TEST(OutputHolds, AReportIsMadeByItsFirstLineAndAFifoIsOpenedByIt) {
     opened.WriteLine("new");
     EXPECT_EQ(ReadFile(report), "new\r\n") << "replaced by the first line";
   }
+  // The first line replaces a longer report whole, and a shorter one.
+  WriteFile(report, std::string(10000, 'o') + "\r\n");
+  {
+    TReportFile opened(report);
+    opened.WriteLine("first");
+    EXPECT_EQ(ReadFile(report), "first\r\n");
+    opened.WriteLine("second");
+  }
+  EXPECT_EQ(ReadFile(report), "first\r\nsecond\r\n");
+  WriteFile(report, "o");
+  TReportFile(report).WriteLine("longer than the old one");
+  EXPECT_EQ(ReadFile(report), "longer than the old one\r\n");
   TReportFile(report).Close();
   EXPECT_EQ(ReadFile(report), "") << "closed with no line: a report of nothing";
 
