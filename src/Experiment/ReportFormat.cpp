@@ -26,12 +26,16 @@ std::string FormatReal(double Value, int Width, int Decimals) {
     body = std::isnan(Value) ? "NAN" : (Value < 0 ? "-INF" : "INF");
   } else {
     // 18 significant digits: d.ddddddddddddddddde±x
+    // correctly rounded, ties to even
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17e", std::fabs(Value));
+    char* const end =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(Value), std::chars_format::scientific, 17).ptr;
     std::uint64_t digits = 0;
-    for (const char* p = buf; *p && *p != 'e'; ++p)
-      if (*p >= '0' && *p <= '9') digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
-    const int exponent = std::atoi(std::strchr(buf, 'e') + 1);
+    const char* p = buf;
+    for (; p != end && *p != 'e'; ++p)
+      if (*p != '.') digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    int exponent = 0;
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);
     // |Value| = digits * 10^(exponent - 17); scale by 10^Decimals and round half away from zero.
     const int shift = exponent - 17 + Decimals;
     std::string scaled;
