@@ -117,28 +117,25 @@ std::int32_t CombineDegrees(int Operator, std::int32_t A, std::int32_t B) {
 
 namespace {
 // Out[d] for d = First .. Last of one piece of an even shape: the rounded quotient
-// (A d + B) / Den, whose numerator is nonnegative there, with the quotient and remainder
-// carried from one element to the next; a half-integer is left to ShapeValue. Complement
-// gives the odd shape after it.
+// (A d + B) / Den, whose numerator is nonnegative there; a half-integer is left to ShapeValue.
+// Complement gives the odd shape after it. The quotient is a product by a reciprocal, exact
+// while numerator times denominator stays below 2^40 (here below 2^21 times 2^13), so that
+// each element stands alone rather than waiting on the one before.
 void Piece(int Shape, std::int32_t W, std::int32_t First, std::int32_t Last, std::int32_t A, std::int32_t B,
            std::int32_t Den, std::uint8_t* Out) {
   if (Last < First) return;
   const bool complement = (Shape & 1) != 0;
-  const std::int32_t num = A * First + B, stepQ = A / Den, stepR = A % Den;
-  std::int32_t q = num / Den, r = num % Den;
-  for (std::int32_t d = First; d <= Last; ++d) {
+  const std::uint64_t reciprocal = (std::uint64_t{1} << 40) / static_cast<std::uint64_t>(Den) + 1;
+  std::int32_t num = A * First + B;
+  for (std::int32_t d = First; d <= Last; ++d, num += A) {
+    const auto q = static_cast<std::int32_t>((static_cast<std::uint64_t>(num) * reciprocal) >> 40);
+    const std::int32_t r = num - q * Den;
     if (2 * r == Den) {
       Out[d] = static_cast<std::uint8_t>(ShapeValue(Shape, 0, W, d));
     } else {
       const std::int32_t degree = q + (2 * r > Den ? 1 : 0);
       Out[d] = static_cast<std::uint8_t>(complement ? 100 - degree : degree);
     }
-    // Without branches: which way the remainder leaves 0 .. Den - 1 follows no pattern.
-    q += stepQ;
-    r += stepR;
-    const std::int32_t over = r >= Den ? 1 : 0, under = r < 0 ? 1 : 0;
-    r += (under - over) * Den;
-    q += over - under;
   }
 }
 
