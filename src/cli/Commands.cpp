@@ -61,7 +61,8 @@ struct TShortfallNotice {
 
 void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   TRunOutputs outputs(S);
-  const std::string start = UtcTimestamp();
+  // Read only for a record of the run: the system's time zone file is read with it.
+  const std::string start = outputs.WantsMetadata() ? UtcTimestamp() : std::string();
   std::optional<std::uint32_t> seed;
   TRandom random = DrawsSeed(S) ? SeededGenerator(S.Seed, Console, &seed) : TRandom();
   TBestList bestList;
