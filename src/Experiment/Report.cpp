@@ -1,17 +1,18 @@
 #include "Experiment/Report.h"
 
+#include <vector>
+
 namespace {
 const char* const Hyphens = "----------------------------------------";
 
-void WriteCommonHeader(TReportFile& Report, const TExperimentSettings& S) {
-  Report.WriteLine(ModeTitle(S.Reproduction, S.RatesSelection));
-  Report.WriteLine("PopSize: " + FormatInt(S.PopSize) +
-                   " Number of Generations: " + FormatInt(S.Generations));
-  Report.WriteLine("Fitness Elements: " + FormatInt(S.Elements) + " ZEL Blocks: " + FormatInt(S.Blocks));
-  Report.WriteLine("PCrossover:" + FormatReal(S.PCrossover, 6, 5) +
-                   " PMutation:" + FormatReal(S.PMutation, 6, 5) + " PNoise:" + FormatReal(S.PNoise, 6, 5));
-  Report.WriteLine("");
-  Report.WriteLine(Hyphens);
+std::vector<std::string> CommonHeader(const TExperimentSettings& S) {
+  return {ModeTitle(S.Reproduction, S.RatesSelection),
+          "PopSize: " + FormatInt(S.PopSize) + " Number of Generations: " + FormatInt(S.Generations),
+          "Fitness Elements: " + FormatInt(S.Elements) + " ZEL Blocks: " + FormatInt(S.Blocks),
+          "PCrossover:" + FormatReal(S.PCrossover, 6, 5) + " PMutation:" + FormatReal(S.PMutation, 6, 5) +
+              " PNoise:" + FormatReal(S.PNoise, 6, 5),
+          "",
+          Hyphens};
 }
 } // namespace
 
@@ -54,25 +55,23 @@ TRunObserver TReportWriter::Observer() {
 }
 
 void TReportWriter::WriteHeader(const TRunStart& Start) {
-  if (!Start.Batch) {
-    WriteCommonHeader(File, Start.Settings);
-    File.WriteLine(
-        "Gen#   Average    GenFitMax    GenFitMin    MaxFitAll           GenotypeRatio     Fitness   "
-        "GenBestZEL");
-    return;
-  }
-  File.WriteLine("Batch of " + FormatInt(BatchRunCount) + " runs.");
-  WriteCommonHeader(File, Start.Settings);
-  File.WriteLine(std::string("Run# ") + "    Max Fitness" +
-                 "        GenotypeRatio     Gen All Genetic     Fitness   BestZEL");
+  std::vector<std::string> lines;
+  if (Start.Batch) lines.push_back("Batch of " + FormatInt(BatchRunCount) + " runs.");
+  const std::vector<std::string> common = CommonHeader(Start.Settings);
+  lines.insert(lines.end(), common.begin(), common.end());
+  lines.push_back(Start.Batch
+                      ? std::string("Run# ") + "    Max Fitness" +
+                            "        GenotypeRatio     Gen All Genetic     Fitness   BestZEL"
+                      : "Gen#   Average    GenFitMax    GenFitMin    MaxFitAll           GenotypeRatio     "
+                        "Fitness   GenBestZEL");
+  File.WriteLines(lines);
 }
 
 void TReportWriter::WriteEnd(const TRunEnd& End) {
   if (End.Batch) {
-    File.WriteLine("_________________");
-    File.WriteLine("Batch Averages for a batch of " + FormatInt(End.Batch->Runs));
-    File.WriteLine("Fitness     Fraction w/ genotype      Gen with all Genotypes");
-    File.WriteLine(AveragesLine(*End.Batch));
+    File.WriteLines({"_________________", "Batch Averages for a batch of " + FormatInt(End.Batch->Runs),
+                     "Fitness     Fraction w/ genotype      Gen with all Genotypes",
+                     AveragesLine(*End.Batch)});
   }
   if (!End.StopLine.empty()) File.WriteLine(End.StopLine);
   File.Close();

@@ -219,26 +219,37 @@ private:
 } // namespace
 
 void TReportFile::WriteLine(const std::string& Line) {
+  Write(Line + "\r\n");
+}
+
+void TReportFile::WriteLines(const std::vector<std::string>& Lines) {
+  if (Lines.empty()) return;
+  std::string text;
+  for (const std::string& line : Lines)
+    text.append(line).append("\r\n");
+  Write(text);
+}
+
+void TReportFile::Write(const std::string& Text) {
   if (Deferred) Open();
   if (File < 0) Fail("Cannot write report file", EBADF);
-  const std::string out = Line + "\r\n";
   if (Emptied) {
-    Put(out);
+    Put(Text);
     return;
   }
-  // The first line replaces what the file held: the file is cut to that line's length, not to
-  // nothing, and the line is written over its start. Some file systems (ext4) write a file cut
+  // The first lines replace what the file held: the file is cut to their length, not to
+  // nothing, and they are written over its start. Some file systems (ext4) write a file cut
   // to nothing back to the disk when it is closed, a tenth of a millisecond or more at every
   // run; a cut to any other length is left to the system's own time. No signal comes between
-  // the cut and the line.
+  // the cut and the lines.
   const TSignalsHeld held;
-  if (ftruncate(File, static_cast<off_t>(out.size())) != 0) {
+  if (ftruncate(File, static_cast<off_t>(Text.size())) != 0) {
     const int error = errno;
     Release();
     Fail("Cannot create report file", error);
   }
   Emptied = true;
-  Put(out);
+  Put(Text);
 }
 
 void TReportFile::Put(const std::string& Out) {

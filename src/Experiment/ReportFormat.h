@@ -5,6 +5,7 @@
 #include "Experiment/FileText.h"
 
 #include <string>
+#include <vector>
 
 // An integer right-aligned in a field of at least Width characters (never cut).
 std::string FormatInt(long long Value, int Width = 0);
@@ -38,6 +39,8 @@ public:
   TReportFile(const TReportFile&) = delete;
   TReportFile& operator=(const TReportFile&) = delete;
   void WriteLine(const std::string& Line);
+  // The lines in one write: a reader never sees some of them without the others.
+  void WriteLines(const std::vector<std::string>& Lines);
   void Close();
   // Raises the error that opening FileName would raise now, but leaves the file system as
   // it was: an existing file keeps its contents, a missing one is not left behind.
@@ -49,6 +52,8 @@ private:
   void Open();
   [[noreturn]] void Fail(const char* What, int Error);
   void Empty();
+  // Writes whole lines, the first of them replacing what the file held.
+  void Write(const std::string& Text);
   // Writes Out at the end of the file; on failure the file ends with its last whole line.
   void Put(const std::string& Out);
   void Release();
