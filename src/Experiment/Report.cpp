@@ -24,9 +24,21 @@ std::string ModeTitle(TReproduction Reproduction, bool RatesSelection) {
 }
 
 std::string GenerationLine(const TGenerationRecord& R) {
-  return FormatInt(R.Generation, 5) + FormatReal(R.AvgFitness, 8, 1) + FormatInt(R.GenFitMax, 7) +
-         FormatInt(R.GenFitMin, 7) + FormatInt(R.MaxFitAll, 7) + "   " + FormatInt(R.GenotypeRatio) +
-         "      " + FormatInt(R.Fitness) + "   " + R.BestText;
+  // Built in place: one line a generation, and the whole of it known.
+  std::string line;
+  line.reserve(64 + R.BestText.size());
+  line.append(FormatInt(R.Generation, 5))
+      .append(FormatReal(R.AvgFitness, 8, 1))
+      .append(FormatInt(R.GenFitMax, 7))
+      .append(FormatInt(R.GenFitMin, 7))
+      .append(FormatInt(R.MaxFitAll, 7))
+      .append("   ")
+      .append(FormatInt(R.GenotypeRatio))
+      .append("      ")
+      .append(FormatInt(R.Fitness))
+      .append("   ")
+      .append(R.BestText);
+  return line;
 }
 
 std::string RunLine(const TRunRecord& R) {
