@@ -138,9 +138,19 @@ bool TFuzzySet::ApplyBlock(int Shape, int Periods, int First, int Last, int Oper
   if (Shape < 0 || Shape >= ShapeCount) Shape = 0;
   const int n = Last - First + 1;
   const int l = n / (Periods + 1);
+  // The bells (16 and its complement 17) are symmetric about their centre h: the value at
+  // h + j is the one at h - j, each an exponential in extended precision, computed once.
+  const bool bell = Shape >= 16;
+  std::vector<std::int32_t> left;
   auto stretch = [&](int S, int E) {
+    const int h = (E - S) / 2;
+    if (bell) left.assign(static_cast<std::size_t>(h) + 1, 0);
     for (int x = S; x <= E; ++x) {
-      const std::int32_t v = ShapeValue(Shape, S, E, x);
+      const int d = x - S;
+      const bool mirrored = bell && d > h && d <= 2 * h;
+      const std::int32_t v =
+          mirrored ? left[static_cast<std::size_t>(2 * h - d)] : ShapeValue(Shape, S, E, x);
+      if (bell && d <= h) left[static_cast<std::size_t>(d)] = v;
       SetDegree(x, CombineDegrees(Operator, GetDegree(x), v));
     }
   };

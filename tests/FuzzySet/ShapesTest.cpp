@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -92,6 +93,21 @@ TEST(ApplyBlock, PeriodsSplitTheRangeAndTheLastTakesTheRemainder) {
   s.Fill(10, 50);
   EXPECT_TRUE(s.ApplyBlock(16, 0, 0, 9, 1));
   EXPECT_EQ(Degrees(s), (std::vector<int>{1, 5, 27, 50, 50, 50, 27, 5, 1, 0}));
+  // Every element of a bell or its complement, with or without periods, is its shape value.
+  for (int shape : {16, 17})
+    for (int periods : {0, 1, 3})
+      for (int last = 0; last < 40; ++last) {
+        s.Fill(40, 50);
+        ASSERT_TRUE(s.ApplyBlock(shape, periods, 0, last, 14));
+        const int l = (last + 1) / (periods + 1);
+        for (int x = 0; x <= last; ++x) {
+          // A range shorter than its periods is one stretch.
+          const int p = l == 0 ? periods : std::min(x / l, periods);
+          const int start = p * l, end = p < periods ? start + l - 1 : last;
+          ASSERT_EQ(s.GetDegree(x), CombineDegrees(14, 50, ShapeValue(shape, start, end, x)))
+              << "shape " << shape << " periods " << periods << " last " << last << " x " << x;
+        }
+      }
 }
 
 TEST(ApplyBlock, RefusedRangesAndMappedArguments) {
