@@ -68,7 +68,10 @@ void RunCommand(const TRunSettings& S, bool Batch, TConsole Console) {
   TBestList bestList;
   TSeries series;
   TProgressPrinter printer(Console.Err);
-  std::vector<TRunObserver> observers{bestList.Observer(), series.Observer()};
+  // Each generation's best text and chart point are kept only for a file that wants them.
+  std::vector<TRunObserver> observers;
+  if (outputs.WantsBestList()) observers.push_back(bestList.Observer());
+  if (outputs.WantsSeries()) observers.push_back(series.Observer());
   if (Console.ErrIsTerminal) observers.push_back(printer.Observer());
 
   TExperimentSettings used;

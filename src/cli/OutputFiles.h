@@ -41,6 +41,8 @@ public:
   void Commit(const TBestList& BestList, const TSeries& Series);
   void CommitMetadata(const std::string& Text);
   bool WantsMetadata() const { return Metadata.has_value(); }
+  bool WantsBestList() const { return BestList.has_value(); }
+  bool WantsSeries() const { return Series.has_value(); }
 
 private:
   std::optional<TReportFile> Report;
