@@ -121,17 +121,19 @@ TShapeTables::TShapeTables(int Elements) : N(Elements) {
   // time: a chunk that reaches past a sub-range is written over by what follows it (the next
   // sub-range, the next row, the room after the last row).
   for (const TRowSet& set : sets) {
-    const int n = set.Count, l = n / (set.Periods + 1);
+    // The sub-ranges before the last are of one width, and the last takes the rest.
+    const int n = set.Count, periods = set.Periods, l = n / (periods + 1), rest = n - periods * l;
+    const std::uint8_t* const bodies = periods > 0 ? valuesOf(l - 1) : nullptr;
+    const std::uint8_t* const tails = valuesOf(rest - 1);
     std::uint8_t* row = rows + set.Offset;
-    for (int shape = 0; shape < RowShapes; ++shape, row += n)
-      for (int p = 0; p <= set.Periods; ++p) {
-        const int first = p * l, last = p < set.Periods ? first + l - 1 : n - 1; // the last takes the rest
-        if (last < first) continue;
-        const std::uint8_t* const values =
-            valuesOf(last - first) + static_cast<std::ptrdiff_t>(shape) * (last - first + 1);
-        for (int i = 0; i <= last - first; i += chunk)
-          std::memcpy(row + first + i, values + i, chunk);
-      }
+    for (int shape = 0; shape < RowShapes; ++shape, row += n) {
+      for (int p = 0; p < periods; ++p)
+        for (int i = 0; i < l; i += chunk)
+          std::memcpy(row + p * l + i, bodies + shape * l + i, chunk);
+      const std::uint8_t* const tail = tails + shape * rest;
+      for (int i = 0; i < rest; i += chunk)
+        std::memcpy(row + periods * l + i, tail + i, chunk);
+    }
   }
 }
 
