@@ -1,8 +1,9 @@
 // Included first in every file of the WebAssembly build: the C++ library of Debian's
 // emscripten (3.1.6) has std::to_chars and std::from_chars for integers only. These add
-// the two floating-point forms the command line uses, on top of the C library's exactly
+// the floating-point forms the command line uses, on top of the C library's exactly
 // rounded printf and strtod: the shortest text that reads back to the same double (fixed
-// or scientific, whichever is shorter, fixed on a tie), and reading a general-format real.
+// or scientific, whichever is shorter, fixed on a tie), a given number of digits, and
+// reading a general-format real.
 #pragma once
 
 #include <cerrno>
@@ -64,6 +65,21 @@ inline to_chars_result to_chars(char* First, char* Last, double Value, chars_for
     else
       text += fixed.size() <= scientific.size() ? fixed : scientific;
   }
+  if (Last - First < static_cast<std::ptrdiff_t>(text.size())) return {Last, errc::value_too_large};
+  std::memcpy(First, text.data(), text.size());
+  return {First + text.size(), errc{}};
+}
+
+// Value with Precision digits after the point (in scientific notation, after the first
+// digit), correctly rounded, ties to even, as printf gives them.
+inline to_chars_result to_chars(char* First, char* Last, double Value, chars_format Format, int Precision) {
+  const char* const form = Format == chars_format::scientific ? "%.*e"
+                           : Format == chars_format::fixed    ? "%.*f"
+                                                              : "%.*g";
+  const int n = std::snprintf(nullptr, 0, form, Precision, Value);
+  std::string text(static_cast<std::size_t>(n) + 1, '\0');
+  std::snprintf(text.data(), text.size(), form, Precision, Value);
+  text.pop_back();
   if (Last - First < static_cast<std::ptrdiff_t>(text.size())) return {Last, errc::value_too_large};
   std::memcpy(First, text.data(), text.size());
   return {First + text.size(), errc{}};
