@@ -427,12 +427,13 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
   // time, the counter's line would pass from core to core about as often as a shuffle takes.)
   const int share = 4 * Pool->Size();
   // The next chunk of Total, counted in Next: First .. Last - 1; false when none is left.
+  // A thread alone takes everything at once.
   auto takeOf = [share, parts = Pool->Size()](std::atomic<int>& Next, int Total, int& First, int& Last) {
-    const int largest = std::max(1, Total / (16 * parts));
+    const int largest = parts == 1 ? Total : std::max(1, Total / (16 * parts));
     int first = Next.load(std::memory_order_relaxed);
     for (;;) {
       if (first >= Total) return false;
-      const int size = std::clamp((Total - first) / share, 1, largest);
+      const int size = parts == 1 ? Total - first : std::clamp((Total - first) / share, 1, largest);
       if (Next.compare_exchange_weak(first, first + size, std::memory_order_relaxed)) {
         First = first;
         Last = first + size;
