@@ -241,12 +241,11 @@ void TFitnessMemo::Empty(TTable& T) {
 
 void TFitnessMemo::Reserve(int More) {
   // A table is kept at most about 60% full, so that a key's place is seldom far from it.
-  if (Filled + More > static_cast<std::int64_t>(Mask + 1) * 3 / 5) {
+  if (Filled + std::max(More, 0) > static_cast<std::int64_t>(Mask + 1) * 3 / 5) {
     Newer = 1 - Newer;
     Empty(Tables[Newer]);
     Filled = 0;
   }
-  Filled += std::max(More, 0);
 }
 
 void TFitnessMemo::SetHitShare(int Share) {
@@ -254,6 +253,7 @@ void TFitnessMemo::SetHitShare(int Share) {
 }
 
 void TFitnessMemo::Tell(std::int64_t Lookups, std::int64_t Hits) {
+  Filled += std::max<std::int64_t>(Lookups, 0);
   if (Resting > 0) {
     if (--Resting == 0) Refilling = true;
     return;

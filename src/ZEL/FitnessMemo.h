@@ -61,7 +61,9 @@ public:
   // the memo keeps, or a table too crowded around the key's place leave it unnoted.
   void Insert(const TProgramKey& Key, std::int32_t Fitness);
 
-  // Makes room for Programs more insertions; called while no Find or Insert runs.
+  // Makes room for a pass of up to Programs lookups (each notes at most one program: a miss
+  // that its owner then inserts, or one copied from the older table); called while no Find or
+  // Insert runs.
   void Reserve(int Programs);
 
   // Whether looking programs up is worth its cost in the coming pass. Where programs seldom
@@ -71,7 +73,8 @@ public:
   // owner sets the share that pays, from what a development costs beside a lookup.
   bool InUse() const { return Resting == 0; }
   void SetHitShare(int Share);
-  // What the lookups of a pass found; called while no Find or Insert runs.
+  // What the lookups of a pass found, and how many there were (what the newer table may have
+  // taken in); called after every pass, while no Find or Insert runs.
   void Tell(std::int64_t Lookups, std::int64_t Hits);
 
 private:
@@ -89,7 +92,10 @@ private:
   int Programs;
   TTable Tables[2];
   int Newer = 0;
-  // Insertions into the newer table since it was emptied, at most (counted by Reserve).
+  // Insertions into the newer table since it was emptied, at most: the lookups told since. (Not
+  // the scorings reserved for: most scorings of a settled run under the elite carry a fitness
+  // over without a lookup, and counting them emptied the tables every few passes, forgetting
+  // programs still in use.)
   std::int64_t Filled = 0;
   // Passes left without lookups, and the length of the next rest; whether the coming pass
   // only fills the memo (as the first pass does).

@@ -102,7 +102,10 @@ TEST(FitnessMemo, ProgramsInUseStayKnownOthersAreForgotten) {
   int found = 0;
   const int passing = 20 * memo.Capacity();
   for (int i = 0; i < passing; ++i) {
-    if (i % 100 == 0) memo.Reserve(100);
+    if (i % 100 == 0) {
+      if (i > 0) memo.Tell(100, 0);
+      memo.Reserve(100);
+    }
     const TProgramKey k(RandomProgram(r, 8), 8);
     memo.Insert(k, FitnessOf(k));
     const std::int32_t f = memo.Find(k);
@@ -110,6 +113,20 @@ TEST(FitnessMemo, ProgramsInUseStayKnownOthersAreForgotten) {
     found += f == FitnessOf(k);
   }
   EXPECT_GT(found, passing * 99 / 100);
+  // Passes of many scorings but few lookups (most fitness carried over) fill the tables by
+  // their lookups only: a program met once stays known for many such passes.
+  TFitnessMemo settled(100, 8);
+  const TProgramKey once(RandomProgram(r, 8), 8);
+  settled.Insert(once, 4);
+  for (int pass = 0; pass < 40; ++pass) {
+    settled.Reserve(100);
+    for (int i = 0; i < 5; ++i) {
+      const TProgramKey k(RandomProgram(r, 8), 8);
+      if (settled.Find(k) < 0) settled.Insert(k, FitnessOf(k));
+    }
+    settled.Tell(5, 0);
+  }
+  EXPECT_EQ(settled.Find(once), 4);
   TFitnessMemo crowded(1, 8);
   int noted = 0;
   for (int i = 0; i < 4 * crowded.Capacity(); ++i) {
@@ -173,6 +190,7 @@ TEST(FitnessMemo, SharedByThreads) {
       });
     for (std::thread& t : threads)
       t.join();
+    memo.Tell(4000, hits);
   }
   EXPECT_EQ(wrong, 0);
   EXPECT_GT(hits, 1000);
