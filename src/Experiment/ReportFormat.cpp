@@ -240,8 +240,9 @@ void TReportFile::Write(const std::string& Text) {
   // The first lines replace what the file held: the file is cut to their length, not to
   // nothing, and they are written over its start. Some file systems (ext4) write a file cut
   // to nothing back to the disk when it is closed, a tenth of a millisecond or more at every
-  // run; a cut to any other length is left to the system's own time. No signal comes between
-  // the cut and the lines.
+  // run; a cut to any other length is left to the system's own time. No signal taken on this
+  // thread comes between the cut and the lines (and the engine's worker threads leave the
+  // signals that end a process to the threads that were there before them).
   const TSignalsHeld held;
   if (ftruncate(File, static_cast<off_t>(Text.size())) != 0) {
     const int error = errno;

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <new>
+#include <pthread.h>
 #include <system_error>
 
 namespace {
@@ -70,4 +72,23 @@ TEST(WorkerPool, AnyOtherFailureJoinsTheStartedThreadsAndPassesOn) {
   GTEST_SKIP() << "this build has no threads: every pool works on the calling thread";
 #endif
   EXPECT_THROW(TWorkerPool(4, FailingAfter(2, true)), std::bad_alloc);
+}
+
+// The workers leave the signals that end a process to the threads that were there before
+// them, the caller's among them.
+TEST(WorkerPool, WorkersLeaveEndingSignalsToTheCaller) {
+#ifdef __EMSCRIPTEN__
+  GTEST_SKIP() << "this build has no threads";
+#endif
+  TWorkerPool pool(3);
+  ASSERT_EQ(pool.Size(), 3);
+  std::atomic<int> held[3] = {-1, -1, -1};
+  pool.Run([&](int Part, int) {
+    sigset_t now;
+    pthread_sigmask(SIG_BLOCK, nullptr, &now);
+    held[Part] = sigismember(&now, SIGINT) + sigismember(&now, SIGTERM);
+  });
+  EXPECT_EQ(held[0], 0) << "the caller's own mask is as it was";
+  EXPECT_EQ(held[1], 2);
+  EXPECT_EQ(held[2], 2);
 }
