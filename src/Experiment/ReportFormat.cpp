@@ -25,8 +25,7 @@ std::string FormatReal(double Value, int Width, int Decimals) {
   if (!std::isfinite(Value)) {
     body = std::isnan(Value) ? "NAN" : (Value < 0 ? "-INF" : "INF");
   } else {
-    // 18 significant digits: d.ddddddddddddddddde±x
-    // correctly rounded, ties to even
+    // 18 significant digits, correctly rounded, ties to even: d.ddddddddddddddddde±x
     char buf[40];
     char* const end =
         std::to_chars(buf, buf + sizeof buf, std::fabs(Value), std::chars_format::scientific, 17).ptr;
@@ -260,8 +259,8 @@ void TReportFile::Put(const std::string& Out) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       const int error = n < 0 ? errno : EIO;
-      // Take the cut line back, so the file ends with the last complete one (and a first line
-      // not written at all takes the cut it was to be written over with it).
+      // Take the cut line back, so the file ends with the last complete one (a first write that
+      // failed takes back the cut made for it too).
       const bool whole = !Regular || ftruncate(File, static_cast<off_t>(Written)) == 0;
       Release();
       Fail(whole ? "Cannot write report file" : "Cannot write report file (its last line is cut)", error);
