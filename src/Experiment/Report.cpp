@@ -5,14 +5,14 @@
 namespace {
 const char* const Hyphens = "----------------------------------------";
 
-std::vector<std::string> CommonHeader(const TExperimentSettings& S) {
-  return {ModeTitle(S.Reproduction, S.RatesSelection),
-          "PopSize: " + FormatInt(S.PopSize) + " Number of Generations: " + FormatInt(S.Generations),
-          "Fitness Elements: " + FormatInt(S.Elements) + " ZEL Blocks: " + FormatInt(S.Blocks),
-          "PCrossover:" + FormatReal(S.PCrossover, 6, 5) + " PMutation:" + FormatReal(S.PMutation, 6, 5) +
-              " PNoise:" + FormatReal(S.PNoise, 6, 5),
-          "",
-          Hyphens};
+void AppendCommonHeader(std::vector<std::string>& Lines, const TExperimentSettings& S) {
+  Lines.insert(Lines.end(),
+               {ModeTitle(S.Reproduction, S.RatesSelection),
+                "PopSize: " + FormatInt(S.PopSize) + " Number of Generations: " + FormatInt(S.Generations),
+                "Fitness Elements: " + FormatInt(S.Elements) + " ZEL Blocks: " + FormatInt(S.Blocks),
+                "PCrossover:" + FormatReal(S.PCrossover, 6, 5) +
+                    " PMutation:" + FormatReal(S.PMutation, 6, 5) + " PNoise:" + FormatReal(S.PNoise, 6, 5),
+                "", Hyphens});
 }
 } // namespace
 
@@ -69,8 +69,7 @@ TRunObserver TReportWriter::Observer() {
 void TReportWriter::WriteHeader(const TRunStart& Start) {
   std::vector<std::string> lines;
   if (Start.Batch) lines.push_back("Batch of " + FormatInt(BatchRunCount) + " runs.");
-  const std::vector<std::string> common = CommonHeader(Start.Settings);
-  lines.insert(lines.end(), common.begin(), common.end());
+  AppendCommonHeader(lines, Start.Settings);
   lines.push_back(Start.Batch
                       ? std::string("Run# ") + "    Max Fitness" +
                             "        GenotypeRatio     Gen All Genetic     Fitness   BestZEL"

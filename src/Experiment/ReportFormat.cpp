@@ -1,14 +1,14 @@
 #include "Experiment/ReportFormat.h"
 
+#include "ZEL/SignalsHeld.h"
+
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
-#include <pthread.h>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -198,25 +198,6 @@ void TReportFile::CheckWritable(const std::string& FileName) {
   close(file);
 }
 
-namespace {
-// Holds back every signal while it lives, so that two calls made under it are never parted
-// by a handler that ends the process.
-class TSignalsHeld {
-public:
-  TSignalsHeld() {
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &Before);
-  }
-  ~TSignalsHeld() { pthread_sigmask(SIG_SETMASK, &Before, nullptr); }
-  TSignalsHeld(const TSignalsHeld&) = delete;
-  TSignalsHeld& operator=(const TSignalsHeld&) = delete;
-
-private:
-  sigset_t Before;
-};
-} // namespace
-
 void TReportFile::WriteLine(const std::string& Line) {
   Write(Line + "\r\n");
 }
@@ -242,7 +223,7 @@ void TReportFile::Write(const std::string& Text) {
   // run; a cut to any other length is left to the system's own time. No signal taken on this
   // thread comes between the cut and the lines (and the engine's worker threads leave the
   // signals that end a process to the threads that were there before them).
-  const TSignalsHeld held;
+  const TSignalsHeld held(TSignalsHeld::TWhich::All);
   if (ftruncate(File, static_cast<off_t>(Text.size())) != 0) {
     const int error = errno;
     Release();

@@ -1,8 +1,8 @@
 #include "ZEL/WorkerPool.h"
 
+#include "ZEL/SignalsHeld.h"
+
 #include <chrono>
-#include <csignal>
-#include <pthread.h>
 #include <system_error>
 
 namespace {
@@ -45,35 +45,15 @@ void TWorkerPool::SetShortfallHandler(TShortfallHandler Handler) {
   ShortfallHandler = std::move(Handler);
 }
 
-namespace {
-// The signals a person or the system sends a process to end it, held back while it lives:
-// threads started meanwhile keep them held back, so that the process takes them on the
-// threads that were there before (the one a command runs on). A caller that holds them back
-// for a moment (a report between its cut and its first lines) is then not ended by one taken
-// on a worker instead.
-class TEndingSignalsHeld {
-public:
-  TEndingSignalsHeld() {
-    sigset_t ending;
-    sigemptyset(&ending);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-      sigaddset(&ending, signal);
-    pthread_sigmask(SIG_BLOCK, &ending, &Before);
-  }
-  ~TEndingSignalsHeld() { pthread_sigmask(SIG_SETMASK, &Before, nullptr); }
-  TEndingSignalsHeld(const TEndingSignalsHeld&) = delete;
-  TEndingSignalsHeld& operator=(const TEndingSignalsHeld&) = delete;
-
-private:
-  sigset_t Before;
-};
-} // namespace
-
 TWorkerPool::TWorkerPool(int Threads, const TThreadStarter& Starter) : Asked(Threads) {
   if (Threads <= 0) Threads = static_cast<int>(std::thread::hardware_concurrency());
   if (Threads <= 0) Threads = 1;
   Workers.reserve(static_cast<std::size_t>(Threads - 1));
-  const TEndingSignalsHeld held;
+  // Threads started with the signals that end a process held back leave them to the threads
+  // that were there before (the one a command runs on): a caller that holds them back for a
+  // moment (a report between its cut and its first lines) is then not ended by one taken on a
+  // worker instead.
+  const TSignalsHeld held(TSignalsHeld::TWhich::Ending);
   try {
     for (int part = 1; part < Threads; ++part) {
       std::function<void()> body = [this, part] { Work(part); };
