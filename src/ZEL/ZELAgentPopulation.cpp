@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <numeric>
 #include <thread>
@@ -123,6 +124,18 @@ void TZELAgentPopulation::PreparePool() {
     threads = 1;
   if (Pool && Pool->Wanted() == threads) return;
   Pool = std::make_unique<TWorkerPool>(threads);
+  Choice.Reset();
+}
+
+void TZELAgentPopulation::RunPass(const std::function<void(int, int)>& Job) {
+  if (PassParts > 1)
+    Pool->Run(Job);
+  else if (KeepAwake)
+    Pool->Run([&Job](int Part, int) {
+      if (Part == 0) Job(0, 1);
+    });
+  else
+    Job(0, 1);
 }
 
 bool TZELAgentPopulation::PrepareEvaluation(int Elements, const TFuzzySet& Environment, int Scorings) {
@@ -365,6 +378,13 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
   } else {
     PreparePool();
   }
+  // Left to choose, the population times its steps: the selection and the breeding, whose
+  // passing of agents between cores is what may make a second thread cost more than it saves.
+  const bool choosing = ThreadCount <= 0 && Pool->Size() > 1;
+  const bool all = !choosing || Choice.UseAll();
+  PassParts = all ? Pool->Size() : 1;
+  KeepAwake = choosing && Choice.KeepAwake();
+  const auto start = std::chrono::steady_clock::now();
   // The selection reads the rows; the breeding writes them anew, position by position.
   if (RatesSelection)
     SelectByRates(R);
@@ -376,6 +396,10 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
   if (RatesSelection) Agents.swap(Nursery);
   // Every position was scored in the step, or none.
   Known = Environment != nullptr;
+  if (choosing)
+    Choice.Tell(all,
+                std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+                    .count());
 }
 
 // Each breeding starts at the seed the plan found for it, so they can be done in any order
@@ -425,10 +449,10 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
   // the chunks shrink towards the end and no thread waits long for another's last; and none
   // is large, so that a thread the system sets aside for a while holds up little. (One at a
   // time, the counter's line would pass from core to core about as often as a shuffle takes.)
-  const int share = 4 * Pool->Size();
+  const int share = 4 * PassParts;
   // The next chunk of Total, counted in Next: First .. Last - 1; false when none is left.
   // A thread alone takes everything at once.
-  auto takeOf = [share, parts = Pool->Size()](std::atomic<int>& Next, int Total, int& First, int& Last) {
+  auto takeOf = [share, parts = PassParts](std::atomic<int>& Next, int Total, int& First, int& Last) {
     const int largest = parts == 1 ? Total : std::max(1, Total / (16 * parts));
     int first = Next.load(std::memory_order_relaxed);
     for (;;) {
@@ -456,8 +480,8 @@ void TZELAgentPopulation::Breed(TRandom& R, bool Rates, TAgentList& Target, int 
   // be an object to destroy at every task, and where exceptions unwind through JavaScript
   // (WebAssembly) every call made while it lives would take a detour to make that possible.
   std::vector<TRandom>& generators = Generators;
-  generators.resize(static_cast<std::size_t>(Pool->Size()));
-  Pool->Run([&](int Part, int) {
+  generators.resize(static_cast<std::size_t>(PassParts));
+  RunPass([&](int Part, int) {
     if (Part == 0) plan();
     TRandom& random = generators[static_cast<std::size_t>(Part)];
     for (int first = 0, last = 0; takeOf(nextShuffle, shuffles, first, last);) {

@@ -4,9 +4,11 @@
 
 #include "FuzzySet/FuzzySet.h"
 #include "FuzzySet/Random.h"
+#include "ZEL/ThreadChoice.h"
 #include "ZEL/ZELAgent.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,7 +100,8 @@ public:
                       const TFuzzySet* Environment = nullptr);
 
   // Threads used by breeding and evaluation (0: all cores, where the work is large enough to
-  // gain from them). The number of threads never changes a result.
+  // gain from them, and for each generation step only while they prove faster than one). The
+  // number of threads never changes a result.
   void SetThreads(int Threads);
   // The scorings of this population so far.
   TMemoCounts MemoCounts() const { return MemoTotals; }
@@ -114,6 +117,14 @@ private:
   // Evaluation machinery, kept across generations and the runs of a batch.
   std::unique_ptr<TDeveloper> Developer;
   std::unique_ptr<TWorkerPool> Pool;
+  // With the thread count left to the population, whether a step is shared among the pool's
+  // threads; the number of parts of the current step's pass (1: the calling thread alone), and
+  // whether a pass alone keeps the pool's threads awake.
+  TThreadChoice Choice;
+  int PassParts = 1;
+  bool KeepAwake = false;
+  // Runs Job as the current step's parts: on the pool, or alone.
+  void RunPass(const std::function<void(int Part, int Parts)>& Job);
   // The fitness of programs scored against the developer's environment.
   std::unique_ptr<TFitnessMemo> Memo;
   // What each thread needs of its own: a buffer to develop into, and its counts of a pass.

@@ -106,7 +106,8 @@ void AddRun(CLI::App& App, TRunOptions& R, bool Single) {
   AddText(App, R.BestList, "--best-list", "FILE", "write the best programs there, one per line");
   AddText(App, R.Series, "--series", "FILE", "write the chart's two series there as CSV");
   AddText(App, R.Threads, "--threads", "N",
-          "threads that breed and evaluate, 0..1024 (default 0: all cores, when the work is large enough)");
+          "threads that breed and evaluate, 0..1024 (default 0: all cores, when the work is large enough "
+          "and while they are faster than one)");
   AddFiles(App, R, Single);
 }
 
