@@ -19,4 +19,4 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_THREAD_SANITIZE=ON -DZEL_GUI=OFF \
   -DZEL_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$jobs" --target zel_tests
-TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/zel_tests --gtest_filter='Population.*:WorkerPool.*:FitnessMemo.*'
+TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/zel_tests --gtest_filter='Population.*:WorkerPool.*:FitnessMemo.*:ThreadChoice.*'
