@@ -15,6 +15,15 @@
 #include <string>
 #include <system_error>
 
+namespace zel_charconv_compat {
+// Text copied to First .. Last, or value_too_large when it does not fit.
+inline std::to_chars_result CopyOut(char* First, char* Last, const std::string& Text) {
+  if (Last - First < static_cast<std::ptrdiff_t>(Text.size())) return {Last, std::errc::value_too_large};
+  std::memcpy(First, Text.data(), Text.size());
+  return {First + Text.size(), std::errc{}};
+}
+} // namespace zel_charconv_compat
+
 namespace std {
 // The shortest text that reads back to Value, in fixed or scientific notation as Format
 // asks; general takes the shorter of the two, fixed on a tie.
@@ -65,9 +74,7 @@ inline to_chars_result to_chars(char* First, char* Last, double Value, chars_for
     else
       text += fixed.size() <= scientific.size() ? fixed : scientific;
   }
-  if (Last - First < static_cast<std::ptrdiff_t>(text.size())) return {Last, errc::value_too_large};
-  std::memcpy(First, text.data(), text.size());
-  return {First + text.size(), errc{}};
+  return zel_charconv_compat::CopyOut(First, Last, text);
 }
 
 // Value with Precision digits after the point (in scientific notation, after the first
@@ -80,9 +87,7 @@ inline to_chars_result to_chars(char* First, char* Last, double Value, chars_for
   std::string text(static_cast<std::size_t>(n) + 1, '\0');
   std::snprintf(text.data(), text.size(), form, Precision, Value);
   text.pop_back();
-  if (Last - First < static_cast<std::ptrdiff_t>(text.size())) return {Last, errc::value_too_large};
-  std::memcpy(First, text.data(), text.size());
-  return {First + text.size(), errc{}};
+  return zel_charconv_compat::CopyOut(First, Last, text);
 }
 
 inline to_chars_result to_chars(char* First, char* Last, double Value) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-void TThreadChoice::Tell(bool, std::int64_t Time) {
+void TThreadChoice::Tell(std::int64_t Time) {
   BeforeLast = Last;
   Last = Time;
   if (Phase == TPhase::Trial) {

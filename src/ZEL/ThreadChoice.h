@@ -31,8 +31,8 @@ public:
   // Whether the pool's threads should be kept awake through the coming step when it does not
   // use them.
   bool KeepAwake() const { return Phase == TPhase::Trial; }
-  // How long the step took (in any one unit), and whether it used all the threads.
-  void Tell(bool All, std::int64_t Time);
+  // How long the step took (in any one unit), made the way UseAll() said.
+  void Tell(std::int64_t Time);
   // Back to the first step, as a new pool needs.
   void Reset() { *this = TThreadChoice(); }
 

@@ -397,8 +397,7 @@ void TZELAgentPopulation::NextGeneration(TRandom& R, bool RatesSelection, const 
   // Every position was scored in the step, or none.
   Known = Environment != nullptr;
   if (choosing)
-    Choice.Tell(all,
-                std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+    Choice.Tell(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
                     .count());
 }
 

@@ -18,7 +18,7 @@ std::string Ways(TThreadChoice& C, int Steps, const std::function<std::int64_t(i
   for (int s = 0; s < Steps; ++s) {
     const bool all = C.UseAll();
     ways += all ? 'A' : '1';
-    C.Tell(all, Time(s, all));
+    C.Tell(Time(s, all));
   }
   return ways;
 }
